@@ -1,0 +1,382 @@
+#include "host/KEffect.h"
+
+#include "dsp/ChannelRouting.h"
+#include "params/KParameterLookup.h"
+#include "params/KText.h"
+#include "skin/KNamedFiles.h"
+#include "state/KPresetFile.h"
+
+#include <cmath>
+#include <cstring>
+
+namespace Korvel {
+
+namespace {
+
+// Channel-configuration capability words and their (inputs, outputs).
+struct ChannelWord {
+    const char* word;
+    int inputs;
+    int outputs;
+};
+const ChannelWord kChannelWords[] = {{"1in1out", 1, 1}, {"1in2out", 1, 2}, {"2in1out", 2, 1},
+                                     {"2in2out", 2, 2}, {"2in4out", 2, 4}, {"4in2out", 4, 2},
+                                     {"4in4out", 4, 4}, {"4in8out", 4, 8}, {"8in4out", 8, 4},
+                                     {"8in8out", 8, 8}};
+
+// Block sizes announced beyond this are not worth reserving ahead for: the scratch still grows
+// on demand if such a block ever arrives.
+constexpr VstInt32 kMaxReservedBlock = 1 << 16;
+constexpr int kMaxChannels = 8;
+// Stereo in and out: the widest layout the effects of this framework accept.
+constexpr std::size_t kReservedChannels = 4;
+
+void copyIdentity(char* out, const char* text, std::size_t maxChars) {
+    copyText(out, text ? text : "", maxChars);
+}
+
+} // namespace
+
+KEffect::KEffect(audioMasterCallback audioMaster, VstInt32 numPrograms, VstInt32 numParams,
+                 VstInt32 numInputs, VstInt32 numOutputs)
+    : AudioEffectX(audioMaster, numPrograms, numParams),
+      inputArrangement_(new KSpeakerArrangement(numInputs)),
+      outputArrangement_(new KSpeakerArrangement(numOutputs)), inputChannels_(numInputs),
+      outputChannels_(numOutputs) {
+    cEffect.numInputs = numInputs;
+    cEffect.numOutputs = numOutputs;
+    // Resizing within this capacity on the audio thread never allocates.
+    scratchIn_.reserve(kMaxChannels);
+    scratchOut_.reserve(kMaxChannels);
+}
+
+KEffect::~KEffect() = default;
+
+// ---------------------------------------------------------------------------------------------
+// Lifecycle and processing
+
+void KEffect::suspend() { resetEngine(); }
+
+void KEffect::resume() {
+    resetEngine();
+    AudioEffectX::resume();
+}
+
+void KEffect::setBlockSize(VstInt32 size) {
+    AudioEffect::setBlockSize(size);
+    // Reserve the scratch now, on the host's set-up thread, so the audio thread never allocates.
+    if (size > 0 && size <= kMaxReservedBlock)
+        growScratch(kReservedChannels * static_cast<std::size_t>(size));
+}
+
+void KEffect::growScratch(std::size_t doubles) {
+    if (doubles <= scratchCapacity_) return;
+    scratch_.reset(new double[doubles]());
+    scratchCapacity_ = doubles;
+    scratchFrames_ = -1; // the pointer tables point into the old array
+}
+
+void KEffect::processReplacing(float** inputs, float** outputs, VstInt32 frames) {
+    processFloat(inputs, inputChannels(), outputs, outputChannels(), frames);
+}
+
+void KEffect::processDoubleReplacing(double** inputs, double** outputs, VstInt32 frames) {
+    if (!inputs || !outputs || frames <= 0) return;
+    processDouble(inputs, inputChannels(), outputs, outputChannels(), frames);
+}
+
+void KEffect::processFloat(float** inputs, int inputCount, float** outputs, int outputCount,
+                           int frames) {
+    if (!inputs || !outputs || frames <= 0 || inputCount <= 0 || outputCount <= 0 ||
+        inputCount > kMaxChannels || outputCount > kMaxChannels)
+        return;
+    std::size_t needed = static_cast<std::size_t>(inputCount + outputCount) *
+                         static_cast<std::size_t>(frames);
+    growScratch(needed);
+    if (inputCount != scratchInputs_ || outputCount != scratchOutputs_ || frames != scratchFrames_) {
+        scratchIn_.resize(static_cast<std::size_t>(inputCount));
+        scratchOut_.resize(static_cast<std::size_t>(outputCount));
+        for (int k = 0; k < inputCount; ++k) scratchIn_[k] = scratch_.get() + k * frames;
+        for (int k = 0; k < outputCount; ++k)
+            scratchOut_[k] = scratch_.get() + (inputCount + k) * frames;
+        scratchInputs_ = inputCount;
+        scratchOutputs_ = outputCount;
+        scratchFrames_ = frames;
+    }
+    for (int k = 0; k < inputCount; ++k) {
+        const float* in = inputs[k];
+        double* to = scratchIn_[k];
+        if (in)
+            for (int i = 0; i < frames; ++i) to[i] = in[i];
+        else
+            for (int i = 0; i < frames; ++i) to[i] = 0;
+    }
+    processDouble(scratchIn_.data(), inputCount, scratchOut_.data(), outputCount, frames);
+    for (int k = 0; k < outputCount; ++k) {
+        float* out = outputs[k];
+        if (!out) continue;
+        const double* from = scratchOut_[k];
+        for (int i = 0; i < frames; ++i) out[i] = static_cast<float>(from[i]);
+    }
+}
+
+void KEffect::mapChannels(bool twoInputs, bool twoOutputs, double left, double right,
+                          double* out1, double* out2) {
+    routeFrame(twoInputs, twoOutputs, left, right, out1, out2);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Parameters
+
+void KEffect::parameterStored(int index) {
+    bank_.refresh(curProgram, index);
+    paramChanged(index);
+    applyParameters();
+}
+
+void KEffect::setParamNormalised(int index, double n) {
+    KEffectParameter* p = parameter(index);
+    KCell cell = currentCell(index);
+    if (!p || !cell) return;
+    p->storeValue(cell, std::isfinite(n) ? n : p->getValue());
+    parameterStored(index);
+}
+
+void KEffect::setParamReal(int index, double r) {
+    KEffectParameter* p = parameter(index);
+    KCell cell = currentCell(index);
+    if (!p || !cell) return;
+    p->storeReal(cell, r);
+    parameterStored(index);
+}
+
+void KEffect::setParameter(VstInt32 index, float value) { setParamNormalised(index, value); }
+
+float KEffect::getParameter(VstInt32 index) {
+    KEffectParameter* p = parameter(index);
+    KConstCell cell = currentCell(index);
+    return p && cell ? static_cast<float>(p->cellValue(cell)) : 0.0f;
+}
+
+void KEffect::getParameterName(VstInt32 index, char* text) {
+    KEffectParameter* p = parameter(index);
+    copyText(text, p ? p->getName() : "", kVstMaxParamStrLen);
+}
+
+void KEffect::getParameterLabel(VstInt32 index, char* text) {
+    KEffectParameter* p = parameter(index);
+    copyText(text, p ? p->unit() : "", kVstMaxParamStrLen);
+}
+
+void KEffect::getParameterDisplay(VstInt32 index, char* text) {
+    if (!text) return;
+    const char* cached = bank_.display(curProgram, index);
+    if (std::strlen(cached) >= 32) {
+        copyText(text, cached, 29);
+        std::memcpy(text + 29, "...", 4);
+    } else {
+        copyText(text, cached, 32);
+    }
+}
+
+bool KEffect::string2parameter(VstInt32 index, char* text) {
+    KEffectParameter* p = parameter(index);
+    KCell cell = currentCell(index);
+    if (!p || !cell) return false;
+    bool accepts = p->acceptsText();
+    if (accepts && text) {
+        p->parseInto(cell, text);
+        parameterStored(index);
+    }
+    return accepts;
+}
+
+int KEffect::parameterIndex(const char* name) const {
+    return findParameterIndex(parameters_, name);
+}
+
+int KEffect::commandId(const char* name) const { return findCommandId(commands_, name); }
+
+// ---------------------------------------------------------------------------------------------
+// Programs and chunks
+
+void KEffect::setProgram(VstInt32 program) {
+    if (bank_.validProgram(program)) curProgram = program;
+    applyParameters();
+}
+
+void KEffect::setProgramName(char* name) { bank_.setProgramName(curProgram, name); }
+
+void KEffect::getProgramName(char* name) { bank_.programName(curProgram, name); }
+
+VstInt32 KEffect::getProgramNameIndexed(VstInt32, VstInt32 index, char* text) {
+    bank_.programName(index, text);
+    return 1;
+}
+
+bool KEffect::copyProgram(int destination) {
+    unsigned char* to = bank_.record(destination);
+    unsigned char* from = bank_.record(curProgram);
+    if (!to || !from) return false;
+    if (to != from) std::memcpy(to, from, static_cast<std::size_t>(bank_.recordSize()));
+    for (int j = 0; j < bank_.parameterCount(); ++j) bank_.refresh(destination, j);
+    return true;
+}
+
+void KEffect::loadPresets(const char* fileName) {
+    KFileData file;
+    if (loadNamedFile(fileName, file)) applyPresetText(file.bytes, file.size, bank_, parameters_);
+}
+
+VstInt32 KEffect::getChunk(void** data, bool isPreset) {
+    if (!data) return 0;
+    if (isPreset) {
+        *data = bank_.record(curProgram);
+        return bank_.recordSize();
+    }
+    *data = bank_.bytes();
+    return bank_.bankSize();
+}
+
+// A chunk shorter than the record or bank it stands for is refused (answer 0, nothing changes):
+// it comes from another plug-in or a damaged project, and taking part of it would misplace
+// every value after the cut. A longer one is taken up to the expected size.
+VstInt32 KEffect::setChunk(void* data, VstInt32 byteSize, bool isPreset) {
+    int expected = isPreset ? bank_.recordSize() : bank_.bankSize();
+    if (!data || byteSize < expected) return 0;
+    unsigned char* target = isPreset ? bank_.record(curProgram) : bank_.bytes();
+    if (!target) return 0;
+    std::memcpy(target, data, static_cast<std::size_t>(expected));
+    if (isPreset) {
+        sanitiseProgram(curProgram);
+    } else {
+        for (int p = 0; p < bank_.programCount(); ++p) sanitiseProgram(p);
+    }
+    bank_.refreshAll();
+    applyParameters();
+    return expected;
+}
+
+void KEffect::sanitiseProgram(int program) {
+    for (int j = 0; j < bank_.parameterCount(); ++j) {
+        KEffectParameter* p = parameter(j);
+        KCell cell = bank_.cell(program, j);
+        if (p && cell && !std::isfinite(p->cellValue(cell))) p->storeOwnValue(cell);
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Speaker arrangements, bypass, identity, capabilities
+
+bool KEffect::setSpeakerArrangement(VstSpeakerArrangement* input, VstSpeakerArrangement* output) {
+    if (!input || !output || !supportsChannels(input->numChannels, output->numChannels))
+        return false;
+    inputArrangement_->copyFrom(*input);
+    outputArrangement_->copyFrom(*output);
+    inputChannels_.store(inputArrangement_->channels(), std::memory_order_relaxed);
+    outputChannels_.store(outputArrangement_->channels(), std::memory_order_relaxed);
+    return true;
+}
+
+bool KEffect::getSpeakerArrangement(VstSpeakerArrangement** input, VstSpeakerArrangement** output) {
+    *input = inputArrangement_->get();
+    *output = outputArrangement_->get();
+    return true;
+}
+
+bool KEffect::setBypass(bool onOff) {
+    char word[] = "bypass";
+    if (canDo(word) != 1) return false;
+    bypass_.store(onOff, std::memory_order_relaxed);
+    return true;
+}
+
+bool KEffect::getEffectName(char* name) {
+    copyIdentity(name, effectName(), kVstMaxEffectNameLen);
+    return effectName() != nullptr;
+}
+
+bool KEffect::getVendorString(char* text) {
+    copyIdentity(text, vendorName(), kVstMaxVendorStrLen);
+    return vendorName() != nullptr;
+}
+
+bool KEffect::getProductString(char* text) {
+    copyIdentity(text, productName(), kVstMaxProductStrLen);
+    return productName() != nullptr;
+}
+
+VstInt32 KEffect::canDo(char* text) {
+    if (!text) return 0;
+    for (const ChannelWord& w : kChannelWords)
+        if (std::strcmp(text, w.word) == 0) return supportsChannels(w.inputs, w.outputs) ? 1 : -1;
+    return 0;
+}
+
+AEffect* KEffect::getAeffect() {
+    cEffect.version = getVendorVersion();
+    return &cEffect;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Text variables
+
+void KEffect::lookupVariable(char* out, std::size_t size, const char* name) {
+    if (!out || size == 0) return;
+    out[0] = 0;
+    if (!name) return;
+    std::size_t limit = size - 1;
+    auto identity = [&](const char* text) { copyText(out, text ? text : "", limit); };
+    if (std::strcmp(name, "HostVend") == 0 || std::strcmp(name, "HostName") == 0) {
+        // The host writes straight into out; give it a buffer of the published size at least.
+        char host[kVariableBytes > 256 ? kVariableBytes : 256] = {};
+        if (std::strcmp(name, "HostVend") == 0)
+            getHostVendorString(host);
+        else
+            getHostProductString(host);
+        host[sizeof host - 1] = 0;
+        copyText(out, host[0] ? host : "Unknown", limit);
+    } else if (std::strcmp(name, "PlugVer") == 0) {
+        identity(versionText());
+    } else if (std::strcmp(name, "PlugBuild") == 0) {
+        identity(buildText());
+    } else if (std::strcmp(name, "Platform") == 0) {
+        identity(platformText());
+    } else if (std::strcmp(name, "BuildDate") == 0) {
+        identity(buildDateText());
+    } else if (std::strcmp(name, "SRate") == 0) {
+        formatFixed(out, size, sampleRate, 0);
+    } else if (std::strcmp(name, "Inputs") == 0 || std::strcmp(name, "Outputs") == 0) {
+        int channels = name[0] == 'I' ? inputChannels() : outputChannels();
+        formatFixed(out, size, channels, 0);
+    }
+}
+
+void KEffect::expandText(char* out, std::size_t size, const char* text) {
+    if (!out || size == 0) return;
+    out[0] = 0;
+    if (!text) return;
+    std::size_t used = 0;
+    const char* p = text;
+    while (*p && used + 1 < size) {
+        if (p[0] == '$' && p[1] == '{') {
+            p += 2;
+            char name[64];
+            std::size_t n = 0;
+            while (*p && *p != '}') {
+                if (n < sizeof name - 1) name[n++] = *p;
+                ++p;
+            }
+            name[n] = 0;
+            if (*p == '}') ++p;
+            char value[kVariableBytes];
+            lookupVariable(value, sizeof value, name);
+            for (const char* v = value; *v && used + 1 < size; ++v) out[used++] = *v;
+        } else {
+            out[used++] = *p++;
+        }
+    }
+    out[used] = 0;
+}
+
+} // namespace Korvel

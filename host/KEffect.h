@@ -1,0 +1,137 @@
+// The framework base of every effect: parameter and command lists, the program bank, speaker
+// arrangements, bypass and the double-precision scratch through which single-precision hosts are
+// served. The effect class supplies its engine through the operations marked abstract.
+#pragma once
+
+#include "host/AudioEffectX.h"
+#include "host/KSpeakerArrangement.h"
+#include "params/KEffectCommand.h"
+#include "params/KEffectParameter.h"
+#include "params/KList.h"
+#include "state/KProgramBank.h"
+
+#include <atomic>
+#include <cstddef>
+#include <memory>
+#include <vector>
+
+namespace Korvel {
+
+class KEffect : public AudioEffectX {
+public:
+    static constexpr int kVariableBytes = 128;
+
+    KEffect(audioMasterCallback audioMaster, VstInt32 numPrograms, VstInt32 numParams,
+            VstInt32 numInputs, VstInt32 numOutputs);
+    ~KEffect() override;
+
+    // Identity texts; null when the effect has none.
+    virtual const char* effectName() const { return nullptr; }
+    virtual const char* vendorName() const { return nullptr; }
+    virtual const char* productName() const { return nullptr; }
+    virtual const char* versionText() const { return nullptr; }
+    virtual const char* buildText() const { return nullptr; }
+    virtual const char* buildDateText() const { return nullptr; }
+    virtual const char* platformText() const { return nullptr; }
+    // UI thread, from the editor window.
+    virtual void editorOpened() { editorOpen_.store(true, std::memory_order_relaxed); }
+    virtual void editorClosed() { editorOpen_.store(false, std::memory_order_relaxed); }
+    virtual void runCommand(int, bool = false, bool = false) {}
+    virtual void resetEngine() = 0;
+    virtual bool supportsChannels(int inputs, int outputs) const = 0;
+    // Replaces "${Name}" with lookupVariable's value; out always ends in a terminator.
+    virtual void expandText(char* out, std::size_t size, const char* text);
+    virtual void applyParameters() = 0;
+    virtual void paramChanged(int) {}
+    virtual bool copyProgram(int destination);
+    virtual void loadPresets(const char* fileName);
+    virtual void lookupVariable(char* out, std::size_t size, const char* name);
+    virtual void mapChannels(bool twoInputs, bool twoOutputs, double left, double right,
+                             double* out1, double* out2);
+    // Audio thread.
+    virtual void processDouble(double**, int, double**, int, int) {}
+    virtual void processFloat(float** inputs, int inputCount, float** outputs, int outputCount,
+                              int frames);
+
+    // The host interface.
+    void suspend() override;
+    void resume() override;
+    void setBlockSize(VstInt32 size) override;
+    void processReplacing(float** inputs, float** outputs, VstInt32 frames) override;
+    void processDoubleReplacing(double** inputs, double** outputs, VstInt32 frames) override;
+    void setParameter(VstInt32 index, float value) override;
+    float getParameter(VstInt32 index) override;
+    void getParameterName(VstInt32 index, char* text) override;
+    void getParameterLabel(VstInt32 index, char* text) override;
+    void getParameterDisplay(VstInt32 index, char* text) override;
+    bool string2parameter(VstInt32 index, char* text) override;
+    void setProgram(VstInt32 program) override;
+    void setProgramName(char* name) override;
+    void getProgramName(char* name) override;
+    VstInt32 getProgramNameIndexed(VstInt32 category, VstInt32 index, char* text) override;
+    VstInt32 getChunk(void** data, bool isPreset) override;
+    VstInt32 setChunk(void* data, VstInt32 byteSize, bool isPreset) override;
+    bool setSpeakerArrangement(VstSpeakerArrangement* input,
+                               VstSpeakerArrangement* output) override;
+    bool getSpeakerArrangement(VstSpeakerArrangement** input,
+                               VstSpeakerArrangement** output) override;
+    bool setBypass(bool onOff) override;
+    bool getEffectName(char* name) override;
+    bool getVendorString(char* text) override;
+    bool getProductString(char* text) override;
+    VstInt32 canDo(char* text) override;
+    AEffect* getAeffect() override;
+
+    // The one path of every change made inside the plug-in: store, refresh the cached texts, run
+    // the change hook, push everything into the engine.
+    void setParamNormalised(int index, double n);
+    void setParamReal(int index, double r);
+
+    int parameterIndex(const char* name) const;
+    int commandId(const char* name) const;
+
+    const KList<KEffectParameter>& parameters() const { return parameters_; }
+    const KList<KEffectCommand>& commands() const { return commands_; }
+    KProgramBank& bank() { return bank_; }
+    const KProgramBank& bank() const { return bank_; }
+    KEffectParameter* parameter(int index) const { return parameters_.get(index); }
+    // The current program's cell of parameter index; null outside the list.
+    KCell currentCell(int index) { return bank_.cell(curProgram, index); }
+    KConstCell currentCell(int index) const { return bank_.cell(curProgram, index); }
+    bool bypassed() const { return bypass_.load(std::memory_order_relaxed); }
+    bool editorIsOpen() const { return editorOpen_.load(std::memory_order_relaxed); }
+    int inputChannels() const { return inputChannels_.load(std::memory_order_relaxed); }
+    int outputChannels() const { return outputChannels_.load(std::memory_order_relaxed); }
+
+protected:
+    // Finishes a change of parameter index in the current program.
+    void parameterStored(int index);
+    // Replaces non-finite cells of program by the parameter's default: a NaN or infinity that
+    // reached the engine would poison the oscillators for the rest of the session.
+    void sanitiseProgram(int program);
+
+    KList<KEffectParameter> parameters_;
+    KProgramBank bank_;
+    KList<KEffectCommand> commands_;
+
+private:
+    void growScratch(std::size_t doubles);
+
+    std::atomic<bool> editorOpen_{false};
+    std::unique_ptr<KSpeakerArrangement> inputArrangement_;
+    std::unique_ptr<KSpeakerArrangement> outputArrangement_;
+    // The arrangements' channel counts, read by the audio thread without touching the records.
+    std::atomic<int> inputChannels_;
+    std::atomic<int> outputChannels_;
+    std::atomic<bool> bypass_{false};
+
+    std::unique_ptr<double[]> scratch_;
+    std::size_t scratchCapacity_ = 0;
+    int scratchInputs_ = -1;
+    int scratchOutputs_ = -1;
+    int scratchFrames_ = -1;
+    std::vector<double*> scratchIn_;
+    std::vector<double*> scratchOut_;
+};
+
+} // namespace Korvel

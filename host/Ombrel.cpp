@@ -1,0 +1,133 @@
+#include "host/Ombrel.h"
+
+#include "params/OmbrelParameters.h"
+#include "platform/KModule.h"
+
+#include <cmath>
+#include <cstring>
+#include <new>
+
+namespace Korvel {
+
+Ombrel::Ombrel(audioMasterCallback audioMaster)
+    : KEffect(audioMaster, kOmbrelProgramCount, kOmbrelParamCount, 2, 2) {
+    setUniqueID(vstFourCC('g', 'y', 'A', 'u'));
+    canProcessReplacing();
+    canDoubleReplacing();
+    buildOmbrelParameters(parameters_);
+    bank_.create(kOmbrelProgramCount, &parameters_);
+    loadPresets("OmbrelPreset.txt");
+    buildOmbrelCommands(commands_);
+    updateSampleRate();
+    setSampleRate(sampleRate);
+}
+
+Ombrel::~Ombrel() = default;
+
+bool Ombrel::supportsChannels(int inputs, int outputs) const {
+    return (inputs == 1 || inputs == 2) && (outputs == 1 || outputs == 2);
+}
+
+VstInt32 Ombrel::canDo(char* text) {
+    VstInt32 answer = KEffect::canDo(text);
+    if (!text) return answer;
+    static const char* const refused[] = {"sendVstEvents",      "sendVstMidiEvent",
+                                          "sendVstTimeInfo",    "receiveVstEvents",
+                                          "receiveVstMidiEvent", "receiveVstTimeInfo",
+                                          "offline",            "midiProgramNames"};
+    static const char* const offered[] = {"plugAsChannelInsert", "plugAsSend", "bypass"};
+    for (const char* word : refused)
+        if (std::strcmp(text, word) == 0) return -1;
+    for (const char* word : offered)
+        if (std::strcmp(text, word) == 0) return 1;
+    return answer;
+}
+
+void Ombrel::runCommand(int id, bool, bool) {
+    if (id == kCommandAutoLevel)
+        autoLevel();
+    else if (id == kCommandRandom)
+        randomise();
+}
+
+void Ombrel::paramChanged(int index) {
+    if (index != kMinFreq && index != kMaxFreq) return;
+    double minFreq = parameter(kMinFreq)->cellReal(currentCell(kMinFreq));
+    double maxFreq = parameter(kMaxFreq)->cellReal(currentCell(kMaxFreq));
+    if (index == kMinFreq && minFreq > maxFreq) setParamReal(kMaxFreq, minFreq);
+    if (index == kMaxFreq && maxFreq < minFreq) setParamReal(kMinFreq, maxFreq);
+}
+
+void Ombrel::setSampleRate(float rate) {
+    AudioEffect::setSampleRate(rate);
+    engine_.setSampleRate(rate);
+    resetEngine();
+}
+
+void Ombrel::resetEngine() {
+    engine_.reset();
+    applyParameters();
+}
+
+EngineSettings Ombrel::currentSettings() const {
+    auto real = [this](int index) { return parameter(index)->cellReal(currentCell(index)); };
+    auto gain = [this](int index) { return parameter(index)->cellValue(currentCell(index)); };
+    auto rounded = [&real](int index) {
+        double r = real(index);
+        return static_cast<int>(r < 0 ? r - 0.5 : r + 0.5);
+    };
+
+    EngineSettings s;
+    s.minFreq = real(kMinFreq);
+    s.maxFreq = real(kMaxFreq);
+    s.gateDb = real(kGate);
+    s.speed = rounded(kSpeed);
+    const int waves[3] = {kWave1, kWave2, kWave3};
+    for (int k = 0; k < 3; ++k) {
+        EngineSettings::Osc& osc = s.osc[k];
+        int base = waves[k];
+        // Oscillator 1 has no partial: its detune follows the waveform directly.
+        int next = base + 1;
+        osc.waveform = rounded(base);
+        osc.partial = k == 0 ? 1 : real(next++);
+        osc.detune = real(next++);
+        osc.attack = real(next++);
+        osc.release = real(next++);
+        osc.noise = gain(next++);
+        osc.level = gain(next++);
+    }
+    s.lfoWaveform = rounded(kLfoWave);
+    s.lfoCyclesPerBar = real(kLfoFreq);
+    s.lfoPhaseOffset = real(kLfoPhase) * 0.002777777777777778;
+    s.lfoDepth = real(kLfoDepth) * 0.01;
+    s.mainGain = std::pow(10.0, 0.05 * real(kMainLvl));
+    return s;
+}
+
+void Ombrel::applyParameters() {
+    engine_.publish(currentSettings());
+    // The editor's throttled refresh request joins here with the editor.
+}
+
+void Ombrel::processDouble(double** inputs, int inputCount, double** outputs, int outputCount,
+                           int frames) {
+    EngineTransport transport;
+    const EngineTransport* known = nullptr;
+    if (VstTimeInfo* info = getTimeInfo(kVstPpqPosValid | kVstTempoValid)) {
+        const VstInt32 wanted = kVstPpqPosValid | kVstTempoValid;
+        if ((info->flags & wanted) == wanted) {
+            transport.playing = (info->flags & kVstTransportPlaying) != 0;
+            transport.ppqPos = info->ppqPos;
+            transport.tempo = info->tempo;
+            known = &transport;
+        }
+    }
+    engine_.process(inputs, inputCount, outputs, outputCount, frames, bypassed(), known);
+}
+
+Ombrel* createEffect(audioMasterCallback audioMaster, const char*) {
+    moduleRecord().instance.store(libraryInstanceHandle(), std::memory_order_relaxed);
+    return new (std::nothrow) Ombrel(audioMaster);
+}
+
+} // namespace Korvel

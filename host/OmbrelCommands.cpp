@@ -1,0 +1,10 @@
+#include "host/Ombrel.h"
+
+namespace Korvel {
+
+// Filled in with the sound engine.
+void Ombrel::autoLevel() {}
+
+void Ombrel::randomise() {}
+
+} // namespace Korvel

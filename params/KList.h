@@ -1,0 +1,52 @@
+// The framework's ordered list of owned objects: reserved in steps of 32 entries, filled by index
+// (or appended), and deleting what it holds when it is destroyed.
+#pragma once
+
+#include <memory>
+#include <vector>
+
+namespace Korvel {
+
+template <typename T> class KList {
+public:
+    static constexpr int kGrowStep = 32;
+
+    KList() = default;
+    KList(const KList&) = delete;
+    KList& operator=(const KList&) = delete;
+
+    // Makes room for at least count entries; new entries are empty.
+    void reserve(int count) {
+        if (count <= size()) return;
+        int rounded = (count + kGrowStep - 1) / kGrowStep * kGrowStep;
+        items_.reserve(static_cast<std::size_t>(rounded));
+        items_.resize(static_cast<std::size_t>(count));
+    }
+
+    // Puts item at index (growing the list when needed), deleting what was there.
+    void set(int index, T* item) {
+        if (index < 0) {
+            delete item;
+            return;
+        }
+        reserve(index + 1);
+        items_[static_cast<std::size_t>(index)].reset(item);
+    }
+
+    void add(T* item) { set(size(), item); }
+
+    // Null outside 0..size()-1: callers pass host indexes straight through.
+    T* get(int index) const {
+        if (index < 0 || index >= size()) return nullptr;
+        return items_[static_cast<std::size_t>(index)].get();
+    }
+
+    int size() const { return static_cast<int>(items_.size()); }
+
+    void clear() { items_.clear(); }
+
+private:
+    std::vector<std::unique_ptr<T>> items_;
+};
+
+} // namespace Korvel

@@ -1,0 +1,10 @@
+#include "platform/KModule.h"
+
+namespace Korvel {
+
+KModuleRecord& moduleRecord() {
+    static KModuleRecord record;
+    return record;
+}
+
+} // namespace Korvel

@@ -1,0 +1,27 @@
+#include "state/KPresetFile.h"
+
+#include "params/KParameterLookup.h"
+#include "skin/KScriptReader.h"
+
+namespace Korvel {
+
+void applyPresetText(const unsigned char* data, std::size_t size, KProgramBank& bank,
+                     const KList<KEffectParameter>& parameters) {
+    KScriptReader reader(data, size);
+    int program = -1;
+    while (reader.nextLine()) {
+        if (reader.tokenCount() == 0) continue;
+        if (reader.tokenIs(0, "PRESET") && reader.tokenCount() >= 2) {
+            ++program;
+            if (bank.validProgram(program) && reader.token(1)[0])
+                bank.setProgramName(program, reader.token(1));
+        } else if (reader.tokenIs(0, "SETSTR") && reader.tokenCount() >= 3) {
+            int index = findParameterIndex(parameters, reader.token(1));
+            if (index < 0 || !bank.validProgram(program)) continue;
+            parameters.get(index)->parseInto(bank.cell(program, index), reader.token(2));
+            bank.refresh(program, index);
+        }
+    }
+}
+
+} // namespace Korvel

@@ -1,0 +1,16 @@
+// The preset text file: "PRESET name" starts the next program, "SETSTR parameter value" types a
+// value into it. Programs past the bank and lines before the first PRESET are ignored.
+#pragma once
+
+#include "params/KEffectParameter.h"
+#include "params/KList.h"
+#include "state/KProgramBank.h"
+
+#include <cstddef>
+
+namespace Korvel {
+
+void applyPresetText(const unsigned char* data, std::size_t size, KProgramBank& bank,
+                     const KList<KEffectParameter>& parameters);
+
+} // namespace Korvel
