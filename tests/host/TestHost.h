@@ -1,0 +1,36 @@
+// A minimal host for tests: loads the built plug-in by path exactly as a DAW does and answers the
+// host callback with settable values.
+#pragma once
+
+#include "host/VstInterface.h"
+#include "platform/KDynamicLibrary.h"
+
+#include <string>
+
+namespace OmbrelTest {
+
+struct HostAnswers {
+    VstIntPtr version = 2400;
+    VstIntPtr sampleRate = 44100;
+};
+
+class TestHost {
+public:
+    // The plug-in path: $OMBREL_PLUGIN when set, else the one the build produced.
+    static std::string pluginPath();
+
+    TestHost();
+    ~TestHost();
+    // The effect record, or null.
+    AEffect* create(const HostAnswers& answers = HostAnswers());
+    void close();
+    VstIntPtr dispatch(VstInt32 opcode, VstInt32 index = 0, VstIntPtr value = 0,
+                       void* ptr = nullptr, float opt = 0);
+    AEffect* effect() const { return effect_; }
+
+private:
+    Korvel::KDynamicLibrary library_;
+    AEffect* effect_ = nullptr;
+};
+
+} // namespace OmbrelTest

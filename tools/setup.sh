@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build and the tests need; skips those already present.
+set -euo pipefail
+packages=(cmake ninja-build g++ libgtest-dev googletest libbenchmark-dev libx11-dev libgl-dev
+  libgl1-mesa-dri libegl-dev libegl-mesa0 python3-glad dpf-source libsndfile1-dev
+  fonts-dejavu-core python3-fonttools valgrind)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo=sudo
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
+fi
