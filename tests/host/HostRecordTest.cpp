@@ -55,5 +55,5 @@ TEST(HostRecord, IdentityAnswers) {
     EXPECT_STREQ(text, "-12.5");
     EXPECT_EQ(host.dispatch(effGetParamDisplay, 99, 0, text), 0);
     EXPECT_STREQ(text, "");
-    EXPECT_EQ(host.dispatch(effClose), 1);
+    EXPECT_EQ(host.close(), 1);
 }

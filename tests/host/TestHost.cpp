@@ -40,9 +40,10 @@ AEffect* TestHost::create(const HostAnswers& answers) {
     return effect_;
 }
 
-void TestHost::close() {
-    if (effect_) effect_->dispatcher(effect_, effClose, 0, 0, nullptr, 0);
+VstIntPtr TestHost::close() {
+    VstIntPtr answer = effect_ ? effect_->dispatcher(effect_, effClose, 0, 0, nullptr, 0) : 0;
     effect_ = nullptr;
+    return answer;
 }
 
 VstIntPtr TestHost::dispatch(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,

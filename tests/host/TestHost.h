@@ -23,7 +23,8 @@ public:
     ~TestHost();
     // The effect record, or null.
     AEffect* create(const HostAnswers& answers = HostAnswers());
-    void close();
+    // Sends effClose (which deletes the effect) and answers its reply; 0 when none is open.
+    VstIntPtr close();
     VstIntPtr dispatch(VstInt32 opcode, VstInt32 index = 0, VstIntPtr value = 0,
                        void* ptr = nullptr, float opt = 0);
     AEffect* effect() const { return effect_; }
