@@ -49,8 +49,7 @@ void AudioEffect::setParameterAutomated(VstInt32 index, float value) {
 }
 
 VstInt32 AudioEffect::getMasterVersion() {
-    VstInt32 version = static_cast<VstInt32>(callHost(audioMasterVersion));
-    return version;
+    return static_cast<VstInt32>(callHost(audioMasterVersion));
 }
 
 VstInt32 AudioEffect::getCurrentUniqueId() {

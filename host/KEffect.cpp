@@ -329,7 +329,7 @@ void KEffect::lookupVariable(char* out, std::size_t size, const char* name) {
     auto identity = [&](const char* text) { copyText(out, text ? text : "", limit); };
     if (std::strcmp(name, "HostVend") == 0 || std::strcmp(name, "HostName") == 0) {
         // The host writes straight into out; give it a buffer of the published size at least.
-        char host[kVariableBytes > 256 ? kVariableBytes : 256] = {};
+        char host[256] = {};
         if (std::strcmp(name, "HostVend") == 0)
             getHostVendorString(host);
         else

@@ -40,10 +40,6 @@ enum OmbrelParam {
     kOmbrelParamCount
 };
 
-// First parameter index of oscillator 2 and 3; oscillator 1 lacks the partial and starts at
-// kWave1 with its waveform followed directly by the detune.
-constexpr int kOscillatorStride = kWave3 - kWave2;
-
 enum OmbrelCommand { kCommandAutoLevel = 0, kCommandRandom, kOmbrelCommandCount };
 
 constexpr int kOmbrelProgramCount = 10;
