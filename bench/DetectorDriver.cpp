@@ -1,0 +1,35 @@
+// Runs the pitch detector over an input for a given time, for counting instructions:
+//   detector_driver melody|noise|silence SECONDS
+// The input is made once (ten seconds, repeated as needed), so the instructions per second of
+// audio are (count(long) - count(short)) / (long - short).
+#include "bench/DetectorInputs.h"
+#include "dsp/PitchDetector.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+using namespace Korvel;
+
+int main(int argc, char** argv) {
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: %s melody|noise|silence SECONDS\n", argv[0]);
+        return 2;
+    }
+    std::vector<double> input = detectorInput(argv[1]);
+    long frames = static_cast<long>(std::atof(argv[2]) * 44100);
+    PitchDetector d;
+    d.setMinFreq(70);
+    d.setMaxFreq(1200);
+    d.setGate(-40);
+    d.setSpeed(3);
+    double sum = 0;
+    long detections = 0;
+    for (long i = 0; i < frames; ++i) {
+        d.process(input[static_cast<std::size_t>(i) % input.size()]);
+        sum += d.confirmedPeriod();
+        detections += d.period() > 0;
+    }
+    std::printf("%s %.1f s: %ld detections, mean confirmed period %.3f\n", argv[1],
+                frames / 44100.0, detections, frames ? sum / frames : 0.0);
+    return 0;
+}

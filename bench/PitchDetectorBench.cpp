@@ -1,0 +1,36 @@
+// Ten seconds of input through the pitch detector with the effect's default settings.
+#include "bench/DetectorInputs.h"
+#include "dsp/PitchDetector.h"
+
+#include <benchmark/benchmark.h>
+
+using namespace Korvel;
+
+namespace {
+
+void runDetector(benchmark::State& state, const char* kind) {
+    std::vector<double> input = detectorInput(kind);
+    PitchDetector d;
+    d.setMinFreq(70);
+    d.setMaxFreq(1200);
+    d.setGate(-40);
+    d.setSpeed(3);
+    double sink = 0;
+    for (auto _ : state) {
+        for (double s : input) {
+            d.process(s);
+            sink += d.confirmedPeriod();
+        }
+        benchmark::DoNotOptimize(sink);
+    }
+    state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * input.size()));
+    state.counters["x_realtime"] = benchmark::Counter(static_cast<double>(input.size()) / 44100 *
+                                                          static_cast<double>(state.iterations()),
+                                                      benchmark::Counter::kIsRate);
+}
+
+} // namespace
+
+BENCHMARK_CAPTURE(runDetector, melody, "melody")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(runDetector, noise, "noise")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(runDetector, silence, "silence")->Unit(benchmark::kMillisecond);
