@@ -283,7 +283,7 @@ def page_info():
         sep.line([s(20), s(ly + 1), s(620), s(ly + 1)], fill=(66, 74, 86, 255), width=s(1))
     # The signal path, as a quiet diagram between the hints and the invitation.
     stages = ["Pitch detector", "3 oscillators", "Tremolo LFO", "Main level"]
-    bw, bh, gap, top = 118, 30, 42, 266
+    bw, bh, gap, top = 118, 30, 42, 273
     left = (W - (4 * bw + 3 * gap)) / 2
     for i in range(4):
         bx = left + i * (bw + gap)
@@ -301,7 +301,7 @@ def page_info():
     d = ImageDraw.Draw(image)
     d.text((x + w / 2, y + h / 2), "Support", font=font(11, bold=True),
            fill=rgba(TEXT_BRIGHT), anchor="mm")
-    spaced(d, (20, 254), "SIGNAL PATH", font(8, bold=True), rgba(ACCENT), 1.2, anchor="lm")
+    spaced(d, (20, 259), "SIGNAL PATH", font(8, bold=True), rgba(ACCENT), 1.2, anchor="lm")
     for i, text in enumerate(stages):
         bx = left + i * (bw + gap)
         d.text((bx + bw / 2, top + bh / 2), text, font=font(11), fill=rgba(LABEL),
