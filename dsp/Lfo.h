@@ -1,0 +1,90 @@
+// The tremolo LFO: a shape at a rate in cycles per bar that follows the host's tempo, phase-locked
+// to the song position while the transport plays. Its output is slew-limited to a full swing per
+// millisecond, which rounds the jumps of the square, the ramps and the random steps. Audio thread
+// only.
+#pragma once
+
+#include "dsp/RandomGenerator.h"
+#include "dsp/Slew.h"
+
+namespace Korvel {
+
+class Lfo {
+public:
+    enum Waveform { Sine = 0, Triangle = 1, Square = 2, Rising = 3, Falling = 4, Random = 5 };
+
+    // Initialised at 44100 Hz (this draws the first random level).
+    Lfo();
+
+    // Reinitialises everything, rate and waveform included; the LFO stands still until the next
+    // sync supplies a tempo. A rate that is not a positive number keeps the previous one.
+    void setSampleRate(double sampleRate);
+    // 0..5; any other index gives a constant 0.
+    void setWaveform(int waveform) { waveform_ = waveform; }
+    void setCyclesPerBar(double cycles) { cyclesPerBar_ = cycles; }
+    void setPhaseOffset(double cycleFraction) { phaseOffset_ = cycleFraction; }
+
+    // The host's transport, once per block, only when it reports both tempo and song position. A
+    // bar is always four quarter notes. A tempo or a rate that would give a negative or non-finite
+    // increment stops the LFO instead.
+    void sync(double ppqPos, double tempo, bool playing, bool lockPhase);
+
+    // One sample; returns the output.
+    double process() {
+        phase_ += increment_;
+        if (phase_ >= 1) {
+            phase_ -= 1;
+            if (phase_ >= 1) rewrapPhase();
+            if (waveform_ == Random) held_ = RandomGenerator::shared().bipolar();
+        }
+        valueSlew_.target = shape();
+        valueSlew_.advance();
+        return valueSlew_.current;
+    }
+
+    double output() const { return valueSlew_.current; }
+    double phase() const { return phase_; }
+    double increment() const { return increment_; }
+    int waveform() const { return waveform_; }
+    double held() const { return held_; }
+
+private:
+    double shape() const {
+        double p = phase_;
+        switch (waveform_) {
+        case Sine: {
+            double m = 6.283185307179586 * p - 3.141592653589793;
+            double m2 = m * m;
+            return m * (m2 * (0.16562123457123723 -
+                              m2 * (0.007956574006381783 - m2 * 0.000145039006054745)) -
+                        0.9990123569996505);
+        }
+        case Triangle:
+            if (p < 0.25) return 4 * p;
+            if (p < 0.75) return 2 - 4 * p;
+            return 4 * p - 4;
+        case Square:
+            return p < 0.5 ? 1 : -1;
+        case Rising:
+            return 2 * p - 1;
+        case Falling:
+            return 1 - 2 * p;
+        case Random:
+            return held_;
+        default:
+            return 0;
+        }
+    }
+    void rewrapPhase();
+
+    int waveform_ = Sine;
+    double cyclesPerBar_ = 0;
+    Slew valueSlew_;
+    double phase_ = 0;
+    double phaseOffset_ = 0;
+    double increment_ = 0;
+    double held_ = 0;
+    double sampleRate_ = 44100;
+};
+
+} // namespace Korvel

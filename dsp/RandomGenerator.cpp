@@ -1,0 +1,7 @@
+#include "dsp/RandomGenerator.h"
+
+namespace Korvel {
+
+RandomGenerator RandomGenerator::instance_;
+
+} // namespace Korvel

@@ -1,0 +1,59 @@
+// The process-wide multiply-with-carry generator behind the noise, the LFO's random shape and the
+// Random command. Every instance draws from the same two words without locking: instances running
+// on different threads may lose each other's updates, which only reorders the noise. The words are
+// relaxed atomics (a load and a store each, no read-modify-write loop) so that such races are
+// defined behaviour and a single thread sees exactly the documented sequence.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+namespace Korvel {
+
+class RandomGenerator {
+public:
+    static constexpr std::uint32_t kInitialZ = 71;
+    static constexpr std::uint32_t kInitialW = 89;
+
+    struct State {
+        std::uint32_t z;
+        std::uint32_t w;
+    };
+
+    static RandomGenerator& shared() { return instance_; }
+
+    std::uint32_t next() {
+        std::uint32_t z = z_.load(std::memory_order_relaxed);
+        std::uint32_t w = w_.load(std::memory_order_relaxed);
+        z = 36969u * (z & 65535u) + (z >> 16);
+        w = 18000u * (w & 65535u) + (w >> 16);
+        z_.store(z, std::memory_order_relaxed);
+        w_.store(w, std::memory_order_relaxed);
+        return (z << 16) + (w & 65535u);
+    }
+    // 0 .. 1.
+    double uniform() { return static_cast<double>(next()) * 2.3283064370807974e-10; }
+    // -1 .. 1: the draw read as a signed word.
+    double bipolar() {
+        return static_cast<double>(static_cast<std::int32_t>(next())) * 4.656612875245797e-10;
+    }
+
+    void setState(std::uint32_t z, std::uint32_t w) {
+        z_.store(z, std::memory_order_relaxed);
+        w_.store(w, std::memory_order_relaxed);
+    }
+    State state() const {
+        return {z_.load(std::memory_order_relaxed), w_.load(std::memory_order_relaxed)};
+    }
+
+private:
+    constexpr RandomGenerator() = default;
+
+    // Constant-initialised, so it is ready before any static constructor that might draw.
+    static RandomGenerator instance_;
+
+    std::atomic<std::uint32_t> z_{kInitialZ};
+    std::atomic<std::uint32_t> w_{kInitialW};
+};
+
+} // namespace Korvel

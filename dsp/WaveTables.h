@@ -1,0 +1,67 @@
+// Band-limited triangle, square and sawtooth tables shared read-only by every oscillator of the
+// process. Level k of a shape holds its harmonics up to 2^k (at most 512); a lookup picks the
+// levels from the tone's frequency so that roughly 20000/f harmonics sound, cross-fading between
+// adjacent levels.
+#pragma once
+
+#include <cstdint>
+
+namespace Korvel {
+
+class WaveTables {
+public:
+    enum Shape { Triangle = 0, Square = 1, Sawtooth = 2 };
+    static constexpr int kShapes = 3;
+    static constexpr int kLevels = 12;
+    static constexpr int kSize = 2048;
+    static constexpr int kMask = kSize - 1;
+    // Table entries per radian of phase.
+    static constexpr double kEntriesPerRadian = 325.94932345220167;
+
+    // Built on first use, under the compiler's thread-safe static initialisation.
+    static const WaveTables& shared();
+
+    const double* level(int shape, int k) const { return data_[shape][k]; }
+
+    // The pair of levels and the cross-fade weight for a tone of f Hz. Frequencies outside
+    // 0 < f < 20000 get the nearest end: level 0 from 20 kHz up, level 11 for 0, negative or NaN.
+    struct Blend {
+        int low;     // level index
+        bool single; // the low level alone (level 11)
+        double fade; // weight of the level above
+    };
+    static Blend blend(double f);
+
+    // Catmull-Rom interpolation of one level at x entries (0 <= x < 2048; whole wraps are
+    // tolerated).
+    static double interpolate(const double* table, double x) {
+        std::int64_t i = static_cast<std::int64_t>(x);
+        double t = x - static_cast<double>(i);
+        double ym = table[(i - 1) & kMask];
+        double y0 = table[i & kMask];
+        double y1 = table[(i + 1) & kMask];
+        double y2 = table[(i + 2) & kMask];
+        double a = (y1 - ym) / 2;
+        double b = (y2 - ym) / 2 + 1.5 * (y0 - y1);
+        return y0 + t * (a + t * (a + (ym - y0) - b + b * t));
+    }
+
+    // The value at x entries for a blend.
+    double value(int shape, const Blend& b, double x) const {
+        const double* low = data_[shape][b.low];
+        double v = interpolate(low, x);
+        if (b.single) return v;
+        return v + (interpolate(data_[shape][b.low + 1], x) - v) * b.fade;
+    }
+
+    // The shape's value at phase (radians, 0 .. 2*pi) for a tone of f Hz; 0 for a phase that is
+    // not a finite number of reasonable size.
+    double lookup(int shape, double phase, double f) const;
+
+private:
+    WaveTables();
+
+    double data_[kShapes][kLevels][kSize];
+};
+
+} // namespace Korvel
