@@ -13,6 +13,7 @@ void Envelope::begin(State state, double seconds, double span) {
     state_ = state;
     increment_ = 1 / samples;
     span_ = span;
+    silent_ = state == Releasing && level_ == 0;
 }
 
 } // namespace Korvel

@@ -35,6 +35,8 @@ public:
     }
 
     int state() const { return state_; }
+    // The level is 0 and stays 0 until the next attack: idle, or a release that began at 0.
+    bool silent() const { return silent_; }
     double level() const { return level_; }
     double progress() const { return progress_; }
     double increment() const { return increment_; }
@@ -46,6 +48,7 @@ private:
     void finish(State state, double level) {
         level_ = level;
         state_ = state;
+        silent_ = state == Idle;
         progress_ = 0;
         increment_ = 0;
         span_ = 0;
@@ -58,6 +61,7 @@ private:
     // Attack: the distance to 1 when it began; release: the level when it began.
     double span_ = 0;
     double sampleRate_ = 44100;
+    bool silent_ = true;
 };
 
 } // namespace Korvel

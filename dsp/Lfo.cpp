@@ -17,6 +17,7 @@ void Lfo::setSampleRate(double sampleRate) {
     phaseOffset_ = 0;
     increment_ = 0;
     held_ = RandomGenerator::shared().bipolar();
+    stale_ = true;
 }
 
 void Lfo::sync(double ppqPos, double tempo, bool playing, bool lockPhase) {
@@ -26,6 +27,7 @@ void Lfo::sync(double ppqPos, double tempo, bool playing, bool lockPhase) {
     }
     double increment = tempo * 0.004166666666666667 * cyclesPerBar_ / sampleRate_;
     increment_ = increment >= 0 && std::isfinite(increment) ? increment : 0;
+    stale_ = true;
 }
 
 // Only reached when one sample's increment exceeds a whole cycle (an absurd tempo).

@@ -20,7 +20,10 @@ public:
     // sync supplies a tempo. A rate that is not a positive number keeps the previous one.
     void setSampleRate(double sampleRate);
     // 0..5; any other index gives a constant 0.
-    void setWaveform(int waveform) { waveform_ = waveform; }
+    void setWaveform(int waveform) {
+        waveform_ = waveform;
+        stale_ = true;
+    }
     void setCyclesPerBar(double cycles) { cyclesPerBar_ = cycles; }
     void setPhaseOffset(double cycleFraction) { phaseOffset_ = cycleFraction; }
 
@@ -36,8 +39,14 @@ public:
             phase_ -= 1;
             if (phase_ >= 1) rewrapPhase();
             if (waveform_ == Random) held_ = RandomGenerator::shared().bipolar();
+            stale_ = true;
         }
-        valueSlew_.target = shape();
+        // Without a tempo the phase stands still, and so does the shape.
+        if (increment_ != 0 || stale_) {
+            value_ = shape();
+            stale_ = false;
+        }
+        valueSlew_.target = value_;
         valueSlew_.advance();
         return valueSlew_.current;
     }
@@ -85,6 +94,10 @@ private:
     double increment_ = 0;
     double held_ = 0;
     double sampleRate_ = 44100;
+
+    // The shape's value at the current phase, unless stale.
+    double value_ = 0;
+    bool stale_ = true;
 };
 
 } // namespace Korvel

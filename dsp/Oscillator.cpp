@@ -54,29 +54,16 @@ void Oscillator::setNoise(double gain) {
 
 void Oscillator::setLevel(double gain) {
     level_ = finiteOrZero(gain);
+    muted_ = level_ == 0;
 }
 
-double Oscillator::frequencyGain(double f) {
-    if (f < 10) return 0;
-    if (f < 30) return 0.05 * (f - 10);
-    if (f < 10000) return 1 - (f - 30) * 3.009027081243731e-05;
-    if (f < 17500) return 0.7 - (f - 10000) * 9.333333333333333e-05;
-    return 0; // also for NaN
-}
-
-void Oscillator::retune(double f) {
-    tunedFrequency_ = f;
-    phaseIncrement_ = kTwoPi * f / sampleRate_;
-    double g = frequencyGain(f);
-    gainTarget_ = g * g;
-    if (waveform_ != Sine) {
-        const WaveTables& tables = WaveTables::shared();
-        WaveTables::Blend b = WaveTables::blend(f);
-        int shape = waveform_ - 1;
-        lowTable_ = tables.level(shape, b.low);
-        highTable_ = b.single ? nullptr : tables.level(shape, b.low + 1);
-        fade_ = b.fade;
-    }
+void Oscillator::selectTables(double f) {
+    const WaveTables& tables = WaveTables::shared();
+    WaveTables::Blend b = WaveTables::blend(f);
+    int shape = waveform_ - 1;
+    lowTable_ = tables.level(shape, b.low);
+    highTable_ = b.single ? nullptr : tables.level(shape, b.low + 1);
+    fade_ = b.fade;
 }
 
 // Only reached when one sample's increment exceeds a whole cycle (a tone above the sample rate, or

@@ -13,6 +13,8 @@
 #include "dsp/Slew.h"
 #include "dsp/WaveTables.h"
 
+#include <cstdint>
+
 namespace Korvel {
 
 class Oscillator {
@@ -50,9 +52,11 @@ public:
         if (!(f == tunedFrequency_)) retune(f);
         gainSlew_.target = gainTarget_;
         gainSlew_.advance();
-        double noise = noise_ * RandomGenerator::shared().bipolar();
+        // Drawn whether or not the noise is heard: the shared sequence must not depend on it.
+        std::uint32_t draw = RandomGenerator::shared().next();
         if (!(f > 0)) {
-            output_ = level_ * gainSlew_.current * (noise + 0.0) * envelope_.level();
+            output_ = level_ * gainSlew_.current *
+                      (noise_ * RandomGenerator::bipolarOf(draw) + 0.0) * envelope_.level();
             return;
         }
         phase_ += phaseIncrement_;
@@ -60,12 +64,15 @@ public:
             phase_ -= kTwoPi;
             if (phase_ >= kTwoPi) rewrapPhase();
         }
-        if (envelope_.level() == 0 || level_ == 0) {
-            // Silent whatever the wave; the sign of the zero is not kept.
+        // Silent whatever the wave and the noise; the sign of the zero is not kept (nor below,
+        // where a zero noise term is left out).
+        if (muted_ || envelope_.silent()) {
             output_ = 0;
             return;
         }
-        output_ = level_ * gainSlew_.current * (noise + wave()) * envelope_.level();
+        double sum = wave();
+        if (noise_ != 0) sum = noise_ * RandomGenerator::bipolarOf(draw) + sum;
+        output_ = level_ * gainSlew_.current * sum * envelope_.level();
     }
 
     double output() const { return output_; }
@@ -77,8 +84,16 @@ public:
     double gain() const { return gainSlew_.current; }
 
     // The gain for a tone of f Hz before squaring: 0 below 10 Hz, full at 30 Hz, 0.7 at 10 kHz,
-    // 0 from 17.5 kHz.
-    static double frequencyGain(double f);
+    // 0 from 17.5 kHz (and for NaN).
+    static double frequencyGain(double f) {
+        if (f >= 30) {
+            if (f < 10000) return 1 - (f - 30) * 3.009027081243731e-05;
+            if (f < 17500) return 0.7 - (f - 10000) * 9.333333333333333e-05;
+            return 0;
+        }
+        if (f >= 10) return 0.05 * (f - 10);
+        return 0;
+    }
 
 private:
     double wave() const {
@@ -95,7 +110,16 @@ private:
         if (!highTable_) return v;
         return v + (WaveTables::interpolate(highTable_, x) - v) * fade_;
     }
-    void retune(double f);
+    // During a glide the frequency changes every sample, so this stays inline; only the table
+    // levels are looked up out of line.
+    void retune(double f) {
+        tunedFrequency_ = f;
+        phaseIncrement_ = kTwoPi * f / sampleRate_;
+        double g = frequencyGain(f);
+        gainTarget_ = g * g;
+        if (waveform_ != Sine) selectTables(f);
+    }
+    void selectTables(double f);
     void rewrapPhase();
     void updateRatio();
 
@@ -121,6 +145,7 @@ private:
     const double* lowTable_ = nullptr;
     const double* highTable_ = nullptr; // null: the low table alone
     double fade_ = 0;
+    bool muted_ = true; // level_ == 0
 };
 
 } // namespace Korvel

@@ -32,10 +32,16 @@ public:
         return (z << 16) + (w & 65535u);
     }
     // 0 .. 1.
-    double uniform() { return static_cast<double>(next()) * 2.3283064370807974e-10; }
+    double uniform() { return uniformOf(next()); }
     // -1 .. 1: the draw read as a signed word.
-    double bipolar() {
-        return static_cast<double>(static_cast<std::int32_t>(next())) * 4.656612875245797e-10;
+    double bipolar() { return bipolarOf(next()); }
+
+    // The two forms of a draw already taken.
+    static double uniformOf(std::uint32_t r) {
+        return static_cast<double>(r) * 2.3283064370807974e-10;
+    }
+    static double bipolarOf(std::uint32_t r) {
+        return static_cast<double>(static_cast<std::int32_t>(r)) * 4.656612875245797e-10;
     }
 
     void setState(std::uint32_t z, std::uint32_t w) {

@@ -1,6 +1,8 @@
 // A rate limiter: the value follows its target by at most one step per sample.
 #pragma once
 
+#include <cmath>
+
 namespace Korvel {
 
 struct Slew {
@@ -13,18 +15,19 @@ struct Slew {
     // A full-scale change takes `time` seconds; a time of 0 or less jumps in one sample.
     void setup(double rate, double fullScale, double time, double value);
 
-    // Moves current toward target; the last step lands on the target exactly.
+    // Moves current toward target; the last step lands on the target exactly. The common case
+    // (within one step, including a distance that is not a number) is tested first.
     void advance() {
         double distance = target - current;
-        if (distance > step) {
-            current += step;
-            reached = false;
-        } else if (distance < -step) {
-            current -= step;
-            reached = false;
-        } else {
+        if (!(std::fabs(distance) > step)) {
             current = target;
             reached = true;
+        } else if (distance > 0) {
+            current += step;
+            reached = false;
+        } else {
+            current -= step;
+            reached = false;
         }
     }
 };
