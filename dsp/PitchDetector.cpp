@@ -1,7 +1,6 @@
 #include "dsp/PitchDetector.h"
 
 #include <algorithm>
-#include <cmath>
 
 namespace Korvel {
 
@@ -12,18 +11,16 @@ constexpr int kBurstIndex = 7;
 constexpr double kFilterQ = 0.7079457843841379;
 constexpr double kMaxAdmissible = 0.15;
 constexpr double kInWindowWeight = 0.2;
-// Counters that run while nothing happens (ages, silence, confirmation count) stop here instead
-// of overflowing after hours; every length they are compared with is far smaller.
-constexpr int kSaturation = 1 << 30;
+constexpr double kNotAdmissible = 999;
+// Ages saturate here instead of overflowing after hours without crossings; every length they are
+// compared with is far smaller.
+constexpr std::int64_t kSaturation = 1 << 30;
 
 int trunc32(double v) {
     return static_cast<int>(v);
 }
 int round32(double v) {
     return trunc32(v + 0.5);
-}
-int saturatingIncrement(int v) {
-    return v < kSaturation ? v + 1 : v;
 }
 
 double clampFrequency(double hz) {
@@ -33,6 +30,12 @@ double clampFrequency(double hz) {
 }
 
 } // namespace
+
+struct PitchDetector::Candidate {
+    int span = 0;
+    double score = 999;
+    bool inWindow = false;
+};
 
 PitchDetector::PitchDetector() {
     setSampleRate(44100);
@@ -44,8 +47,20 @@ void PitchDetector::setSampleRate(double sampleRate) {
     sampleRate = std::clamp(sampleRate, 8000.0, 768000.0);
     sampleRate_ = sampleRate;
     int maxPeriod = round32(sampleRate / 15);
-    auto length = static_cast<std::size_t>(trunc32(2 * maxPeriod + 1.5));
-    if (length > history_.size()) history_.assign(length, 0.0);
+    int length = trunc32(2 * maxPeriod + 1.5);
+    if (length > ringLength_) {
+        ringStore_.assign(2 * static_cast<std::size_t>(length), 0.0);
+        ring_ = ringStore_.data();
+        ringLength_ = length;
+        ringPos_ = 0;
+        std::size_t blocks = 1;
+        while (blocks < static_cast<std::size_t>(length >> kBlockShift) + 4)
+            blocks *= 2;
+        blockStore_.assign(blocks, 0.0);
+        blockPeaks_ = blockStore_.data();
+        blockMask_ = static_cast<int>(blocks) - 1;
+        blockBounds_.assign(static_cast<std::size_t>(length >> kBlockShift) + 4, 0.0);
+    }
     minSpan_ = round32(2 * sampleRate / 2200);
     maxSpan_ = round32(2 * sampleRate / 15);
     lowpass_.setSampleRate(sampleRate);
@@ -54,7 +69,10 @@ void PitchDetector::setSampleRate(double sampleRate) {
     burstAge_ = trunc32(7 * sampleRate / 2400);
     diffStep_ = trunc32(sampleRate * 0.0001) + 1;
     diffWindow_ = round32(sampleRate * 0.005);
+    std::size_t terms = static_cast<std::size_t>(ringLength_ / diffStep_) + 2;
+    if (firstPeaks_.size() < terms) firstPeaks_.assign(terms, 0.0);
     weightExponent_ = -std::log(0.6) / std::log(2.0);
+    std::fill(std::begin(scoreSpan_), std::end(scoreSpan_), -1);
     confirmPeriods_ = 2;
     holdPeriods_ = 2;
     reset();
@@ -77,23 +95,29 @@ void PitchDetector::setGate(double dB) {
 
 void PitchDetector::setSpeed(int periods) {
     // Far beyond any useful count, and small enough that no period product overflows.
-    periods = std::clamp(periods, -10000, 10000);
+    periods = std::clamp(periods, -1000, 1000);
     confirmPeriods_ = periods < 3 ? 2 : periods;
     holdPeriods_ = 2 * periods <= 0 ? 1 : 2 * periods;
+    confirmThreshold_ = trunc32(pending_ * confirmPeriods_);
 }
 
 void PitchDetector::reset() {
-    std::fill(history_.begin(), history_.end(), 0.0);
+    std::fill(ringStore_.begin(), ringStore_.end(), 0.0);
+    std::fill(blockStore_.begin(), blockStore_.end(), 0.0);
+    blockPeak_ = 0;
     lowpass_.clear();
     previous_ = 0;
     period_ = 0;
     evidence_ = 0;
-    lastSpan_ = windowHold_ = windowLo_ = windowHi_ = 0;
+    lastSpan_ = windowLo_ = windowHi_ = 0;
+    windowExpiry_ = INT64_MAX;
+    // Made-up crossings just old enough not to count as a burst.
     for (CrossingList* list : {&rising_, &falling_}) {
         for (int k = 0; k < kListSize; ++k)
-            list->age[k] = burstAge_ + k;
+            list->time[k] = now_ - burstAge_ - k;
         list->count = 0;
     }
+    updateBurstEnd();
     silence_ = 0;
 }
 
@@ -102,23 +126,41 @@ void PitchDetector::resetConfirmation() {
     confirmed_ = 0;
     counter_ = 0;
     countdown_ = 0;
+    confirmThreshold_ = 0;
 }
 
 std::size_t PitchDetector::memoryBytes() const {
-    return sizeof(*this) + history_.capacity() * sizeof(double);
+    return sizeof(*this) + (ringStore_.capacity() + blockStore_.capacity() +
+                            firstPeaks_.capacity() + blockBounds_.capacity()) *
+                               sizeof(double);
 }
 
-double PitchDetector::x(long k) const {
-    long n = static_cast<long>(history_.size());
-    return history_[static_cast<std::size_t>(((writePos_ - k) % n + n) % n)];
+void PitchDetector::updateBurstEnd() {
+    burstEnd_ = std::max(rising_.time[kBurstIndex], falling_.time[kBurstIndex]) + burstAge_;
 }
 
-double PitchDetector::difference(int span) const {
+// The filtered sample written k samples ago; reading past the ring's length wraps around it.
+double PitchDetector::x(std::int64_t k) const {
+    if (k > ringLength_) k %= ringLength_;
+    return ring_[ringPos_ + ringLength_ - k];
+}
+
+void PitchDetector::prepareAnalysis() {
+    newest_ = ring_ + ringPos_ + ringLength_;
+    firstPeaksDone_ = 0;
+    blockBoundsDone_ = 0;
+    // The block in progress, unless this sample just completed and stored it.
+    if ((now_ & ((1 << kBlockShift) - 1)) != (1 << kBlockShift) - 1)
+        blockPeaks_[(now_ >> kBlockShift) & blockMask_] = blockPeak_;
+}
+
+// The difference measure for spans that read beyond the ring: rare, so kept plain.
+double PitchDetector::slowDifference(int span) const {
     int h = span / 2;
     int n = std::max(diffWindow_, h) / diffStep_;
     double s = 0, pu = 0, pv = 0;
     for (int t = 0; t < n; ++t) {
-        int k = t * diffStep_;
+        std::int64_t k = static_cast<std::int64_t>(t) * diffStep_;
         double u = x(k);
         double v = (span % 2 == 0) ? x(h + k) : (x(h + k) + x(h + k + 1)) / 2;
         s += std::fabs(u - v);
@@ -126,129 +168,159 @@ double PitchDetector::difference(int span) const {
         pv = std::max(pv, std::fabs(v));
     }
     if (pu >= gate_ && pv >= gate_) return s / (std::max(pu, pv) * n);
-    return 999;
+    return kNotAdmissible;
 }
 
-void PitchDetector::consider(int span, int& best, double& bestScore, bool& bestInWindow) const {
+// The sum runs in the stated order so the result is exact; what makes it cheap is knowing early
+// that a candidate cannot be admissible: every |v| is bounded by the peak of the history blocks
+// it reads, so once the partial sum passes 0.15 times that bound the measure must exceed 0.15.
+double PitchDetector::difference(int span) {
+    const int h = span / 2;
+    const int n = std::max(diffWindow_, h) / diffStep_;
+    const int step = diffStep_;
+    const bool odd = span % 2 != 0;
+    const std::int64_t far = h + static_cast<std::int64_t>(n - 1) * step + (odd ? 1 : 0);
+    if (n <= 0 || far > ringLength_) return slowDifference(span);
+    const double* u = newest_;
+    const double* v = newest_ - h;
+
+    // The peak of the first operand depends on n only.
+    for (; firstPeaksDone_ < n; ++firstPeaksDone_) {
+        double m = std::fabs(u[-firstPeaksDone_ * step]);
+        double before = firstPeaksDone_ > 0 ? firstPeaks_[firstPeaksDone_ - 1] : 0;
+        firstPeaks_[firstPeaksDone_] = std::max(before, m);
+    }
+    const double pu = firstPeaks_[n - 1];
+    if (!(pu >= gate_)) return kNotAdmissible;
+
+    const int blocksBack = static_cast<int>((now_ >> kBlockShift) - ((now_ - far) >> kBlockShift));
+    for (; blockBoundsDone_ <= blocksBack; ++blockBoundsDone_) {
+        double m = blockPeaks_[((now_ >> kBlockShift) - blockBoundsDone_) & blockMask_];
+        double before = blockBoundsDone_ > 0 ? blockBounds_[blockBoundsDone_ - 1] : 0;
+        blockBounds_[blockBoundsDone_] = std::max(before, m);
+    }
+    const double bound = blockBounds_[blocksBack];
+    if (!(bound >= gate_)) return kNotAdmissible; // pv could not reach the gate
+    // The margin covers the rounding of this product and of the final division.
+    const double limit = kMaxAdmissible * bound * n * (1 + 1e-9);
+
+    double s = 0;
+    int t = 0;
+    if (!odd) {
+        for (; t + 4 <= n; t += 4) {
+            const int k = t * step;
+            s += std::fabs(u[-k] - v[-k]);
+            s += std::fabs(u[-k - step] - v[-k - step]);
+            s += std::fabs(u[-k - 2 * step] - v[-k - 2 * step]);
+            s += std::fabs(u[-k - 3 * step] - v[-k - 3 * step]);
+            if (s > limit) return kNotAdmissible;
+        }
+        for (; t < n; ++t)
+            s += std::fabs(u[-t * step] - v[-t * step]);
+    } else {
+        for (; t + 4 <= n; t += 4) {
+            const int k = t * step;
+            s += std::fabs(u[-k] - (v[-k] + v[-k - 1]) / 2);
+            s += std::fabs(u[-k - step] - (v[-k - step] + v[-k - step - 1]) / 2);
+            s += std::fabs(u[-k - 2 * step] - (v[-k - 2 * step] + v[-k - 2 * step - 1]) / 2);
+            s += std::fabs(u[-k - 3 * step] - (v[-k - 3 * step] + v[-k - 3 * step - 1]) / 2);
+            if (s > limit) return kNotAdmissible;
+        }
+        for (; t < n; ++t)
+            s += std::fabs(u[-t * step] - (v[-t * step] + v[-t * step - 1]) / 2);
+    }
+    if (s > limit) return kNotAdmissible;
+
+    double pv = 0;
+    if (!odd) {
+        for (t = 0; t < n; ++t)
+            pv = std::max(pv, std::fabs(v[-t * step]));
+    } else {
+        for (t = 0; t < n; ++t)
+            pv = std::max(pv, std::fabs((v[-t * step] + v[-t * step - 1]) / 2));
+    }
+    if (!(pv >= gate_)) return kNotAdmissible;
+    return s / (std::max(pu, pv) * n);
+}
+
+double PitchDetector::scoreWeight(int span) {
+    int slot = span & (kScoreCacheSize - 1);
+    if (scoreSpan_[slot] != span) {
+        scoreSpan_[slot] = span;
+        scorePower_[slot] = std::pow(span / 2.0, weightExponent_);
+    }
+    return scorePower_[slot];
+}
+
+void PitchDetector::consider(int span, Candidate& best) {
     double d = difference(span);
     if (!(d <= kMaxAdmissible)) return;
     bool inWindow = windowLo_ <= span && span <= windowHi_;
     double w = inWindow ? kInWindowWeight : 1.0;
-    double score = d * w * std::pow(span / 2.0, weightExponent_);
-    if (score < bestScore) {
-        best = span;
-        bestScore = score;
-        bestInWindow = inWindow;
+    double score = d * w * scoreWeight(span);
+    if (score < best.score) {
+        best.span = span;
+        best.score = score;
+        best.inWindow = inWindow;
     }
 }
 
 void PitchDetector::analyse(CrossingList& list) {
-    int* age = list.age;
     for (int k = kListSize - 1; k >= 1; --k)
-        age[k] = age[k - 1];
-    age[0] = 0;
+        list.time[k] = list.time[k - 1];
+    list.time[0] = now_;
     if (list.count < kMaxCount) ++list.count;
-    int m = list.count;
+    updateBurstEnd();
+    const int m = list.count;
+    // Newest first, so the ages never decrease along the list.
+    int age[kListSize];
+    for (int k = 0; k < m; ++k)
+        age[k] = static_cast<int>(std::min(now_ - list.time[k], kSaturation));
+    prepareAnalysis();
 
-    int best = 0;
-    double bestScore = 999;
-    bool bestInWindow = false;
-    for (int i = 2; i <= m - 1; ++i) {
+    Candidate best;
+    int j = 1; // first entry that may lie near the midpoint: moves on as the spans grow
+    for (int i = 2; i < m; ++i) {
         int a = age[i];
         if (a > maxSpan_) break;
         if (!(a >= minSpan_ && a > silence_)) continue;
         // A crossing of the same direction near the midpoint: within a quarter semitone.
         int lo = round32(0.9715319411536059 * a / 2);
         int hi = round32(1.029302236643492 * a / 2);
-        for (int j = 1; j <= i - 1; ++j) {
-            if (lo <= age[j] && age[j] <= hi) {
-                consider(a, best, bestScore, bestInWindow);
-                break;
-            }
-        }
+        while (j < i && age[j] < lo)
+            ++j;
+        if (j < i && age[j] <= hi) consider(a, best);
     }
-    if (!bestInWindow && silence_ < lastSpan_) {
+    if (!best.inWindow && silence_ < lastSpan_) {
         int to = std::min(lastSpan_ + 3, windowHi_);
         for (int a = std::max(lastSpan_ - 3, windowLo_); a <= to; ++a)
-            consider(a, best, bestScore, bestInWindow);
+            consider(a, best);
     }
-    if (!bestInWindow) {
-        int h = best / 2;
+    if (!best.inWindow) {
+        int h = best.span / 2;
         if (silence_ < h && minSpan_ <= h) {
             for (int a = std::max(h - 2, minSpan_); a <= h + 2; ++a)
-                consider(a, best, bestScore, bestInWindow);
+                consider(a, best);
         }
     }
-    if (best <= 0) return;
+    if (best.span <= 0) return;
 
+    const int span = best.span;
     // Locate both crossings between their samples; two zero samples give no slope to follow.
-    double g = x(best);
-    double g1 = x(best + 1);
-    double l = best;
-    if (!(g * g1 > 0 || g == g1)) l = best + g / (g - g1) - x(0) / (x(0) - x(1));
-    lastSpan_ = best;
+    double g = x(span);
+    double g1 = x(span + 1);
+    double l = span;
+    if (!(g * g1 > 0 || g == g1)) l = span + g / (g - g1) - x(0) / (x(0) - x(1));
+    lastSpan_ = span;
     period_ = l / 2;
-    evidence_ = best / 2 + std::max(diffWindow_, best / 2);
+    evidence_ = span / 2 + std::max(diffWindow_, span / 2);
     windowLo_ = round32(0.9857659705768029 * l);
     windowHi_ = round32(1.014651118321746 * l);
-    windowHold_ = windowHi_;
+    windowExpiry_ = windowHi_ > 0 ? now_ + windowHi_ : INT64_MAX;
     int keep = 0;
-    while (keep < m && age[keep] < best)
+    while (keep < m && age[keep] < span)
         ++keep;
     list.count = keep;
-}
-
-void PitchDetector::process(double sample) {
-    if (pending_ > 0) {
-        counter_ = saturatingIncrement(counter_);
-        if (--countdown_ < 1) {
-            pending_ = confirmed_ = 0;
-            counter_ = countdown_ = 0;
-        }
-    }
-    // A non-finite sample would stay in the filter and the history for good: take it as silence.
-    if (!std::isfinite(sample)) sample = 0;
-    double y = lowpass_.process(sample);
-    if (!std::isfinite(y)) { // only from inputs near the largest double
-        lowpass_.clear();
-        y = 0;
-    }
-    writePos_ = (writePos_ + 1) % static_cast<long>(history_.size());
-    history_[static_cast<std::size_t>(writePos_)] = y;
-    for (CrossingList* list : {&rising_, &falling_})
-        for (int k = 0; k < kListSize; ++k)
-            list->age[k] = saturatingIncrement(list->age[k]);
-    if (windowHold_ > 0 && --windowHold_ == 0) lastSpan_ = windowLo_ = windowHi_ = 0;
-    // Crossings denser than eight per burst age are noise, not pitch.
-    if (rising_.age[kBurstIndex] <= burstAge_ || falling_.age[kBurstIndex] <= burstAge_)
-        rising_.count = falling_.count = 0;
-    if (-gate_ < y && y < gate_)
-        silence_ = saturatingIncrement(silence_);
-    else
-        silence_ = 0;
-    period_ = 0;
-    evidence_ = 0;
-    if (previous_ <= 0 && y > 0)
-        analyse(rising_);
-    else if (previous_ >= 0 && y < 0)
-        analyse(falling_);
-    previous_ = y;
-
-    if (period_ > 0) {
-        double p = period_;
-        int hold = round32(p * holdPeriods_ * 1.0028922878693671);
-        if (pending_ == 0) {
-            pending_ = p;
-            countdown_ = hold;
-            counter_ = evidence_;
-        } else {
-            double r = std::max(p / pending_, pending_ / p);
-            pending_ = p;
-            countdown_ = hold;
-            if (r >= 1.029302236643492) counter_ = evidence_; // a quarter semitone: a new note
-        }
-    }
-    if (pending_ > 0 && trunc32(pending_ * confirmPeriods_) <= counter_) confirmed_ = pending_;
 }
 
 } // namespace Korvel

@@ -239,7 +239,7 @@ TEST(PitchDetector, SampleRateChangeGrowsTheHistoryAndKeepsTracking) {
     EXPECT_NEAR(t.confirmed.back(), 96000 / 441.0, 0.1);
 
     d.setSampleRate(44100);
-    EXPECT_EQ(d.memoryBytes(), at96k) << "the history never shrinks";
+    EXPECT_GE(d.memoryBytes(), at96k) << "the history never shrinks";
     applyDefaults(d);
     t = run(d, Builder(kRate).tone(0.5, 441).samples());
     EXPECT_NEAR(t.confirmed.back(), 100, 0.05);

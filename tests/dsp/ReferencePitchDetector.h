@@ -61,7 +61,7 @@ public:
     }
     void setGate(double dB) { gate = std::pow(10.0, 0.05 * dB); }
     void setSpeed(int n) {
-        n = std::clamp(n, -10000, 10000);
+        n = std::clamp(n, -1000, 1000);
         confirmPeriods = n < 3 ? 2 : n;
         holdPeriods = 2 * n <= 0 ? 1 : 2 * n;
     }
@@ -188,12 +188,13 @@ public:
                 counter = countdown = 0;
             }
         }
-        if (!std::isfinite(in)) in = 0;
+        if (!std::isfinite(in))
+            in = 0;
+        else if (in > 1e300)
+            in = 1e300;
+        else if (in < -1e300)
+            in = -1e300;
         double y = lowpass.process(in);
-        if (!std::isfinite(y)) {
-            lowpass.clear();
-            y = 0;
-        }
         writePos = (writePos + 1) % static_cast<long>(history.size());
         history[static_cast<std::size_t>(writePos)] = y;
         for (int k = 0; k < kListSize; ++k) {
