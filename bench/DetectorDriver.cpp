@@ -5,6 +5,7 @@
 #include "bench/DetectorInputs.h"
 #include "dsp/PitchDetector.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
@@ -22,14 +23,17 @@ int main(int argc, char** argv) {
     d.setMaxFreq(1200);
     d.setGate(-40);
     d.setSpeed(3);
+    // As the engine drives it: one sample in, the confirmed period out.
     double sum = 0;
-    long detections = 0;
-    for (long i = 0; i < frames; ++i) {
-        d.process(input[static_cast<std::size_t>(i) % input.size()]);
-        sum += d.confirmedPeriod();
-        detections += d.period() > 0;
+    for (long done = 0; done < frames;) {
+        long chunk = std::min(frames - done, static_cast<long>(input.size()));
+        for (long i = 0; i < chunk; ++i) {
+            d.process(input[static_cast<std::size_t>(i)]);
+            sum += d.confirmedPeriod();
+        }
+        done += chunk;
     }
-    std::printf("%s %.1f s: %ld detections, mean confirmed period %.3f\n", argv[1],
-                frames / 44100.0, detections, frames ? sum / frames : 0.0);
+    std::printf("%s %.1f s: mean confirmed period %.3f\n", argv[1], frames / 44100.0,
+                frames ? sum / frames : 0.0);
     return 0;
 }

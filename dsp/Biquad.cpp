@@ -30,7 +30,6 @@ void Biquad::designLowPass(double cutoff, double q) {
 
 void Biquad::clear() {
     x1_ = x2_ = y1_ = y2_ = 0;
-    last_ = 0;
 }
 
 } // namespace Korvel

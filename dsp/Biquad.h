@@ -20,11 +20,10 @@ public:
         x1_ = x;
         y2_ = y1_;
         y1_ = y;
-        last_ = y;
         return y;
     }
 
-    double lastOutput() const { return last_; }
+    double lastOutput() const { return y1_; }
     double b0() const { return b0_; }
     double b1() const { return b1_; }
     double b2() const { return b2_; }
@@ -35,8 +34,7 @@ private:
     double sampleRate_ = 44100;
     double nyquist_ = 22050;
     double b0_ = 1, b1_ = 0, b2_ = 0, a1_ = 0, a2_ = 0;
-    double x1_ = 0, x2_ = 0, y1_ = 0, y2_ = 0;
-    double last_ = 0;
+    double x1_ = 0, x2_ = 0, y1_ = 0, y2_ = 0; // y1_ is also the last output
 };
 
 } // namespace Korvel

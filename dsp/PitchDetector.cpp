@@ -12,9 +12,6 @@ constexpr double kFilterQ = 0.7079457843841379;
 constexpr double kMaxAdmissible = 0.15;
 constexpr double kInWindowWeight = 0.2;
 constexpr double kNotAdmissible = 999;
-// Ages saturate here instead of overflowing after hours without crossings; every length they are
-// compared with is far smaller.
-constexpr std::int64_t kSaturation = 1 << 30;
 
 int trunc32(double v) {
     return static_cast<int>(v);
@@ -54,12 +51,12 @@ void PitchDetector::setSampleRate(double sampleRate) {
         ringLength_ = length;
         ringPos_ = 0;
         std::size_t blocks = 1;
-        while (blocks < static_cast<std::size_t>(length >> kBlockShift) + 4)
+        while (blocks < static_cast<std::size_t>(length / kBlockSize) + 4)
             blocks *= 2;
         blockStore_.assign(blocks, 0.0);
         blockPeaks_ = blockStore_.data();
         blockMask_ = static_cast<int>(blocks) - 1;
-        blockBounds_.assign(static_cast<std::size_t>(length >> kBlockShift) + 4, 0.0);
+        bounds_.assign(static_cast<std::size_t>(length / kBlockSize) + 4, 0.0);
     }
     minSpan_ = round32(2 * sampleRate / 2200);
     maxSpan_ = round32(2 * sampleRate / 15);
@@ -98,45 +95,78 @@ void PitchDetector::setSpeed(int periods) {
     periods = std::clamp(periods, -1000, 1000);
     confirmPeriods_ = periods < 3 ? 2 : periods;
     holdPeriods_ = 2 * periods <= 0 ? 1 : 2 * periods;
-    confirmThreshold_ = trunc32(pending_ * confirmPeriods_);
+    updateConfirmation();
+}
+
+void PitchDetector::resetList(CrossingList& list) {
+    // Made-up crossings just old enough not to count as a burst.
+    list.start = kListStore - kListSize;
+    for (int k = 0; k < kListSize; ++k)
+        list.entries()[k] = now_ - burstAge_ - k;
+    list.count = 0;
 }
 
 void PitchDetector::reset() {
     std::fill(ringStore_.begin(), ringStore_.end(), 0.0);
     std::fill(blockStore_.begin(), blockStore_.end(), 0.0);
-    blockPeak_ = 0;
     lowpass_.clear();
     previous_ = 0;
-    period_ = 0;
-    evidence_ = 0;
+    publishedAt_ = -1;
     lastSpan_ = windowLo_ = windowHi_ = 0;
-    windowExpiry_ = INT64_MAX;
-    // Made-up crossings just old enough not to count as a burst.
-    for (CrossingList* list : {&rising_, &falling_}) {
-        for (int k = 0; k < kListSize; ++k)
-            list->time[k] = now_ - burstAge_ - k;
-        list->count = 0;
-    }
-    updateBurstEnd();
-    silence_ = 0;
+    windowExpiry_ = kNever;
+    updateExpiry();
+    resetList(rising_);
+    resetList(falling_);
+    burstEnd_ = now_ - kBurstIndex;
+    lastAnalysis_ = now_;
+    lastLoud_ = now_;
 }
 
 void PitchDetector::resetConfirmation() {
     pending_ = 0;
     confirmed_ = 0;
-    counter_ = 0;
-    countdown_ = 0;
-    confirmThreshold_ = 0;
+    pendingExpiry_ = kNever;
+    updateExpiry();
+    updateConfirmation();
 }
 
 std::size_t PitchDetector::memoryBytes() const {
     return sizeof(*this) + (ringStore_.capacity() + blockStore_.capacity() +
-                            firstPeaks_.capacity() + blockBounds_.capacity()) *
+                            firstPeaks_.capacity() + bounds_.capacity()) *
                                sizeof(double);
 }
 
-void PitchDetector::updateBurstEnd() {
-    burstEnd_ = std::max(rising_.time[kBurstIndex], falling_.time[kBurstIndex]) + burstAge_;
+// The pending period's hold has run out, or the tracking window's.
+void PitchDetector::expire() {
+    if (now_ >= pendingExpiry_) {
+        pending_ = confirmed_ = 0;
+        pendingExpiry_ = kNever;
+        updateConfirmation();
+    }
+    if (now_ >= windowExpiry_) {
+        lastSpan_ = windowLo_ = windowHi_ = 0;
+        windowExpiry_ = kNever;
+    }
+    updateExpiry();
+}
+
+// The count reaches the threshold at a known sample; from then on the pending period is reported.
+void PitchDetector::updateConfirmation() {
+    if (pending_ > 0) {
+        confirmThreshold_ = trunc32(pending_ * confirmPeriods_);
+        confirmAt_ = countBase_ + confirmThreshold_;
+    } else {
+        confirmAt_ = kNever;
+    }
+}
+
+void PitchDetector::confirm() {
+    confirmed_ = pending_;
+    confirmAt_ = kNever;
+}
+
+double PitchDetector::tameSample(double sample) {
+    return std::isfinite(sample) ? std::copysign(1e300, sample) : 0;
 }
 
 // The filtered sample written k samples ago; reading past the ring's length wraps around it.
@@ -145,13 +175,40 @@ double PitchDetector::x(std::int64_t k) const {
     return ring_[ringPos_ + ringLength_ - k];
 }
 
-void PitchDetector::prepareAnalysis() {
-    newest_ = ring_ + ringPos_ + ringLength_;
-    firstPeaksDone_ = 0;
-    blockBoundsDone_ = 0;
-    // The block in progress, unless this sample just completed and stored it.
-    if ((now_ & ((1 << kBlockShift) - 1)) != (1 << kBlockShift) - 1)
-        blockPeaks_[(now_ >> kBlockShift) & blockMask_] = blockPeak_;
+// A bound on |x[k]| for every k up to far, from the peaks of 32-sample blocks. Blocks are measured
+// once, when an analysis first needs them; the block in progress at every analysis that asks.
+double PitchDetector::historyBound(std::int64_t far) {
+    const std::int64_t current = now_ >> kBlockShift;
+    if (boundsDone_ == 0) {
+        auto peak = [this](std::int64_t young, std::int64_t old) {
+            double m0 = 0, m1 = 0, m2 = 0, m3 = 0;
+            const double* p = newest_ - old;
+            std::int64_t count = old - young + 1, i = 0;
+            for (; i + 4 <= count; i += 4) {
+                m0 = std::max(m0, std::fabs(p[i]));
+                m1 = std::max(m1, std::fabs(p[i + 1]));
+                m2 = std::max(m2, std::fabs(p[i + 2]));
+                m3 = std::max(m3, std::fabs(p[i + 3]));
+            }
+            for (; i < count; ++i)
+                m0 = std::max(m0, std::fabs(p[i]));
+            return std::max(std::max(m0, m1), std::max(m2, m3));
+        };
+        std::int64_t first = std::max(blocksDone_, (now_ - ringLength_) >> kBlockShift);
+        for (std::int64_t id = first; id < current; ++id) {
+            std::int64_t young = now_ - (id * kBlockSize + kBlockSize - 1);
+            std::int64_t old = std::min<std::int64_t>(now_ - id * kBlockSize, ringLength_);
+            blockPeaks_[id & blockMask_] = young <= old ? peak(young, old) : 0;
+        }
+        blocksDone_ = current;
+        bounds_[0] = peak(0, now_ - current * kBlockSize);
+        boundsDone_ = 1;
+    }
+    const int back = static_cast<int>(current - ((now_ - far) >> kBlockShift));
+    for (; boundsDone_ <= back; ++boundsDone_)
+        bounds_[boundsDone_] =
+            std::max(bounds_[boundsDone_ - 1], blockPeaks_[(current - boundsDone_) & blockMask_]);
+    return bounds_[back];
 }
 
 // The difference measure for spans that read beyond the ring: rare, so kept plain.
@@ -184,22 +241,7 @@ double PitchDetector::difference(int span) {
     const double* u = newest_;
     const double* v = newest_ - h;
 
-    // The peak of the first operand depends on n only.
-    for (; firstPeaksDone_ < n; ++firstPeaksDone_) {
-        double m = std::fabs(u[-firstPeaksDone_ * step]);
-        double before = firstPeaksDone_ > 0 ? firstPeaks_[firstPeaksDone_ - 1] : 0;
-        firstPeaks_[firstPeaksDone_] = std::max(before, m);
-    }
-    const double pu = firstPeaks_[n - 1];
-    if (!(pu >= gate_)) return kNotAdmissible;
-
-    const int blocksBack = static_cast<int>((now_ >> kBlockShift) - ((now_ - far) >> kBlockShift));
-    for (; blockBoundsDone_ <= blocksBack; ++blockBoundsDone_) {
-        double m = blockPeaks_[((now_ >> kBlockShift) - blockBoundsDone_) & blockMask_];
-        double before = blockBoundsDone_ > 0 ? blockBounds_[blockBoundsDone_ - 1] : 0;
-        blockBounds_[blockBoundsDone_] = std::max(before, m);
-    }
-    const double bound = blockBounds_[blocksBack];
+    const double bound = historyBound(far);
     if (!(bound >= gate_)) return kNotAdmissible; // pv could not reach the gate
     // The margin covers the rounding of this product and of the final division.
     const double limit = kMaxAdmissible * bound * n * (1 + 1e-9);
@@ -231,6 +273,14 @@ double PitchDetector::difference(int span) {
     }
     if (s > limit) return kNotAdmissible;
 
+    // The peak of the first operand depends on n only: shared by the candidates of an analysis.
+    for (; firstPeaksDone_ < n; ++firstPeaksDone_) {
+        double m = std::fabs(u[-firstPeaksDone_ * step]);
+        double before = firstPeaksDone_ > 0 ? firstPeaks_[firstPeaksDone_ - 1] : 0;
+        firstPeaks_[firstPeaksDone_] = std::max(before, m);
+    }
+    const double pu = firstPeaks_[n - 1];
+    if (!(pu >= gate_)) return kNotAdmissible;
     double pv = 0;
     if (!odd) {
         for (t = 0; t < n; ++t)
@@ -266,46 +316,56 @@ void PitchDetector::consider(int span, Candidate& best) {
 }
 
 void PitchDetector::analyse(CrossingList& list) {
-    for (int k = kListSize - 1; k >= 1; --k)
-        list.time[k] = list.time[k - 1];
-    list.time[0] = now_;
+    // The burst guard for every sample since the last analysis: its limit has not moved since.
+    if (burstEnd_ > lastAnalysis_) rising_.count = falling_.count = 0;
+    lastAnalysis_ = now_;
+    if (list.start == 0) {
+        std::copy(list.store, list.store + kListSize - 1, list.store + kListStore - kListSize + 1);
+        list.start = kListStore - kListSize + 1;
+    }
+    list.store[--list.start] = now_;
     if (list.count < kMaxCount) ++list.count;
-    updateBurstEnd();
+    burstEnd_ =
+        std::max(rising_.entries()[kBurstIndex], falling_.entries()[kBurstIndex]) + burstAge_;
+
+    const std::int64_t* times = list.entries();
     const int m = list.count;
-    // Newest first, so the ages never decrease along the list.
-    int age[kListSize];
-    for (int k = 0; k < m; ++k)
-        age[k] = static_cast<int>(std::min(now_ - list.time[k], kSaturation));
-    prepareAnalysis();
+    const std::int64_t silence = now_ - lastLoud_;
+    newest_ = ring_ + ringPos_ + ringLength_;
+    firstPeaksDone_ = 0;
+    boundsDone_ = 0;
 
     Candidate best;
     int j = 1; // first entry that may lie near the midpoint: moves on as the spans grow
     for (int i = 2; i < m; ++i) {
-        int a = age[i];
-        if (a > maxSpan_) break;
-        if (!(a >= minSpan_ && a > silence_)) continue;
-        // A crossing of the same direction near the midpoint: within a quarter semitone.
+        std::int64_t age = now_ - times[i];
+        if (age > maxSpan_) break;
+        if (!(age >= minSpan_ && age > silence)) continue;
+        int a = static_cast<int>(age);
+        // A crossing of the same direction near the midpoint: within a quarter semitone. The ages
+        // never decrease along the list.
         int lo = round32(0.9715319411536059 * a / 2);
         int hi = round32(1.029302236643492 * a / 2);
-        while (j < i && age[j] < lo)
+        while (j < i && now_ - times[j] < lo)
             ++j;
-        if (j < i && age[j] <= hi) consider(a, best);
+        if (j < i && now_ - times[j] <= hi) consider(a, best);
     }
-    if (!best.inWindow && silence_ < lastSpan_) {
+    if (!best.inWindow && silence < lastSpan_) {
         int to = std::min(lastSpan_ + 3, windowHi_);
         for (int a = std::max(lastSpan_ - 3, windowLo_); a <= to; ++a)
             consider(a, best);
     }
     if (!best.inWindow) {
         int h = best.span / 2;
-        if (silence_ < h && minSpan_ <= h) {
+        if (silence < h && minSpan_ <= h) {
             for (int a = std::max(h - 2, minSpan_); a <= h + 2; ++a)
                 consider(a, best);
         }
     }
-    if (best.span <= 0) return;
+    if (best.span > 0) publish(best.span, list);
+}
 
-    const int span = best.span;
+void PitchDetector::publish(int span, CrossingList& list) {
     // Locate both crossings between their samples; two zero samples give no slope to follow.
     double g = x(span);
     double g1 = x(span + 1);
@@ -314,13 +374,31 @@ void PitchDetector::analyse(CrossingList& list) {
     lastSpan_ = span;
     period_ = l / 2;
     evidence_ = span / 2 + std::max(diffWindow_, span / 2);
+    publishedAt_ = now_;
     windowLo_ = round32(0.9857659705768029 * l);
     windowHi_ = round32(1.014651118321746 * l);
-    windowExpiry_ = windowHi_ > 0 ? now_ + windowHi_ : INT64_MAX;
+    windowExpiry_ = windowHi_ > 0 ? now_ + windowHi_ : kNever;
+    const std::int64_t* times = list.entries();
     int keep = 0;
-    while (keep < m && age[keep] < span)
+    while (keep < list.count && now_ - times[keep] < span)
         ++keep;
     list.count = keep;
+
+    const double p = period_;
+    if (p > 0) {
+        int hold = round32(p * holdPeriods_ * 1.0028922878693671);
+        if (pending_ == 0) {
+            countBase_ = now_ - evidence_;
+        } else {
+            double r = std::max(p / pending_, pending_ / p);
+            if (r >= 1.029302236643492)
+                countBase_ = now_ - evidence_; // a quarter semitone: a new note
+        }
+        pending_ = p;
+        pendingExpiry_ = now_ + std::max(hold, 1);
+        updateConfirmation();
+    }
+    updateExpiry();
 }
 
 } // namespace Korvel

@@ -168,6 +168,17 @@ TEST(PitchDetectorReference, ExtremeRangesAndFrequencies) {
     compare("extremes", rate, b.samples(), changes);
 }
 
+TEST(PitchDetectorReference, TrackingBelowTheLowestFrequencyReadsAroundTheRing) {
+    // The tracking window follows a glide past the longest span, until the measure reads samples
+    // older than the ring holds.
+    for (double rate : {44100.0, 8000.0}) {
+        Builder b(rate);
+        b.tone(1.5, 15.3, 0.8).glide(5, 15.3, 13.5, 0.8).tone(1, 13.5, 0.8);
+        compare("below lowest " + std::to_string(rate), rate, b.samples(),
+                {minFreq(0, 15), maxFreq(0, 60), gate(0, -50), speed(0, 2)});
+    }
+}
+
 TEST(PitchDetectorReference, SeveralSampleRates) {
     for (double rate : {8000.0, 22050.0, 96000.0, 192000.0}) {
         Builder b(rate);
