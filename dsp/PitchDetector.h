@@ -137,22 +137,31 @@ private:
 };
 
 inline void PitchDetector::process(double sample) {
-    ++now_;
-    if (now_ >= nextExpiry_) expire();
+    const std::int64_t now = ++now_;
+    if (now >= nextExpiry_) expire();
     // A non-finite sample would stay in the filter and the history for good: take it as silence.
     // Beyond 1e300 the filter's sums could overflow; no audio comes near.
     if (!(std::fabs(sample) <= 1e300)) sample = tameSample(sample);
-    double y = lowpass_.process(sample);
-    if (++ringPos_ == ringLength_) ringPos_ = 0;
-    ring_[ringPos_] = y;
-    ring_[ringPos_ + ringLength_] = y;
-    if (!(std::fabs(y) < gate_)) lastLoud_ = now_;
-    if (previous_ <= 0 && y > 0)
-        analyse(rising_);
-    else if (previous_ >= 0 && y < 0)
-        analyse(falling_);
+    const double y = lowpass_.process(sample);
+    const double previous = previous_;
     previous_ = y;
-    if (now_ >= confirmAt_) confirm();
+    if (!(std::fabs(y) < gate_)) lastLoud_ = now;
+    // Every member is read before the history is written, which could alias any of them.
+    const int length = ringLength_;
+    int pos = ringPos_ + 1;
+    if (pos == length) pos = 0;
+    ringPos_ = pos;
+    double* ring = ring_;
+    ring[pos] = y;
+    ring[pos + length] = y;
+    // Most samples keep the sign of the one before; the exact tests follow otherwise.
+    if (!(previous * y > 0)) {
+        if (previous <= 0 && y > 0)
+            analyse(rising_);
+        else if (previous >= 0 && y < 0)
+            analyse(falling_);
+    }
+    if (now >= confirmAt_) confirm();
 }
 
 } // namespace Korvel

@@ -208,3 +208,58 @@ TEST(PitchDetectorReference, SampleRateChangesAndResetsMidStream) {
     changes.push_back(resets(seconds(10, rate) + 7, false));
     compare("rate changes", rate, b.samples(), changes);
 }
+
+TEST(PitchDetectorReference, RandomScenarios) {
+    // Drawn signals and setting changes; a fault shows as the first differing sample of a seed.
+    const double rates[] = {44100, 48000, 32000, 88200, 11025};
+    for (std::uint32_t seed = 1; seed <= 6; ++seed) {
+        TestSignals::Noise draw(seed * 7919);
+        auto pick = [&](double lo, double hi) { return lo + (hi - lo) * (draw.next() + 1) / 2; };
+        const double rate = rates[seed % 5];
+        Builder b(rate);
+        std::vector<Change> changes = defaults();
+        while (b.samples().size() < seconds(8, rate)) {
+            std::size_t at = b.samples().size();
+            double f = 30 * std::pow(2.0, pick(0, 6));
+            switch (static_cast<int>(pick(0, 8))) {
+            case 0:
+                b.note(pick(0.05, 0.6), f, f * pick(0.8, 1.25), pick(0.001, 1), pick(0, 1));
+                break;
+            case 1:
+                b.glide(pick(0.05, 0.5), f, f * pick(0.5, 2), pick(0.01, 1));
+                break;
+            case 2:
+                b.noise(pick(0.01, 0.3), pick(0.0001, 1), seed + static_cast<std::uint32_t>(at));
+                break;
+            case 3:
+                b.silence(pick(0.001, 0.2));
+                break;
+            case 4:
+                b.badSamples(static_cast<int>(pick(1, 40)));
+                break;
+            default:
+                b.note(pick(0.1, 0.4), f, f, pick(0.05, 0.9), pick(0, 0.5), pick(3, 7), pick(0, 1));
+            }
+            switch (static_cast<int>(pick(0, 12))) {
+            case 0:
+                changes.push_back(minFreq(at, pick(10, 600)));
+                break;
+            case 1:
+                changes.push_back(maxFreq(at, pick(100, 2500)));
+                break;
+            case 2:
+                changes.push_back(gate(at, pick(-90, -5)));
+                break;
+            case 3:
+                changes.push_back(speed(at, static_cast<int>(pick(-2, 24))));
+                break;
+            case 4:
+                changes.push_back(resets(at, pick(0, 1) > 0.5));
+                break;
+            default:
+                break;
+            }
+        }
+        compare("seed " + std::to_string(seed), rate, b.samples(), changes);
+    }
+}
