@@ -1,6 +1,7 @@
 #include "dsp/PitchDetector.h"
 
 #include <algorithm>
+#include <new>
 
 namespace Korvel {
 
@@ -46,17 +47,25 @@ void PitchDetector::setSampleRate(double sampleRate) {
     int maxPeriod = round32(sampleRate / 15);
     int length = trunc32(2 * maxPeriod + 1.5);
     if (length > ringLength_) {
-        ringStore_.assign(2 * static_cast<std::size_t>(length), 0.0);
-        ring_ = ringStore_.data();
-        ringLength_ = length;
-        ringPos_ = 0;
         std::size_t blocks = 1;
         while (blocks < static_cast<std::size_t>(length / kBlockSize) + 4)
             blocks *= 2;
-        blockStore_.assign(blocks, 0.0);
-        blockPeaks_ = blockStore_.data();
-        blockMask_ = static_cast<int>(blocks) - 1;
-        bounds_.assign(static_cast<std::size_t>(length / kBlockSize) + 4, 0.0);
+        try {
+            std::vector<double> ring(2 * static_cast<std::size_t>(length), 0.0);
+            std::vector<double> peaks(blocks, 0.0);
+            std::vector<double> bounds(static_cast<std::size_t>(length / kBlockSize) + 4, 0.0);
+            ringStore_.swap(ring);
+            blockStore_.swap(peaks);
+            bounds_.swap(bounds);
+            ring_ = ringStore_.data();
+            ringLength_ = length;
+            ringPos_ = 0;
+            blockPeaks_ = blockStore_.data();
+            blockMask_ = static_cast<int>(blocks) - 1;
+        } catch (const std::bad_alloc&) {
+            // Keep the shorter ring: longer spans then wrap around it, as any span past its end.
+            if (!ring_) throw; // the first one: the instance cannot be built
+        }
     }
     minSpan_ = round32(2 * sampleRate / 2200);
     maxSpan_ = round32(2 * sampleRate / 15);
@@ -67,7 +76,11 @@ void PitchDetector::setSampleRate(double sampleRate) {
     diffStep_ = trunc32(sampleRate * 0.0001) + 1;
     diffWindow_ = round32(sampleRate * 0.005);
     std::size_t terms = static_cast<std::size_t>(ringLength_ / diffStep_) + 2;
-    if (firstPeaks_.size() < terms) firstPeaks_.assign(terms, 0.0);
+    try {
+        if (firstPeaks_.size() < terms) firstPeaks_.resize(terms, 0.0);
+    } catch (const std::bad_alloc&) {
+        if (firstPeaks_.empty()) throw;
+    }
     weightExponent_ = -std::log(0.6) / std::log(2.0);
     std::fill(std::begin(scoreSpan_), std::end(scoreSpan_), -1);
     confirmPeriods_ = 2;
@@ -237,7 +250,8 @@ double PitchDetector::difference(int span) {
     const int step = diffStep_;
     const bool odd = span % 2 != 0;
     const std::int64_t far = h + static_cast<std::int64_t>(n - 1) * step + (odd ? 1 : 0);
-    if (n <= 0 || far > ringLength_) return slowDifference(span);
+    if (n <= 0 || far > ringLength_ || static_cast<std::size_t>(n) > firstPeaks_.size())
+        return slowDifference(span);
     const double* u = newest_;
     const double* v = newest_ - h;
 
