@@ -1,41 +1,194 @@
 #include "dsp/OmbrelEngine.h"
 
 #include "dsp/ChannelRouting.h"
+#include "dsp/FastMath.h"
+#include "dsp/FloatingPointGuard.h"
+#include "dsp/Lfo.h"
+#include "dsp/Oscillator.h"
+#include "dsp/PitchDetector.h"
+#include "dsp/RandomGenerator.h"
+#include "dsp/WaveTables.h"
+
+#include <cstdint>
+#include <cstring>
+#include <type_traits>
 
 namespace Korvel {
 
-// Placeholder until the synthesis lands: the engine routes the dry signal in bypass and is
-// silent otherwise.
-struct OmbrelEngine::Impl {
-    double sampleRate = 44100;
+namespace {
+
+// A settings record any thread may publish while the audio thread reads it: stored word by word
+// in relaxed atomics, so a reader racing a writer sees a mix of old and new fields (harmless,
+// the next block brings the rest) but never a torn word. The version tells the reader there is
+// something new; release/acquire makes the words at least as new as the version it saw.
+class SettingsMailbox {
+public:
+    static_assert(std::is_trivially_copyable<EngineSettings>::value, "copied word by word");
+    static constexpr std::size_t kWords = (sizeof(EngineSettings) + 7) / 8;
+
+    void store(const EngineSettings& settings) {
+        std::uint64_t words[kWords] = {};
+        std::memcpy(words, &settings, sizeof settings);
+        for (std::size_t i = 0; i < kWords; ++i)
+            words_[i].store(words[i], std::memory_order_relaxed);
+        version_.fetch_add(1, std::memory_order_release);
+    }
+    unsigned version() const { return version_.load(std::memory_order_acquire); }
+    EngineSettings load() const {
+        std::uint64_t words[kWords];
+        for (std::size_t i = 0; i < kWords; ++i)
+            words[i] = words_[i].load(std::memory_order_relaxed);
+        EngineSettings settings;
+        std::memcpy(&settings, words, sizeof settings);
+        return settings;
+    }
+
+private:
+    std::atomic<std::uint64_t> words_[kWords] = {};
+    std::atomic<unsigned> version_{0};
 };
 
-OmbrelEngine::OmbrelEngine() : impl_(new Impl) {}
+} // namespace
+
+struct OmbrelEngine::Impl {
+    Oscillator oscillators[3];
+    double mainGain = 1;
+    // The synth sample of the previous frame: the synth reaches the output one sample late.
+    double lastOutput = 0;
+    Lfo lfo;
+    double sampleRate = 44100;
+    double lfoDepth = 0;
+    PitchDetector detector;
+    double smoothCoef = 1;
+    double smoothedPeriod = 0;
+    double engineFrequency = 0;
+
+    SettingsMailbox mailbox;
+    // The mailbox version last applied; a reset forces the next block to apply again, since the
+    // sample-rate set-up leaves placeholder limits in the detector.
+    std::atomic<unsigned> applied{0};
+    std::atomic<bool> forceApply{true};
+
+    void apply(const EngineSettings& s);
+    void applyPending();
+};
+
+void OmbrelEngine::Impl::apply(const EngineSettings& s) {
+    detector.setMinFreq(s.minFreq);
+    detector.setMaxFreq(s.maxFreq);
+    detector.setGate(s.gateDb);
+    detector.setSpeed(s.speed);
+    for (int k = 0; k < 3; ++k) {
+        const EngineSettings::Osc& o = s.osc[k];
+        Oscillator& osc = oscillators[k];
+        osc.setWaveform(o.waveform);
+        osc.setPartial(o.partial);
+        osc.setDetune(o.detune);
+        osc.setAttack(o.attack);
+        osc.setRelease(o.release);
+        osc.setNoise(o.noise);
+        osc.setLevel(o.level);
+    }
+    lfo.setWaveform(s.lfoWaveform);
+    lfo.setCyclesPerBar(s.lfoCyclesPerBar);
+    lfo.setPhaseOffset(s.lfoPhaseOffset);
+    lfoDepth = s.lfoDepth;
+    mainGain = s.mainGain;
+}
+
+void OmbrelEngine::Impl::applyPending() {
+    unsigned version = mailbox.version();
+    bool forced = forceApply.exchange(false, std::memory_order_relaxed);
+    if (!forced && version == applied.load(std::memory_order_relaxed)) return;
+    apply(mailbox.load());
+    applied.store(version, std::memory_order_relaxed);
+}
+
+OmbrelEngine::OmbrelEngine() : impl_(new Impl) {
+    // Every instance would need the tables on its first note; build them with the first one.
+    WaveTables::shared();
+}
+
 OmbrelEngine::~OmbrelEngine() = default;
 
-void OmbrelEngine::setSampleRate(double rate) { impl_->sampleRate = rate; }
+void OmbrelEngine::setSampleRate(double rate) {
+    Impl& e = *impl_;
+    e.detector.setSampleRate(rate);
+    e.detector.setMinFreq(60);
+    e.detector.setMaxFreq(1100);
+    e.detector.setGate(-20);
+    e.detector.setSpeed(6);
+    e.sampleRate = rate;
+    for (Oscillator& osc : e.oscillators) osc.setSampleRate(rate);
+    e.lfo.setSampleRate(rate);
+    // The period glide covers 90 % of a jump in 10 ms.
+    double glideSamples = 0.01 * rate;
+    e.smoothCoef = glideSamples > 0 ? 1 - fastPow2(-3.321928094887362 / glideSamples) : 1;
+    e.forceApply.store(true, std::memory_order_relaxed);
+}
 
-void OmbrelEngine::reset() {}
+void OmbrelEngine::reset() {
+    Impl& e = *impl_;
+    e.detector.reset();
+    e.detector.resetConfirmation();
+    for (Oscillator& osc : e.oscillators) osc.release();
+    e.smoothedPeriod = 0;
+    e.engineFrequency = 0;
+    e.forceApply.store(true, std::memory_order_relaxed);
+}
 
-void OmbrelEngine::publish(const EngineSettings&) {}
+void OmbrelEngine::publish(const EngineSettings& settings) { impl_->mailbox.store(settings); }
 
 void OmbrelEngine::process(double* const* inputs, int inputCount, double* const* outputs,
-                           int outputCount, int frames, bool bypass, const EngineTransport*) {
+                           int outputCount, int frames, bool bypass,
+                           const EngineTransport* transport) {
+    FloatingPointGuard guard;
+    Impl& e = *impl_;
+    e.applyPending();
+
     bool stereoIn = inputCount > 1;
     bool stereoOut = outputCount > 1;
     const double* left = inputs[0];
     const double* right = stereoIn ? inputs[1] : inputs[0];
     double* outLeft = outputs[0];
     double* outRight = stereoOut ? outputs[1] : outputs[0];
+    if (transport) e.lfo.sync(transport->ppqPos, transport->tempo, transport->playing, true);
+
+    RandomGenerator& random = RandomGenerator::shared();
     for (int i = 0; i < frames; ++i) {
+        // Both inputs are read before anything is written: hosts may process in place.
         double l = left[i];
         double r = right[i];
-        double a = bypass ? l : 0;
-        double b = bypass ? r : 0;
+        e.detector.process((r + l) * 0.5);
+
+        double period = e.detector.confirmedPeriod();
+        if (period <= 0) {
+            e.smoothedPeriod = 0;
+            e.engineFrequency = 0;
+            for (Oscillator& osc : e.oscillators) osc.release();
+        } else {
+            e.smoothedPeriod = e.smoothedPeriod == 0
+                                   ? period
+                                   : e.smoothedPeriod + (period - e.smoothedPeriod) * e.smoothCoef;
+            e.engineFrequency = e.sampleRate / e.smoothedPeriod;
+            for (Oscillator& osc : e.oscillators) osc.setFrequency(e.engineFrequency);
+        }
+
+        double a = bypass ? l : e.lastOutput;
+        double b = bypass ? r : e.lastOutput;
         routeFrame(stereoIn, stereoOut, a, b, &outLeft[i], &outRight[i]);
+
+        for (Oscillator& osc : e.oscillators) osc.process();
+        double lfo = e.lfo.process();
+        double sum = e.oscillators[0].output() + e.oscillators[1].output() +
+                     e.oscillators[2].output() + random.uniform() * 5e-6;
+        e.lastOutput = sum * e.mainGain * (e.lfoDepth * 0.5 * (lfo - 1) + 1);
     }
 }
 
-std::size_t OmbrelEngine::instanceBytes() const { return sizeof(Impl); }
+std::size_t OmbrelEngine::instanceBytes() const {
+    return sizeof(OmbrelEngine) + sizeof(Impl) - sizeof(PitchDetector) +
+           impl_->detector.memoryBytes();
+}
 
 } // namespace Korvel

@@ -123,7 +123,8 @@ bool AudioEffectX::ioChanged() { return callHost(audioMasterIOChanged) != 0; }
 
 double AudioEffectX::updateSampleRate() {
     VstIntPtr rate = callHost(audioMasterGetSampleRate);
-    if (rate > 0) sampleRate = static_cast<float>(rate);
+    // An absurd answer is ignored like a missing one.
+    if (rate > 0 && rate <= 1000000) sampleRate = static_cast<float>(rate);
     return sampleRate;
 }
 

@@ -59,6 +59,9 @@ void Ombrel::paramChanged(int index) {
 }
 
 void Ombrel::setSampleRate(float rate) {
+    // A rate of 0, negative, non-finite or absurd would give infinite increments or a huge
+    // history ring; the previous rate stays.
+    if (!(rate > 0 && rate <= 1e6f)) return;
     AudioEffect::setSampleRate(rate);
     engine_.setSampleRate(rate);
     resetEngine();
