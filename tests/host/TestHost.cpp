@@ -14,6 +14,8 @@ VstIntPtr VSTCALLBACK hostCallback(AEffect*, VstInt32 opcode, VstInt32, VstIntPt
         return gAnswers.version;
     case audioMasterGetSampleRate:
         return gAnswers.sampleRate;
+    case audioMasterGetTime:
+        return reinterpret_cast<VstIntPtr>(gAnswers.timeInfo);
     default:
         return 0;
     }

@@ -12,6 +12,8 @@ namespace OmbrelTest {
 struct HostAnswers {
     VstIntPtr version = 2400;
     VstIntPtr sampleRate = 44100;
+    // Served for audioMasterGetTime; null answers "no time information".
+    VstTimeInfo* timeInfo = nullptr;
 };
 
 class TestHost {
