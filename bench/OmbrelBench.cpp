@@ -34,7 +34,8 @@ struct Melody {
     double phase = 0;
     std::size_t frame = 0;
     float next() {
-        static const double notes[] = {220.0, 246.94, 277.18, 329.63, 369.99, 440.0, 329.63, 277.18};
+        static const double notes[] = {220.0,  246.94, 277.18, 329.63,
+                                       369.99, 440.0,  329.63, 277.18};
         std::size_t note = (frame / 13230) % 8;
         bool gap = frame % 13230 > 12000;
         ++frame;
@@ -73,7 +74,8 @@ double render(Ombrel& fx, const std::string& kind, double seconds) {
         e->processReplacing(e, in, out, frames);
         checksum += ol[0];
     }
-    double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    double elapsed =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     // Keeps the optimiser from dropping the work.
     if (checksum == 12345.678) std::puts("");
     return elapsed > 0 ? seconds / elapsed : 0;
@@ -107,7 +109,8 @@ int main(int argc, char** argv) {
     if (instances >= 0) {
         // Start-up cost only: create and keep the instances.
         std::vector<std::unique_ptr<Ombrel>> kept;
-        for (int n = 0; n < instances; ++n) kept.emplace_back(new Ombrel(hostCallback));
+        for (int n = 0; n < instances; ++n)
+            kept.emplace_back(new Ombrel(hostCallback));
         return 0;
     }
 

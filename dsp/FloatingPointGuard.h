@@ -13,8 +13,12 @@ namespace Korvel {
 class FloatingPointGuard {
 public:
 #if KORVEL_HAS_MXCSR
-    FloatingPointGuard() : saved_(_mm_getcsr()) { _mm_setcsr(saved_ | kFlushToZero | kDenormalsAreZero); }
-    ~FloatingPointGuard() { _mm_setcsr(saved_); }
+    FloatingPointGuard() : saved_(_mm_getcsr()) {
+        _mm_setcsr(saved_ | kFlushToZero | kDenormalsAreZero);
+    }
+    ~FloatingPointGuard() {
+        _mm_setcsr(saved_);
+    }
 #else
     FloatingPointGuard() = default;
 #endif

@@ -119,7 +119,8 @@ void OmbrelEngine::setSampleRate(double rate) {
     e.detector.setGate(-20);
     e.detector.setSpeed(6);
     e.sampleRate = rate;
-    for (Oscillator& osc : e.oscillators) osc.setSampleRate(rate);
+    for (Oscillator& osc : e.oscillators)
+        osc.setSampleRate(rate);
     e.lfo.setSampleRate(rate);
     // The period glide covers 90 % of a jump in 10 ms.
     double glideSamples = 0.01 * rate;
@@ -131,13 +132,16 @@ void OmbrelEngine::reset() {
     Impl& e = *impl_;
     e.detector.reset();
     e.detector.resetConfirmation();
-    for (Oscillator& osc : e.oscillators) osc.release();
+    for (Oscillator& osc : e.oscillators)
+        osc.release();
     e.smoothedPeriod = 0;
     e.engineFrequency = 0;
     e.forceApply.store(true, std::memory_order_relaxed);
 }
 
-void OmbrelEngine::publish(const EngineSettings& settings) { impl_->mailbox.store(settings); }
+void OmbrelEngine::publish(const EngineSettings& settings) {
+    impl_->mailbox.store(settings);
+}
 
 void OmbrelEngine::process(double* const* inputs, int inputCount, double* const* outputs,
                            int outputCount, int frames, bool bypass,
@@ -165,20 +169,23 @@ void OmbrelEngine::process(double* const* inputs, int inputCount, double* const*
         if (period <= 0) {
             e.smoothedPeriod = 0;
             e.engineFrequency = 0;
-            for (Oscillator& osc : e.oscillators) osc.release();
+            for (Oscillator& osc : e.oscillators)
+                osc.release();
         } else {
             e.smoothedPeriod = e.smoothedPeriod == 0
                                    ? period
                                    : e.smoothedPeriod + (period - e.smoothedPeriod) * e.smoothCoef;
             e.engineFrequency = e.sampleRate / e.smoothedPeriod;
-            for (Oscillator& osc : e.oscillators) osc.setFrequency(e.engineFrequency);
+            for (Oscillator& osc : e.oscillators)
+                osc.setFrequency(e.engineFrequency);
         }
 
         double a = bypass ? l : e.lastOutput;
         double b = bypass ? r : e.lastOutput;
         routeFrame(stereoIn, stereoOut, a, b, &outLeft[i], &outRight[i]);
 
-        for (Oscillator& osc : e.oscillators) osc.process();
+        for (Oscillator& osc : e.oscillators)
+            osc.process();
         double lfo = e.lfo.process();
         double sum = e.oscillators[0].output() + e.oscillators[1].output() +
                      e.oscillators[2].output() + random.uniform() * 5e-6;

@@ -115,11 +115,17 @@ void AudioEffectX::resume() {
     if ((cEffect.flags & effFlagsIsSynth) || canDo(word) == 1) wantEvents();
 }
 
-bool AudioEffectX::beginEdit(VstInt32 index) { return callHost(audioMasterBeginEdit, index) != 0; }
+bool AudioEffectX::beginEdit(VstInt32 index) {
+    return callHost(audioMasterBeginEdit, index) != 0;
+}
 
-bool AudioEffectX::endEdit(VstInt32 index) { return callHost(audioMasterEndEdit, index) != 0; }
+bool AudioEffectX::endEdit(VstInt32 index) {
+    return callHost(audioMasterEndEdit, index) != 0;
+}
 
-bool AudioEffectX::ioChanged() { return callHost(audioMasterIOChanged) != 0; }
+bool AudioEffectX::ioChanged() {
+    return callHost(audioMasterIOChanged) != 0;
+}
 
 double AudioEffectX::updateSampleRate() {
     VstIntPtr rate = callHost(audioMasterGetSampleRate);
@@ -194,7 +200,9 @@ VstInt32 AudioEffectX::getHostLanguage() {
     return static_cast<VstInt32>(callHost(audioMasterGetLanguage));
 }
 
-bool AudioEffectX::updateDisplay() { return callHost(audioMasterUpdateDisplay) != 0; }
+bool AudioEffectX::updateDisplay() {
+    return callHost(audioMasterUpdateDisplay) != 0;
+}
 
 bool AudioEffectX::sizeWindow(VstInt32 width, VstInt32 height) {
     return callHost(audioMasterSizeWindow, width, height) != 0;

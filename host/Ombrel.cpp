@@ -31,10 +31,9 @@ bool Ombrel::supportsChannels(int inputs, int outputs) const {
 VstInt32 Ombrel::canDo(char* text) {
     VstInt32 answer = KEffect::canDo(text);
     if (!text) return answer;
-    static const char* const refused[] = {"sendVstEvents",      "sendVstMidiEvent",
-                                          "sendVstTimeInfo",    "receiveVstEvents",
-                                          "receiveVstMidiEvent", "receiveVstTimeInfo",
-                                          "offline",            "midiProgramNames"};
+    static const char* const refused[] = {
+        "sendVstEvents",       "sendVstMidiEvent",   "sendVstTimeInfo", "receiveVstEvents",
+        "receiveVstMidiEvent", "receiveVstTimeInfo", "offline",         "midiProgramNames"};
     static const char* const offered[] = {"plugAsChannelInsert", "plugAsSend", "bypass"};
     for (const char* word : refused)
         if (std::strcmp(text, word) == 0) return -1;

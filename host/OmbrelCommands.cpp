@@ -10,7 +10,8 @@ void Ombrel::autoLevel() {
     // Every maxGain is 1, so the normalised values are the linear gains.
     const int gains[] = {kNoise1, kLevel1, kNoise2, kLevel2, kNoise3, kLevel3};
     double total = 0;
-    for (int index : gains) total += parameter(index)->cellValue(currentCell(index));
+    for (int index : gains)
+        total += parameter(index)->cellValue(currentCell(index));
     // Peak of all tones and noises together at -3 dB, never louder than 0 dB.
     double gain = total > 0 ? 0.7079457843841379 / total : 1;
     setParamNormalised(kMainLvl, std::min(gain, 1.0));

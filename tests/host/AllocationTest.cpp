@@ -21,8 +21,12 @@ void* counted(std::size_t size) {
 }
 } // namespace
 
-void* operator new(std::size_t size) { return counted(size); }
-void* operator new[](std::size_t size) { return counted(size); }
+void* operator new(std::size_t size) {
+    return counted(size);
+}
+void* operator new[](std::size_t size) {
+    return counted(size);
+}
 void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
     if (gArmed.load(std::memory_order_relaxed)) gAllocations.fetch_add(1);
     return std::malloc(size ? size : 1);
@@ -30,10 +34,18 @@ void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
 void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept {
     return operator new(size, tag);
 }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, std::size_t) noexcept {
+    std::free(p);
+}
 
 using namespace OmbrelTest;
 

@@ -41,7 +41,8 @@ TEST(AutoLevel, SetsMainLevelSoAllGainsPeakAtMinusThreeDecibels) {
     EXPECT_EQ(f.display(kMainLvl), "-3.0");
 
     f.fx->setParamNormalised(kMainLvl, 0.25);
-    for (int index : kOscGains) f.fx->setParamNormalised(index, 0);
+    for (int index : kOscGains)
+        f.fx->setParamNormalised(index, 0);
     f.fx->runCommand(kCommandAutoLevel);
     EXPECT_EQ(f.display(kMainLvl), "0.0");
     // A quiet sum is not raised above 0 dB.
@@ -71,7 +72,8 @@ TEST(Random, RangesAndItemProbabilities) {
             ASSERT_GE(f.real(index), -18.0 - 1e-9);
             ASSERT_LE(f.real(index), 1e-9);
         }
-        for (int index : {kNoise1, kNoise2, kNoise3}) ASSERT_LE(f.real(index), -13.97);
+        for (int index : {kNoise1, kNoise2, kNoise3})
+            ASSERT_LE(f.real(index), -13.97);
         for (int index : {kDetune1, kDetune2, kDetune3}) {
             double cents = f.real(index);
             ASSERT_EQ(cents, std::round(cents));
@@ -82,7 +84,8 @@ TEST(Random, RangesAndItemProbabilities) {
 
         // AutoLevel ran last: the gains sum to -3 dB through the Main Level, or less.
         double sum = 0;
-        for (int index : kOscGains) sum += f.fx->parameter(index)->cellValue(f.fx->currentCell(index));
+        for (int index : kOscGains)
+            sum += f.fx->parameter(index)->cellValue(f.fx->currentCell(index));
         double mainGain = f.fx->parameter(kMainLvl)->cellValue(f.fx->currentCell(kMainLvl));
         ASSERT_LE(sum * mainGain, 0.7079457843841379 * (1 + 1e-12));
     }
@@ -95,10 +98,13 @@ TEST(Random, RangesAndItemProbabilities) {
 
     // floor(3u + 0.5): the end items come half as often as the middle ones.
     const double waveOdds[4] = {1.0 / 6, 1.0 / 3, 1.0 / 3, 1.0 / 6};
-    for (int k = 0; k < 4; ++k) EXPECT_NEAR(double(waves[k]) / runs, waveOdds[k], 0.025) << k;
+    for (int k = 0; k < 4; ++k)
+        EXPECT_NEAR(double(waves[k]) / runs, waveOdds[k], 0.025) << k;
     const double lfoOdds[6] = {0.1, 0.2, 0.2, 0.2, 0.2, 0.1};
-    for (int k = 0; k < 6; ++k) EXPECT_NEAR(double(lfoWaves[k]) / runs, lfoOdds[k], 0.025) << k;
+    for (int k = 0; k < 6; ++k)
+        EXPECT_NEAR(double(lfoWaves[k]) / runs, lfoOdds[k], 0.025) << k;
     // 3u + 2 snapped to whole numbers.
     EXPECT_EQ(partials[1] + partials[6], 0);
-    for (int k = 2; k <= 5; ++k) EXPECT_GT(partials[k], 0);
+    for (int k = 2; k <= 5; ++k)
+        EXPECT_GT(partials[k], 0);
 }

@@ -60,9 +60,9 @@ TEST(Dispatcher, SpeakerArrangementsAcceptedAndRefused) {
               1);
     VstSpeakerArrangement* gotIn = nullptr;
     VstSpeakerArrangement* gotOut = nullptr;
-    EXPECT_EQ(host.dispatch(effGetSpeakerArrangement, 0, reinterpret_cast<VstIntPtr>(&gotIn),
-                            &gotOut),
-              1);
+    EXPECT_EQ(
+        host.dispatch(effGetSpeakerArrangement, 0, reinterpret_cast<VstIntPtr>(&gotIn), &gotOut),
+        1);
     ASSERT_NE(gotIn, nullptr);
     EXPECT_EQ(gotIn->numChannels, 2);
     EXPECT_EQ(gotOut->numChannels, 1);

@@ -70,7 +70,8 @@ double frequencyOf(const std::vector<float>& x, std::size_t from, std::size_t to
 
 double peakOf(const std::vector<float>& x, std::size_t from, std::size_t to) {
     double peak = 0;
-    for (std::size_t i = from; i < to; ++i) peak = std::max(peak, std::fabs(double(x[i])));
+    for (std::size_t i = from; i < to; ++i)
+        peak = std::max(peak, std::fabs(double(x[i])));
     return peak;
 }
 
@@ -105,12 +106,14 @@ TEST(EngineHost, OneBlockEqualsTheSameInputInTwoBlocks) {
     ASSERT_NE(two.e, nullptr);
     std::vector<float> whole = render(one.e, in, static_cast<int>(in.size()));
     std::vector<float> split = render(two.e, in, 4000);
-    for (std::size_t i = 0; i < in.size(); ++i) ASSERT_NEAR(whole[i], split[i], kNoiseFloor) << i;
+    for (std::size_t i = 0; i < in.size(); ++i)
+        ASSERT_NEAR(whole[i], split[i], kNoiseFloor) << i;
     // And the synth is one sample late: the first output sample of every block was computed at
     // the end of the block before, so blocks of one frame give the same.
     Effect single;
     std::vector<float> frames = render(single.e, in, 1);
-    for (std::size_t i = 0; i < in.size(); ++i) ASSERT_NEAR(whole[i], frames[i], kNoiseFloor) << i;
+    for (std::size_t i = 0; i < in.size(); ++i)
+        ASSERT_NEAR(whole[i], frames[i], kNoiseFloor) << i;
 }
 
 TEST(EngineHost, BypassIsExactAndTheSoundContinuesAfterwards) {
@@ -121,7 +124,8 @@ TEST(EngineHost, BypassIsExactAndTheSoundContinuesAfterwards) {
     render(fx.e, head);
     fx.host.dispatch(effSetBypass, 0, 1);
     std::vector<float> bypassed = render(fx.e, tail);
-    for (std::size_t i = 0; i < tail.size(); ++i) ASSERT_EQ(bypassed[i], tail[i]);
+    for (std::size_t i = 0; i < tail.size(); ++i)
+        ASSERT_EQ(bypassed[i], tail[i]);
     fx.host.dispatch(effSetBypass, 0, 0);
     std::vector<float> after = render(fx.e, tail, 256);
     // No new attack: the tone is at full level from the first block on.
@@ -145,7 +149,8 @@ TEST(EngineHost, ChannelRoutingBetweenMonoAndStereo) {
         float* outs[1] = {out.data() + pos};
         stereoIn.e->processReplacing(stereoIn.e, ins, outs, frames);
     }
-    for (std::size_t i = 0; i < in.size(); ++i) ASSERT_NEAR(out[i], reference[i], kNoiseFloor);
+    for (std::size_t i = 0; i < in.size(); ++i)
+        ASSERT_NEAR(out[i], reference[i], kNoiseFloor);
 
     // Mono in, stereo out: both outputs carry the same signal, in double precision too.
     Effect stereoOut;
@@ -219,7 +224,8 @@ TEST(EngineHost, TrackingSurvivesRateChangesBadRatesAndNonFiniteInput) {
         in[i] = i % 2 ? std::numeric_limits<float>::quiet_NaN()
                       : std::numeric_limits<float>::infinity();
     std::vector<float> out = render(fx.e, in);
-    for (float v : out) ASSERT_TRUE(std::isfinite(v));
+    for (float v : out)
+        ASSERT_TRUE(std::isfinite(v));
     EXPECT_NEAR(frequencyOf(out, 20000, in.size(), 96000), 441, 0.5);
 }
 

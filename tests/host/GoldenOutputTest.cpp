@@ -22,12 +22,14 @@ const double kTwoPi = 6.283185307179586;
 double polySine(double phase) {
     double m = phase - 3.141592653589793;
     double m2 = m * m;
-    return m * (((0.16562123457123723 - (0.007956574006381783 - 0.000145039006054745 * m2) * m2) *
-                 m2) -
-                0.9990123569996505);
+    return m *
+           (((0.16562123457123723 - (0.007956574006381783 - 0.000145039006054745 * m2) * m2) * m2) -
+            0.9990123569996505);
 }
 
-double wrap(double phase) { return phase >= kTwoPi ? phase - kTwoPi : phase; }
+double wrap(double phase) {
+    return phase >= kTwoPi ? phase - kTwoPi : phase;
+}
 
 // A sung-like phrase: five notes with glides between them, three harmonics, a little vibrato,
 // then silence for the releases.
@@ -57,7 +59,8 @@ std::uint64_t fnv1a(const std::vector<float>& samples) {
     for (float s : samples) {
         unsigned char bytes[sizeof s];
         std::memcpy(bytes, &s, sizeof s);
-        for (unsigned char b : bytes) hash = (hash ^ b) * 1099511628211ull;
+        for (unsigned char b : bytes)
+            hash = (hash ^ b) * 1099511628211ull;
     }
     return hash;
 }

@@ -16,7 +16,9 @@ std::string text(TestHost& host, VstInt32 opcode, int index) {
     host.dispatch(opcode, index, 0, buffer);
     return buffer;
 }
-std::string display(TestHost& host, int index) { return text(host, effGetParamDisplay, index); }
+std::string display(TestHost& host, int index) {
+    return text(host, effGetParamDisplay, index);
+}
 bool type(TestHost& host, int index, const char* typed) {
     char buffer[64];
     std::snprintf(buffer, sizeof buffer, "%s", typed);
@@ -28,14 +30,14 @@ TEST(ParameterHost, DefaultsNamesAndUnits) {
     TestHost host;
     ASSERT_NE(host.create(), nullptr);
     const char* const names[29] = {
-        "MinFreq", "MaxFreq", "Gate",    "Speed",   "Wave1",   "Detune1", "Attk1", "Rel1",
-        "Noise1",  "Level1",  "Wave2",   "Partial2", "Detune2", "Attk2",  "Rel2",  "Noise2",
-        "Level2",  "Wave3",   "Partial3", "Detune3", "Attk3",   "Rel3",   "Noise3", "Level3",
+        "MinFreq", "MaxFreq", "Gate",     "Speed",    "Wave1",   "Detune1", "Attk1",  "Rel1",
+        "Noise1",  "Level1",  "Wave2",    "Partial2", "Detune2", "Attk2",   "Rel2",   "Noise2",
+        "Level2",  "Wave3",   "Partial3", "Detune3",  "Attk3",   "Rel3",    "Noise3", "Level3",
         "LFOWave", "LFOFreq", "LFOPhase", "LFODepth", "MainLvl"};
-    const char* const units[29] = {"Hz", "Hz",    "dB", "",   "", "cents", "s",  "s",
-                                   "dB", "dB",    "",   "",   "cents", "s", "s", "dB",
-                                   "dB", "",      "",   "cents", "s", "s",   "dB", "dB",
-                                   "",   "per bar", "deg", "%", "dB"};
+    const char* const units[29] = {"Hz", "Hz",      "dB",  "",      "",      "cents", "s",  "s",
+                                   "dB", "dB",      "",    "",      "cents", "s",     "s",  "dB",
+                                   "dB", "",        "",    "cents", "s",     "s",     "dB", "dB",
+                                   "",   "per bar", "deg", "%",     "dB"};
     for (int i = 0; i < 29; ++i) {
         EXPECT_EQ(text(host, effGetParamName, i), names[i]) << i;
         EXPECT_EQ(text(host, effGetParamLabel, i), units[i]) << i;

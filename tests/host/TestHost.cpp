@@ -32,7 +32,9 @@ TestHost::TestHost() {
     if (!library_.open(pluginPath(), error)) throw std::runtime_error(error);
 }
 
-TestHost::~TestHost() { close(); }
+TestHost::~TestHost() {
+    close();
+}
 
 AEffect* TestHost::create(const HostAnswers& answers) {
     gAnswers = answers;
