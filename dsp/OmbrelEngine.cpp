@@ -158,7 +158,19 @@ void OmbrelEngine::process(double* const* inputs, int inputCount, double* const*
     double* outRight = stereoOut ? outputs[1] : outputs[0];
     if (transport) e.lfo.sync(transport->ppqPos, transport->tempo, transport->playing, true);
 
+    // The per-sample state lives in locals for the block: the output buffers could alias the
+    // engine as far as the compiler knows, which would force a reload after every store.
     RandomGenerator& random = RandomGenerator::shared();
+    Oscillator& osc1 = e.oscillators[0];
+    Oscillator& osc2 = e.oscillators[1];
+    Oscillator& osc3 = e.oscillators[2];
+    const double smoothCoef = e.smoothCoef;
+    const double sampleRate = e.sampleRate;
+    const double mainGain = e.mainGain;
+    const double lfoDepth = e.lfoDepth;
+    double smoothedPeriod = e.smoothedPeriod;
+    double engineFrequency = e.engineFrequency;
+    double lastOutput = e.lastOutput;
     for (int i = 0; i < frames; ++i) {
         // Both inputs are read before anything is written: hosts may process in place.
         double l = left[i];
@@ -167,30 +179,35 @@ void OmbrelEngine::process(double* const* inputs, int inputCount, double* const*
 
         double period = e.detector.confirmedPeriod();
         if (period <= 0) {
-            e.smoothedPeriod = 0;
-            e.engineFrequency = 0;
-            for (Oscillator& osc : e.oscillators)
-                osc.release();
+            smoothedPeriod = 0;
+            engineFrequency = 0;
+            osc1.release();
+            osc2.release();
+            osc3.release();
         } else {
-            e.smoothedPeriod = e.smoothedPeriod == 0
-                                   ? period
-                                   : e.smoothedPeriod + (period - e.smoothedPeriod) * e.smoothCoef;
-            e.engineFrequency = e.sampleRate / e.smoothedPeriod;
-            for (Oscillator& osc : e.oscillators)
-                osc.setFrequency(e.engineFrequency);
+            smoothedPeriod = smoothedPeriod == 0
+                                 ? period
+                                 : smoothedPeriod + (period - smoothedPeriod) * smoothCoef;
+            engineFrequency = sampleRate / smoothedPeriod;
+            osc1.setFrequency(engineFrequency);
+            osc2.setFrequency(engineFrequency);
+            osc3.setFrequency(engineFrequency);
         }
 
-        double a = bypass ? l : e.lastOutput;
-        double b = bypass ? r : e.lastOutput;
+        double a = bypass ? l : lastOutput;
+        double b = bypass ? r : lastOutput;
         routeFrame(stereoIn, stereoOut, a, b, &outLeft[i], &outRight[i]);
 
-        for (Oscillator& osc : e.oscillators)
-            osc.process();
+        osc1.process();
+        osc2.process();
+        osc3.process();
         double lfo = e.lfo.process();
-        double sum = e.oscillators[0].output() + e.oscillators[1].output() +
-                     e.oscillators[2].output() + random.uniform() * 5e-6;
-        e.lastOutput = sum * e.mainGain * (e.lfoDepth * 0.5 * (lfo - 1) + 1);
+        double sum = osc1.output() + osc2.output() + osc3.output() + random.uniform() * 5e-6;
+        lastOutput = sum * mainGain * (lfoDepth * 0.5 * (lfo - 1) + 1);
     }
+    e.smoothedPeriod = smoothedPeriod;
+    e.engineFrequency = engineFrequency;
+    e.lastOutput = lastOutput;
 }
 
 std::size_t OmbrelEngine::instanceBytes() const {
