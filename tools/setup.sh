@@ -1,9 +1,13 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need; skips those already present.
+# "tools/setup.sh windows" adds the Windows cross toolchain and Wine, which run its tests.
 set -euo pipefail
 packages=(cmake ninja-build g++ libgtest-dev googletest libbenchmark-dev libx11-dev libgl-dev
   libgl1-mesa-dri libegl-dev libegl-mesa0 python3-glad dpf-source libsndfile1-dev
   fonts-dejavu-core python3-fonttools valgrind)
+if [ "${1:-}" = windows ]; then
+  packages+=(g++-mingw-w64-x86-64-posix wine64)
+fi
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
