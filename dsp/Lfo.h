@@ -33,12 +33,14 @@ public:
     void sync(double ppqPos, double tempo, bool playing, bool lockPhase);
 
     // One sample; returns the output.
-    double process() {
+    double process() { return process(RandomGenerator::shared()); }
+    // The same with the draws of the Random shape taken from the given source.
+    template <class Source> double process(Source& random) {
         phase_ += increment_;
         if (phase_ >= 1) {
             phase_ -= 1;
             if (phase_ >= 1) rewrapPhase();
-            if (waveform_ == Random) held_ = RandomGenerator::shared().bipolar();
+            if (waveform_ == Random) held_ = random.bipolar();
             stale_ = true;
         }
         // Without a tempo the phase stands still, and so does the shape.

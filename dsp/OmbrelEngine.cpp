@@ -69,6 +69,19 @@ struct OmbrelEngine::Impl {
     std::atomic<unsigned> applied{0};
     std::atomic<bool> forceApply{true};
 
+    // Work arrays for one chunk of a block, so each stage runs as its own tight loop.
+    static constexpr int kChunk = 128;
+    double dryLeft[kChunk];
+    double dryRight[kChunk];
+    double frequency[kChunk]; // the tracked frequency per sample, 0 where there is none
+    std::uint32_t draws[3][kChunk];
+    double tremolo[kChunk];
+    double floorNoise[kChunk];
+    double voice[kChunk];
+    double synth[kChunk];
+
+    void processChunk(const double* left, const double* right, double* outLeft, double* outRight,
+                      int frames, bool stereoIn, bool stereoOut, bool bypass);
     void apply(const EngineSettings& s);
     void applyPending();
 };
@@ -94,6 +107,65 @@ void OmbrelEngine::Impl::apply(const EngineSettings& s) {
     lfo.setPhaseOffset(s.lfoPhaseOffset);
     lfoDepth = s.lfoDepth;
     mainGain = s.mainGain;
+}
+
+// Per sample the engine runs the detector, then the three oscillators, the LFO and the noise
+// floor, each drawing from the shared generator in that order, then writes the frame of the
+// synth sample computed one sample earlier. The stages only meet through the tracked frequency
+// and the draws, so each runs over the whole chunk in turn, with the draws taken beforehand in
+// the per-sample order.
+void OmbrelEngine::Impl::processChunk(const double* left, const double* right, double* outLeft,
+                                      double* outRight, int frames, bool stereoIn, bool stereoOut,
+                                      bool bypass) {
+    // Every input is read before any output is written: hosts may process in place.
+    double smoothed = smoothedPeriod;
+    double tracked = engineFrequency;
+    for (int i = 0; i < frames; ++i) {
+        double l = left[i];
+        double r = right[i];
+        dryLeft[i] = l;
+        dryRight[i] = r;
+        detector.process((r + l) * 0.5);
+        double period = detector.confirmedPeriod();
+        if (period <= 0) {
+            smoothed = 0;
+            tracked = 0;
+        } else {
+            smoothed = smoothed == 0 ? period : smoothed + (period - smoothed) * smoothCoef;
+            tracked = sampleRate / smoothed;
+        }
+        frequency[i] = tracked;
+    }
+    smoothedPeriod = smoothed;
+    engineFrequency = tracked;
+
+    {
+        RandomGenerator::Stream random(RandomGenerator::shared());
+        for (int i = 0; i < frames; ++i) {
+            draws[0][i] = random.next();
+            draws[1][i] = random.next();
+            draws[2][i] = random.next();
+            tremolo[i] = lfo.process(random);
+            floorNoise[i] = random.uniform() * 5e-6;
+        }
+    }
+
+    oscillators[0].processBlock(frequency, draws[0], synth, frames);
+    oscillators[1].processBlock(frequency, draws[1], voice, frames);
+    for (int i = 0; i < frames; ++i)
+        synth[i] += voice[i];
+    oscillators[2].processBlock(frequency, draws[2], voice, frames);
+    for (int i = 0; i < frames; ++i)
+        synth[i] = synth[i] + voice[i] + floorNoise[i];
+
+    double previous = lastOutput;
+    for (int i = 0; i < frames; ++i) {
+        double a = bypass ? dryLeft[i] : previous;
+        double b = bypass ? dryRight[i] : previous;
+        routeFrame(stereoIn, stereoOut, a, b, &outLeft[i], &outRight[i]);
+        previous = synth[i] * mainGain * (lfoDepth * 0.5 * (tremolo[i] - 1) + 1);
+    }
+    lastOutput = previous;
 }
 
 void OmbrelEngine::Impl::applyPending() {
@@ -158,56 +230,12 @@ void OmbrelEngine::process(double* const* inputs, int inputCount, double* const*
     double* outRight = stereoOut ? outputs[1] : outputs[0];
     if (transport) e.lfo.sync(transport->ppqPos, transport->tempo, transport->playing, true);
 
-    // The per-sample state lives in locals for the block: the output buffers could alias the
-    // engine as far as the compiler knows, which would force a reload after every store.
-    RandomGenerator& random = RandomGenerator::shared();
-    Oscillator& osc1 = e.oscillators[0];
-    Oscillator& osc2 = e.oscillators[1];
-    Oscillator& osc3 = e.oscillators[2];
-    const double smoothCoef = e.smoothCoef;
-    const double sampleRate = e.sampleRate;
-    const double mainGain = e.mainGain;
-    const double lfoDepth = e.lfoDepth;
-    double smoothedPeriod = e.smoothedPeriod;
-    double engineFrequency = e.engineFrequency;
-    double lastOutput = e.lastOutput;
-    for (int i = 0; i < frames; ++i) {
-        // Both inputs are read before anything is written: hosts may process in place.
-        double l = left[i];
-        double r = right[i];
-        e.detector.process((r + l) * 0.5);
-
-        double period = e.detector.confirmedPeriod();
-        if (period <= 0) {
-            smoothedPeriod = 0;
-            engineFrequency = 0;
-            osc1.release();
-            osc2.release();
-            osc3.release();
-        } else {
-            smoothedPeriod = smoothedPeriod == 0
-                                 ? period
-                                 : smoothedPeriod + (period - smoothedPeriod) * smoothCoef;
-            engineFrequency = sampleRate / smoothedPeriod;
-            osc1.setFrequency(engineFrequency);
-            osc2.setFrequency(engineFrequency);
-            osc3.setFrequency(engineFrequency);
-        }
-
-        double a = bypass ? l : lastOutput;
-        double b = bypass ? r : lastOutput;
-        routeFrame(stereoIn, stereoOut, a, b, &outLeft[i], &outRight[i]);
-
-        osc1.process();
-        osc2.process();
-        osc3.process();
-        double lfo = e.lfo.process();
-        double sum = osc1.output() + osc2.output() + osc3.output() + random.uniform() * 5e-6;
-        lastOutput = sum * mainGain * (lfoDepth * 0.5 * (lfo - 1) + 1);
+    for (int done = 0; done < frames;) {
+        int chunk = frames - done < Impl::kChunk ? frames - done : Impl::kChunk;
+        e.processChunk(left + done, right + done, outLeft + done, outRight + done, chunk, stereoIn,
+                       stereoOut, bypass);
+        done += chunk;
     }
-    e.smoothedPeriod = smoothedPeriod;
-    e.engineFrequency = engineFrequency;
-    e.lastOutput = lastOutput;
 }
 
 std::size_t OmbrelEngine::instanceBytes() const {

@@ -45,15 +45,16 @@ public:
     void release() { envelope_.release(release_); }
 
     // One sample.
-    void process() {
+    void process() { processWith(RandomGenerator::shared().next()); }
+    // One sample, given this sample's draw of the shared generator; it is drawn whether or not
+    // the noise is heard, since the shared sequence must not depend on it.
+    void processWith(std::uint32_t draw) {
         envelope_.step();
         double f = ratio_ * frequency_;
         // Written so that a frequency that is not a number retunes every sample.
         if (!(f == tunedFrequency_)) retune(f);
         gainSlew_.target = gainTarget_;
         gainSlew_.advance();
-        // Drawn whether or not the noise is heard: the shared sequence must not depend on it.
-        std::uint32_t draw = RandomGenerator::shared().next();
         if (!(f > 0)) {
             output_ = level_ * gainSlew_.current *
                       (noise_ * RandomGenerator::bipolarOf(draw) + 0.0) * envelope_.level();
@@ -73,6 +74,20 @@ public:
         double sum = wave();
         if (noise_ != 0) sum = noise_ * RandomGenerator::bipolarOf(draw) + sum;
         output_ = level_ * gainSlew_.current * sum * envelope_.level();
+    }
+
+    // A run of samples as the engine drives them: each sample retunes to a tracked frequency, or
+    // releases where there is none (0), then advances with its draw. The outputs go to out.
+    void processBlock(const double* frequency, const std::uint32_t* draws, double* __restrict out,
+                      int frames) {
+        for (int i = 0; i < frames; ++i) {
+            if (frequency[i] > 0)
+                setFrequency(frequency[i]);
+            else
+                release();
+            processWith(draws[i]);
+            out[i] = output_;
+        }
     }
 
     double output() const { return output_; }
