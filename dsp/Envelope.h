@@ -3,6 +3,8 @@
 // stepped in a fixed discrete form, once per sample.
 #pragma once
 
+#include <cstring>
+
 namespace Korvel {
 
 class Envelope {
@@ -32,6 +34,14 @@ public:
             level_ += increment_ * span_ * (2 * progress_ - 2);
             if (progress_ >= 1) finish(Idle, 0);
         }
+    }
+
+    // Bit for bit, so that equal states are known to give equal futures.
+    bool sameAs(const Envelope& o) const {
+        const double mine[] = {level_, progress_, increment_, span_, sampleRate_};
+        const double theirs[] = {o.level_, o.progress_, o.increment_, o.span_, o.sampleRate_};
+        return state_ == o.state_ && silent_ == o.silent_ &&
+               std::memcmp(mine, theirs, sizeof mine) == 0;
     }
 
     int state() const { return state_; }

@@ -77,7 +77,7 @@ struct OmbrelEngine::Impl {
     std::uint32_t draws[3][kChunk];
     double tremolo[kChunk];
     double floorNoise[kChunk];
-    double voice[kChunk];
+    double voices[3][kChunk];
     double synth[kChunk];
 
     void processChunk(const double* left, const double* right, double* outLeft, double* outRight,
@@ -150,13 +150,24 @@ void OmbrelEngine::Impl::processChunk(const double* left, const double* right, d
         }
     }
 
-    oscillators[0].processBlock(frequency, draws[0], synth, frames);
-    oscillators[1].processBlock(frequency, draws[1], voice, frames);
+    // An oscillator in the same state as one before it follows it exactly (noise aside, which
+    // sameVoiceAs rules out), so it takes over that one's outputs and final state.
+    int sameAs[3] = {-1, -1, -1};
+    for (int k = 1; k < 3; ++k)
+        for (int j = 0; j < k && sameAs[k] < 0; ++j)
+            if (sameAs[j] < 0 && oscillators[k].sameVoiceAs(oscillators[j])) sameAs[k] = j;
+    const double* outputs[3];
+    for (int k = 0; k < 3; ++k) {
+        if (sameAs[k] >= 0) {
+            oscillators[k] = oscillators[sameAs[k]];
+            outputs[k] = outputs[sameAs[k]];
+        } else {
+            oscillators[k].processBlock(frequency, draws[k], voices[k], frames);
+            outputs[k] = voices[k];
+        }
+    }
     for (int i = 0; i < frames; ++i)
-        synth[i] += voice[i];
-    oscillators[2].processBlock(frequency, draws[2], voice, frames);
-    for (int i = 0; i < frames; ++i)
-        synth[i] = synth[i] + voice[i] + floorNoise[i];
+        synth[i] = outputs[0][i] + outputs[1][i] + outputs[2][i] + floorNoise[i];
 
     double previous = lastOutput;
     for (int i = 0; i < frames; ++i) {

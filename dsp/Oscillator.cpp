@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 namespace Korvel {
@@ -55,6 +56,20 @@ void Oscillator::setNoise(double gain) {
 void Oscillator::setLevel(double gain) {
     level_ = finiteOrZero(gain);
     muted_ = level_ == 0;
+}
+
+bool Oscillator::sameVoiceAs(const Oscillator& o) const {
+    if (noise_ != 0 || o.noise_ != 0) return false;
+    const double mine[] = {partial_,        detune_,     attack_,    release_,    level_,
+                           ratio_,          phase_,      frequency_, sampleRate_, tunedFrequency_,
+                           phaseIncrement_, gainTarget_, fade_};
+    const double theirs[] = {o.partial_,    o.detune_,         o.attack_,         o.release_,
+                             o.level_,      o.ratio_,          o.phase_,          o.frequency_,
+                             o.sampleRate_, o.tunedFrequency_, o.phaseIncrement_, o.gainTarget_,
+                             o.fade_};
+    return waveform_ == o.waveform_ && muted_ == o.muted_ && lowTable_ == o.lowTable_ &&
+           highTable_ == o.highTable_ && std::memcmp(mine, theirs, sizeof mine) == 0 &&
+           envelope_.sameAs(o.envelope_) && gainSlew_.sameAs(o.gainSlew_);
 }
 
 void Oscillator::selectTables(double f) {

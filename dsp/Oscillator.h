@@ -90,6 +90,11 @@ public:
         }
     }
 
+    // True when this oscillator, driven like o, would give o's outputs from now on: every field
+    // that shapes the future is equal, bit for bit, and neither mixes in its own noise draws.
+    // Three oscillators on the same settings (the default program) then cost one.
+    bool sameVoiceAs(const Oscillator& o) const;
+
     double output() const { return output_; }
     const Envelope& envelope() const { return envelope_; }
     int waveform() const { return waveform_; }

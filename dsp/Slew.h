@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cmath>
+#include <cstring>
 
 namespace Korvel {
 
@@ -14,6 +15,14 @@ struct Slew {
 
     // A full-scale change takes `time` seconds; a time of 0 or less jumps in one sample.
     void setup(double rate, double fullScale, double time, double value);
+
+    // Bit for bit, so that equal states are known to give equal futures.
+    bool sameAs(const Slew& o) const {
+        return std::memcmp(&sampleRate, &o.sampleRate, sizeof sampleRate) == 0 &&
+               std::memcmp(&target, &o.target, sizeof target) == 0 &&
+               std::memcmp(&current, &o.current, sizeof current) == 0 &&
+               std::memcmp(&step, &o.step, sizeof step) == 0 && reached == o.reached;
+    }
 
     // Moves current toward target; the last step lands on the target exactly. The common case
     // (within one step, including a distance that is not a number) is tested first.
