@@ -53,6 +53,12 @@ public:
         return valueSlew_.current;
     }
 
+    // Without a tempo, once its output has settled, a sample changes nothing: process() would
+    // return the same output and leave every field as it is.
+    bool stationary() const {
+        return increment_ == 0 && !stale_ && valueSlew_.reached && valueSlew_.target == value_;
+    }
+
     double output() const { return valueSlew_.current; }
     double phase() const { return phase_; }
     double increment() const { return increment_; }

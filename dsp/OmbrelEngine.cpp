@@ -71,14 +71,14 @@ struct OmbrelEngine::Impl {
 
     // Work arrays for one chunk of a block, so each stage runs as its own tight loop.
     static constexpr int kChunk = 128;
-    double dryLeft[kChunk];
-    double dryRight[kChunk];
-    double frequency[kChunk]; // the tracked frequency per sample, 0 where there is none
-    std::uint32_t draws[3][kChunk];
-    double tremolo[kChunk];
-    double floorNoise[kChunk];
-    double voices[3][kChunk];
-    double synth[kChunk];
+    double dryLeft[kChunk] = {};
+    double dryRight[kChunk] = {};
+    double frequency[kChunk] = {};       // the tracked frequency per sample, 0 where there is none
+    std::uint32_t draws[3][kChunk] = {}; // left as they are when no oscillator reads them
+    double tremolo[kChunk] = {};
+    double floorNoise[kChunk] = {};
+    double voices[3][kChunk] = {};
+    double synth[kChunk] = {};
 
     void processChunk(const double* left, const double* right, double* outLeft, double* outRight,
                       int frames, bool stereoIn, bool stereoOut, bool bypass);
@@ -141,11 +141,22 @@ void OmbrelEngine::Impl::processChunk(const double* left, const double* right, d
 
     {
         RandomGenerator::Stream random(RandomGenerator::shared());
+        // Without noise (the usual case) the oscillators' draws only move the sequence on.
+        bool noise = oscillators[0].readsDraws() || oscillators[1].readsDraws() ||
+                     oscillators[2].readsDraws();
+        bool stationary = lfo.stationary();
+        double still = lfo.output();
         for (int i = 0; i < frames; ++i) {
-            draws[0][i] = random.next();
-            draws[1][i] = random.next();
-            draws[2][i] = random.next();
-            tremolo[i] = lfo.process(random);
+            if (noise) {
+                draws[0][i] = random.next();
+                draws[1][i] = random.next();
+                draws[2][i] = random.next();
+            } else {
+                random.skip();
+                random.skip();
+                random.skip();
+            }
+            tremolo[i] = stationary ? still : lfo.process(random);
             floorNoise[i] = random.uniform() * 5e-6;
         }
     }

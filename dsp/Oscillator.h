@@ -94,6 +94,9 @@ public:
     // that shapes the future is equal, bit for bit, and neither mixes in its own noise draws.
     // Three oscillators on the same settings (the default program) then cost one.
     bool sameVoiceAs(const Oscillator& o) const;
+    // Without noise the draws cannot change the output (a zero noise term stays zero), so the
+    // engine need not hand them over.
+    bool readsDraws() const { return noise_ != 0; }
 
     double output() const { return output_; }
     const Envelope& envelope() const { return envelope_; }

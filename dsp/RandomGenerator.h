@@ -28,9 +28,12 @@ public:
         setState(s.z, s.w);
         return r;
     }
-    static std::uint32_t step(State& s) {
+    static void advance(State& s) {
         s.z = 36969u * (s.z & 65535u) + (s.z >> 16);
         s.w = 18000u * (s.w & 65535u) + (s.w >> 16);
+    }
+    static std::uint32_t step(State& s) {
+        advance(s);
         return (s.z << 16) + (s.w & 65535u);
     }
     // 0 .. 1.
@@ -64,6 +67,8 @@ public:
         Stream(const Stream&) = delete;
         Stream& operator=(const Stream&) = delete;
         std::uint32_t next() { return step(state_); }
+        // A draw whose value nobody reads still moves the sequence on.
+        void skip() { advance(state_); }
         double uniform() { return uniformOf(next()); }
         double bipolar() { return bipolarOf(next()); }
 
