@@ -24,6 +24,14 @@ TEST(HostRecord, FieldsOfAFreshEffect) {
     EXPECT_FALSE(e->flags & effFlagsIsSynth);
 }
 
+TEST(HostRecord, BothEntryNamesAreOneFunction) {
+    TestHost host;
+    void* entry = host.symbol("VSTPluginMain");
+    ASSERT_NE(entry, nullptr);
+    EXPECT_EQ(host.symbol("main"), entry);
+    EXPECT_EQ(host.symbol("createEffect"), nullptr);
+}
+
 TEST(HostRecord, HostAnsweringZeroToVersionGetsNothing) {
     TestHost host;
     HostAnswers answers;

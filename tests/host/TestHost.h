@@ -30,6 +30,8 @@ public:
     VstIntPtr dispatch(VstInt32 opcode, VstInt32 index = 0, VstIntPtr value = 0,
                        void* ptr = nullptr, float opt = 0);
     AEffect* effect() const { return effect_; }
+    // An exported name of the loaded plug-in, or null.
+    void* symbol(const char* name) const { return library_.symbol(name); }
 
 private:
     Korvel::KDynamicLibrary library_;
