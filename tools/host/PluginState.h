@@ -1,0 +1,20 @@
+// Moves a plug-in's state into and out of preset containers, the way DAWs save and restore
+// programs and banks: through the state chunk when the plug-in has one, else parameter by
+// parameter.
+#pragma once
+
+#include "tools/host/PluginHost.h"
+#include "tools/host/PresetFile.h"
+
+#include <string>
+
+namespace OmbrelHost {
+
+// preferParameters asks for parameter values even from a plug-in with a chunk.
+PresetFile capturePreset(PluginHost& host, PresetFile::Kind kind, bool preferParameters = false);
+
+enum class RestoreResult { Ok, OtherPlugin, Mismatch };
+// Refuses a preset made for another plug-in (unique id) or with another parameter count.
+RestoreResult restorePreset(PluginHost& host, const PresetFile& preset, std::string& error);
+
+} // namespace OmbrelHost

@@ -1,0 +1,152 @@
+#include "tools/ombrel-host/PluginSetup.h"
+
+#include "tools/host/PluginState.h"
+#include "tools/ombrel-host/OutputFile.h"
+#include "tools/ombrel-host/ToolError.h"
+
+#include <cctype>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <unistd.h>
+
+namespace OmbrelHost {
+
+const std::vector<OptionSpec> kStateOptionSpecs = {
+    {"load", true}, {"program", true}, {"set", true}, {"set-normalised", true}};
+
+std::string pluginPath(const std::string& positional, const Args& args) {
+    if (!positional.empty()) return positional;
+    if (args.has("plugin")) return args.value("plugin");
+    const char* env = std::getenv("OMBREL_PLUGIN");
+    if (env && *env) return env;
+    return OMBREL_DEFAULT_PLUGIN;
+}
+
+void loadPlugin(PluginHost& host, const std::string& path, double sampleRate, int blockSize) {
+    if (!fileExists(path))
+        throw ToolError(kExitPlugin, "cannot load plug-in " + path + ": no such file");
+    std::string error;
+    if (!host.load(path, sampleRate, blockSize, error)) throw ToolError(kExitPlugin, error);
+}
+
+StateOptions stateOptions(const Args& args) {
+    StateOptions state;
+    for (const auto& [name, value] : args.options()) {
+        if (name == "load") {
+            state.load = value;
+        } else if (name == "program") {
+            state.program = parseInt(value, "--program", 0, 1 << 30);
+        } else if (name == "set" || name == "set-normalised") {
+            std::size_t eq = value.find('=');
+            if (eq == std::string::npos || eq == 0)
+                throw ToolError(kExitUsage,
+                                "--" + name + " expects NAME=VALUE, not '" + value + "'");
+            state.settings.push_back(
+                {name == "set-normalised", value.substr(0, eq), value.substr(eq + 1)});
+        }
+    }
+    return state;
+}
+
+namespace {
+
+std::string lower(std::string s) {
+    for (char& c : s)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+std::string trim(const std::string& s) {
+    std::size_t b = s.find_first_not_of(' ');
+    std::size_t e = s.find_last_not_of(' ');
+    return b == std::string::npos ? "" : s.substr(b, e - b + 1);
+}
+
+} // namespace
+
+int findParameter(PluginHost& host, const std::string& name) {
+    std::string wanted = lower(trim(name));
+    for (int i = 0; i < host.numParams(); ++i)
+        if (lower(trim(host.paramName(i))) == wanted) return i;
+    char* end = nullptr;
+    long index = std::strtol(name.c_str(), &end, 10);
+    if (!name.empty() && !*end && index >= 0 && index < host.numParams())
+        return static_cast<int>(index);
+    std::string valid;
+    for (int i = 0; i < host.numParams(); ++i)
+        valid += (i ? ", " : "") + trim(host.paramName(i));
+    if (valid.empty()) valid = "none; the plug-in has no parameters";
+    throw ToolError(kExitUsage, "unknown parameter '" + name + "'; valid names: " + valid);
+}
+
+void applyState(PluginHost& host, const StateOptions& state) {
+    if (!state.load.empty()) loadPresetFile(host, state.load);
+    if (state.program >= 0) {
+        if (state.program >= host.numPrograms())
+            throw ToolError(kExitUsage,
+                            "bad value for --program: " + std::to_string(state.program) +
+                                " (the plug-in has " + std::to_string(host.numPrograms()) +
+                                " programs, numbered from 0)");
+        host.setProgram(state.program);
+    }
+    for (const StateOptions::Setting& s : state.settings) {
+        int index = findParameter(host, s.name);
+        if (s.normalised) {
+            double v = parseDouble(s.value, "--set-normalised " + s.name, 0.0, 1.0);
+            host.setParameter(index, static_cast<float>(v));
+        } else {
+            if (s.value.empty())
+                throw ToolError(kExitUsage, "bad value for --set " + s.name + ": empty text");
+            if (!host.setParameterText(index, s.value))
+                throw ToolError(kExitUsage, "bad value for --set " + s.name +
+                                                ": the plug-in does not accept '" + s.value +
+                                                "' (use --set-normalised for a value from 0 to 1)");
+        }
+    }
+}
+
+void checkPresetPath(const std::string& path) {
+    PresetFile::Kind kind;
+    if (!presetKindForPath(path, kind))
+        throw ToolError(kExitUsage,
+                        "a preset file must end in .fxp (a program) or .fxb (a bank): " + path);
+}
+
+void loadPresetFile(PluginHost& host, const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw ToolError(kExitInput, "cannot read " + path + ": " + std::strerror(errno));
+    std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)),
+                                    std::istreambuf_iterator<char>());
+    PresetFile preset;
+    std::string error;
+    if (!decodePreset(bytes, preset, error)) throw ToolError(kExitPreset, path + ": " + error);
+    if (restorePreset(host, preset, error) != RestoreResult::Ok)
+        throw ToolError(kExitPreset, path + ": " + error);
+}
+
+void savePresetFile(PluginHost& host, const std::string& path, bool preferParameters) {
+    PresetFile::Kind kind;
+    if (!presetKindForPath(path, kind)) checkPresetPath(path);
+    std::vector<std::uint8_t> bytes = encodePreset(capturePreset(host, kind, preferParameters));
+    OutputFile out(path);
+    int fd = out.takeDescriptor();
+    const std::uint8_t* p = bytes.data();
+    std::size_t left = bytes.size();
+    while (left > 0) {
+        ssize_t n = ::write(fd, p, left);
+        if (n <= 0) {
+            ::close(fd);
+            throw ToolError(kExitOutput, "cannot write " + path + ": " + std::strerror(errno));
+        }
+        p += n;
+        left -= static_cast<std::size_t>(n);
+    }
+    if (::close(fd) != 0)
+        throw ToolError(kExitOutput, "cannot write " + path + ": " + std::strerror(errno));
+    out.commit();
+}
+
+} // namespace OmbrelHost
