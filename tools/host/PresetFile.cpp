@@ -176,8 +176,12 @@ std::vector<std::uint8_t> encodePreset(const PresetFile& preset) {
 bool decodePreset(const std::vector<std::uint8_t>& bytes, PresetFile& preset, std::string& error) {
     preset = PresetFile{};
     Reader r(bytes);
-    if (!r.has(kProgramHeader) || r.i32() != cMagic) {
+    if (!r.has(4) || r.i32() != cMagic) {
         error = "not a VST preset file (no CcnK header)";
+        return false;
+    }
+    if (!r.has(kProgramHeader - 4)) {
+        error = "the preset header is cut short";
         return false;
     }
     r.i32();

@@ -128,7 +128,7 @@ const Command kPresetCommand = {
     "Options:\n"
     "  --plugin PATH  the plug-in, when not given as PLUGIN (also $OMBREL_PLUGIN)\n"
     "  --quiet        print nothing on success\n\n"
-    "Example: ombrel-host preset save bright.fxp --program 2 --set Partial1=2\n",
+    "Example: ombrel-host preset save bright.fxp --program 2 --set Partial2=2\n",
     run};
 
 } // namespace OmbrelHost

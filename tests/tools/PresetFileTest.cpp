@@ -1,0 +1,77 @@
+// The preset container codec on its own: round trips and damaged files.
+#include "tools/host/PresetFile.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using OmbrelHost::PresetFile;
+
+PresetFile parameterBank() {
+    PresetFile p;
+    p.kind = PresetFile::Kind::Bank;
+    p.fxId = 0x41424344;
+    p.fxVersion = 12;
+    p.version = 2;
+    p.currentProgram = 1;
+    p.programs = {{"First", {0.0f, 0.5f, 1.0f}},
+                  {"A name far longer than the twenty-seven bytes", {0.25f, -1.0f, 2.0f}}};
+    return p;
+}
+
+TEST(PresetFile, ParameterAndChunkContainersRoundTrip) {
+    PresetFile bank = parameterBank();
+    PresetFile back;
+    std::string error;
+    ASSERT_TRUE(OmbrelHost::decodePreset(OmbrelHost::encodePreset(bank), back, error)) << error;
+    EXPECT_EQ(back.kind, PresetFile::Kind::Bank);
+    EXPECT_FALSE(back.isChunk);
+    EXPECT_EQ(back.fxId, bank.fxId);
+    EXPECT_EQ(back.fxVersion, 12);
+    EXPECT_EQ(back.numPrograms, 2);
+    EXPECT_EQ(back.currentProgram, 1);
+    ASSERT_EQ(back.programs.size(), 2u);
+    EXPECT_EQ(back.programs[1].params, bank.programs[1].params);
+    EXPECT_EQ(back.programs[0].name, "First");
+    EXPECT_EQ(back.programs[1].name,
+              std::string("A name far longer than the twenty-seven bytes").substr(0, 27));
+
+    PresetFile chunk;
+    chunk.kind = PresetFile::Kind::Program;
+    chunk.isChunk = true;
+    chunk.fxId = 7;
+    chunk.numParams = 3;
+    chunk.programName = "Lead";
+    chunk.chunk = {1, 2, 3, 0, 255};
+    ASSERT_TRUE(OmbrelHost::decodePreset(OmbrelHost::encodePreset(chunk), back, error)) << error;
+    EXPECT_TRUE(back.isChunk);
+    EXPECT_EQ(back.programName, "Lead");
+    EXPECT_EQ(back.chunk, chunk.chunk);
+    EXPECT_EQ(back.numParams, 3);
+}
+
+TEST(PresetFile, DamagedFilesAreRefusedWithAReason) {
+    std::vector<std::uint8_t> bytes = OmbrelHost::encodePreset(parameterBank());
+    PresetFile back;
+    std::string error;
+    for (std::size_t cut : {std::size_t(0), std::size_t(20), std::size_t(100), bytes.size() - 1}) {
+        std::vector<std::uint8_t> shorter(bytes.begin(),
+                                          bytes.begin() + static_cast<std::ptrdiff_t>(cut));
+        EXPECT_FALSE(OmbrelHost::decodePreset(shorter, back, error)) << cut;
+        EXPECT_FALSE(error.empty());
+    }
+    std::vector<std::uint8_t> wrong = bytes;
+    wrong[8] = 'X';
+    EXPECT_FALSE(OmbrelHost::decodePreset(wrong, back, error));
+    EXPECT_EQ(error, "unknown preset container type");
+    // A chunk size beyond the end of the file.
+    PresetFile chunk;
+    chunk.isChunk = true;
+    chunk.chunk.assign(10, 0);
+    std::vector<std::uint8_t> lying = OmbrelHost::encodePreset(chunk);
+    lying[59] = 200;
+    EXPECT_FALSE(OmbrelHost::decodePreset(lying, back, error));
+    EXPECT_EQ(error, "the chunk is cut short");
+}
+
+} // namespace

@@ -1,0 +1,539 @@
+// Runs the built ombrel-host executable as users and scripts do and checks its files, messages
+// and exit codes: on Ombrel, on stand-in plug-ins and on peer plug-ins from Debian's packages.
+#include "tools/ombrel-host/DemoPhrase.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sndfile.h>
+#include <spawn.h>
+#include <string>
+#include <sys/wait.h>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kExitUsage = 2, kExitInput = 3, kExitPlugin = 4, kExitPreset = 5;
+
+struct Result {
+    int code = -1;
+    std::string out, err;
+};
+
+std::string slurp(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+struct Audio {
+    int rate = 0, channels = 0, format = 0;
+    std::vector<float> samples; // interleaved
+    long long frames() const {
+        return channels ? static_cast<long long>(samples.size()) / channels : 0;
+    }
+    float at(long long frame, int channel) const {
+        return samples[static_cast<std::size_t>(frame * channels + channel)];
+    }
+};
+
+void writeAudio(const fs::path& path, const Audio& a,
+                int format = SF_FORMAT_WAV | SF_FORMAT_FLOAT) {
+    SF_INFO info{};
+    info.samplerate = a.rate;
+    info.channels = a.channels;
+    info.format = format;
+    SNDFILE* f = sf_open(path.c_str(), SFM_WRITE, &info);
+    ASSERT_NE(f, nullptr) << sf_strerror(nullptr);
+    sf_writef_float(f, a.samples.data(), a.frames());
+    sf_close(f);
+}
+
+Audio readAudio(const fs::path& path) {
+    Audio a;
+    SF_INFO info{};
+    SNDFILE* f = sf_open(path.c_str(), SFM_READ, &info);
+    if (!f) return a;
+    a.rate = info.samplerate;
+    a.channels = info.channels;
+    a.format = info.format;
+    a.samples.resize(static_cast<std::size_t>(info.frames * info.channels));
+    sf_readf_float(f, a.samples.data(), info.frames);
+    sf_close(f);
+    return a;
+}
+
+Audio sine(int channels, double seconds, double hz = 440, int rate = 44100) {
+    Audio a;
+    a.rate = rate;
+    a.channels = channels;
+    auto frames = static_cast<long long>(seconds * rate);
+    for (long long i = 0; i < frames; ++i)
+        for (int c = 0; c < channels; ++c)
+            a.samples.push_back(
+                static_cast<float>(0.25 * std::sin(2 * M_PI * hz * (c + 1) * i / rate)));
+    return a;
+}
+
+Audio impulse(double seconds, long long at, int rate = 44100) {
+    Audio a;
+    a.rate = rate;
+    a.channels = 1;
+    a.samples.assign(static_cast<std::size_t>(seconds * rate), 0.0f);
+    a.samples[static_cast<std::size_t>(at)] = 0.5f;
+    return a;
+}
+
+double energy(const Audio& a, long long from, long long to) {
+    double e = 0;
+    for (long long f = from; f < to && f < a.frames(); ++f)
+        for (int c = 0; c < a.channels; ++c)
+            e += a.at(f, c) * a.at(f, c);
+    return e;
+}
+
+long long peakFrame(const Audio& a, int channel) {
+    long long best = 0;
+    for (long long f = 0; f < a.frames(); ++f)
+        if (std::fabs(a.at(f, channel)) > std::fabs(a.at(best, channel))) best = f;
+    return best;
+}
+
+class ToolTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/ombrel-host-test-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        dir_ = pattern;
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    fs::path path(const std::string& name) const { return dir_ / name; }
+
+    // The tool with its output captured through files, so nothing can fill a pipe.
+    Result run(std::vector<std::string> args) {
+        args.insert(args.begin(), OMBREL_HOST_TOOL);
+        std::vector<char*> argv;
+        for (std::string& a : args)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        fs::path out = dir_ / ".stdout", err = dir_ / ".stderr";
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0644);
+        posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0644);
+        pid_t pid;
+        Result r;
+        if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
+            int status = 0;
+            waitpid(pid, &status, 0);
+            r.code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        }
+        posix_spawn_file_actions_destroy(&actions);
+        r.out = slurp(out);
+        r.err = slurp(err);
+        fs::remove(out);
+        fs::remove(err);
+        return r;
+    }
+
+    // The files a failed command must not leave: the output and any temporary file.
+    std::vector<std::string> leftovers(const std::vector<std::string>& inputs) const {
+        std::vector<std::string> extra;
+        for (const auto& entry : fs::directory_iterator(dir_)) {
+            std::string name = entry.path().filename();
+            if (std::find(inputs.begin(), inputs.end(), name) == inputs.end())
+                extra.push_back(name);
+        }
+        return extra;
+    }
+
+    fs::path dir_;
+};
+
+bool has(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+#define SKIP_WITHOUT(plugin)                                                                       \
+    if (std::string(plugin).empty() || !fs::exists(plugin))                                        \
+    GTEST_SKIP() << "peer plug-in not installed"
+
+// ---- info -----------------------------------------------------------------------------------
+
+TEST_F(ToolTest, InfoShowsOmbrelIdentityParametersProgramsAndCapabilities) {
+    Result r = run({"info", OMBREL_PLUGIN_FILE});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_TRUE(has(r.out, "Effect:         Ombrel")) << r.out;
+    EXPECT_TRUE(has(r.out, "Vendor:         Korvel"));
+    EXPECT_TRUE(has(r.out, "Unique id:      gyAu (0x67794175)"));
+    EXPECT_TRUE(has(r.out, "VST version:    2400"));
+    EXPECT_TRUE(has(r.out, "Vendor version: 3100"));
+    EXPECT_TRUE(has(r.out, "Channels:       2 in, 2 out"));
+    EXPECT_TRUE(has(r.out, "Parameters (29)"));
+    EXPECT_TRUE(has(r.out, "MinFreq          Hz"));
+    EXPECT_TRUE(has(r.out, " 28  MainLvl          dB"));
+    EXPECT_TRUE(has(r.out, "Programs (10), current 0"));
+    EXPECT_TRUE(has(r.out, "  bypass                  1"));
+    EXPECT_TRUE(has(r.out, "  2in4out                -1"));
+    EXPECT_TRUE(has(r.out, "  1in2out                 1"));
+}
+
+TEST_F(ToolTest, InfoListsPeerPluginParameters) {
+    SKIP_WITHOUT(OMBREL_PEER_REVERB);
+    Result r = run({"info", OMBREL_PEER_REVERB});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_TRUE(has(r.out, "Unique id:      dfr2")) << r.out;
+    EXPECT_TRUE(has(r.out, "Dry Level"));
+    EXPECT_TRUE(has(r.out, "Decay            s"));
+    EXPECT_TRUE(has(r.out, "program chunks"));
+
+    SKIP_WITHOUT(OMBREL_PEER_DELAY);
+    r = run({"info", OMBREL_PEER_DELAY});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_TRUE(has(r.out, "Channels:       1 in, 1 out")) << r.out;
+    EXPECT_TRUE(has(r.out, "samp             samp"));
+    EXPECT_TRUE(has(r.out, "time             ms"));
+}
+
+// ---- render ---------------------------------------------------------------------------------
+
+TEST_F(ToolTest, BypassedRenderReproducesTheInputInEveryLayout) {
+    writeAudio(path("mono.wav"), sine(1, 0.3));
+    writeAudio(path("stereo.wav"), sine(2, 0.3));
+    ASSERT_EQ(run({"render", path("mono.wav"), path("m.wav"), "--bypass", "--block", "100"}).code,
+              0);
+    EXPECT_EQ(readAudio(path("m.wav")).samples, readAudio(path("mono.wav")).samples);
+    ASSERT_EQ(run({"render", path("stereo.wav"), path("s.wav"), "--bypass", "--double"}).code, 0);
+    EXPECT_EQ(readAudio(path("s.wav")).samples, readAudio(path("stereo.wav")).samples);
+
+    // A mono input on two outputs reaches both.
+    ASSERT_EQ(run({"render", path("mono.wav"), path("m2.wav"), "--bypass", "--outputs", "2"}).code,
+              0);
+    Audio in = readAudio(path("mono.wav")), m2 = readAudio(path("m2.wav"));
+    ASSERT_EQ(m2.channels, 2);
+    ASSERT_EQ(m2.frames(), in.frames());
+    for (long long f = 0; f < in.frames(); ++f) {
+        ASSERT_EQ(m2.at(f, 0), in.at(f, 0));
+        ASSERT_EQ(m2.at(f, 1), in.at(f, 0));
+    }
+}
+
+TEST_F(ToolTest, OutputFormatFollowsTheExtensionAndRepeatsByteForByte) {
+    writeAudio(path("in.wav"), sine(2, 0.5), SF_FORMAT_WAV | SF_FORMAT_PCM_16);
+    const struct {
+        const char* name;
+        int major;
+    } outputs[] = {{"o.wav", SF_FORMAT_WAV},
+                   {"o.flac", SF_FORMAT_FLAC},
+                   {"o.aiff", SF_FORMAT_AIFF},
+                   {"o.ogg", SF_FORMAT_OGG}};
+    for (const auto& o : outputs) {
+        ASSERT_EQ(run({"render", path("in.wav"), path(o.name), "--bypass", "--quiet"}).code, 0)
+            << o.name;
+        std::string first = slurp(path(o.name));
+        ASSERT_EQ(run({"render", path("in.wav"), path(o.name), "--bypass", "--quiet"}).code, 0);
+        EXPECT_EQ(slurp(path(o.name)), first) << o.name << " differs between equal renders";
+        Audio a = readAudio(path(o.name));
+        EXPECT_EQ(a.format & SF_FORMAT_TYPEMASK, o.major) << o.name;
+        EXPECT_EQ(a.rate, 44100);
+        EXPECT_EQ(a.channels, 2);
+        EXPECT_NEAR(static_cast<double>(a.frames()), 22050.0, 2048.0) << o.name;
+    }
+    // The input's 16-bit samples stay 16-bit in a container that can hold them.
+    EXPECT_EQ(readAudio(path("o.wav")).format & SF_FORMAT_SUBMASK, SF_FORMAT_PCM_16);
+    // A compressed input renders like any other.
+    EXPECT_EQ(run({"render", path("o.ogg"), path("back.flac"), "--bypass", "--quiet"}).code, 0);
+}
+
+TEST_F(ToolTest, ProbeReceivesTypedAndNormalisedValuesAndTheHostBypassesIt) {
+    writeAudio(path("in.wav"), sine(1, 0.2));
+    Audio in = readAudio(path("in.wav"));
+    auto gainOf = [&](const fs::path& file) {
+        Audio out = readAudio(file);
+        return out.at(100, 0) / in.at(100, 0);
+    };
+    ASSERT_EQ(run({"render", FAKE_PROBE, path("in.wav"), path("t.wav"), "--set", "gain=1.5"}).code,
+              0);
+    EXPECT_NEAR(gainOf(path("t.wav")), 1.5, 1e-6);
+    ASSERT_EQ(
+        run({"render", FAKE_PROBE, path("in.wav"), path("n.wav"), "--set-normalised", "Gain=0.25"})
+            .code,
+        0);
+    EXPECT_NEAR(gainOf(path("n.wav")), 0.5, 1e-6);
+    // Settings apply in command-line order; the index works as a name.
+    ASSERT_EQ(run({"render", FAKE_PROBE, path("in.wav"), path("o.wav"), "--set", "Gain=3",
+                   "--set-normalised", "0=0.1"})
+                  .code,
+              0);
+    EXPECT_NEAR(gainOf(path("o.wav")), 0.2, 1e-6);
+
+    // The probe has no bypass of its own, so the host passes the input through.
+    Result r =
+        run({"render", FAKE_PROBE, path("in.wav"), path("b.wav"), "--set", "Gain=1.5", "--bypass"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_TRUE(has(r.out, "bypassed by the host")) << r.out;
+    EXPECT_EQ(readAudio(path("b.wav")).samples, in.samples);
+}
+
+TEST_F(ToolTest, TransportServesTempoAndSongPositionOnlyWhilePlaying) {
+    writeAudio(path("in.wav"), sine(1, 0.5));
+    ASSERT_EQ(run({"render", FAKE_PROBE, path("in.wav"), path("p.wav"), "--outputs", "2", "--block",
+                   "441", "--tempo", "90", "--play"})
+                  .code,
+              0);
+    Audio p = readAudio(path("p.wav"));
+    ASSERT_EQ(p.channels, 2);
+    for (int block = 0; block < 50; ++block) {
+        // 441 frames at 44100 Hz is 1/100 s; at 90 BPM that is 0.015 quarters.
+        EXPECT_NEAR(p.at(block * 441, 1), 0.015 * block, 1e-5) << "block " << block;
+        EXPECT_NEAR(p.at(block * 441 + 1, 1), 0.09, 1e-6);
+        EXPECT_EQ(p.at(block * 441 + 2, 1), 0.5f);
+    }
+    ASSERT_EQ(run({"render", FAKE_PROBE, path("in.wav"), path("s.wav"), "--outputs", "2", "--block",
+                   "441"})
+                  .code,
+              0);
+    Audio s = readAudio(path("s.wav"));
+    EXPECT_EQ(s.at(441 * 10, 1), 0.0f);             // a stopped transport stays at the start
+    EXPECT_NEAR(s.at(441 * 10 + 1, 1), 0.12, 1e-6); // the default tempo
+    EXPECT_EQ(s.at(441 * 10 + 2, 1), 0.0f);
+}
+
+TEST_F(ToolTest, PeerReverbAddsATailIntoTheAppendedSilence) {
+    SKIP_WITHOUT(OMBREL_PEER_REVERB);
+    writeAudio(path("in.wav"), impulse(0.5, 1000));
+    Result r = run({"render", OMBREL_PEER_REVERB, path("in.wav"), path("wet.wav"), "--tail", "1.5",
+                    "--outputs", "2", "--set-normalised", "Decay=0.2", "--set-normalised",
+                    "Late Level=0.8"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    Audio wet = readAudio(path("wet.wav"));
+    ASSERT_EQ(wet.channels, 2);
+    ASSERT_EQ(wet.frames(), 44100 * 2);
+    // The input ends at 0.5 s; a second later the room still rings.
+    EXPECT_GT(energy(wet, 44100, 66150), 1e-6);
+    EXPECT_GT(energy(wet, 3000, 22050), 1e-4);
+    std::string first = slurp(path("wet.wav"));
+    ASSERT_EQ(run({"render", OMBREL_PEER_REVERB, path("in.wav"), path("wet.wav"), "--tail", "1.5",
+                   "--outputs", "2", "--set-normalised", "Decay=0.2", "--set-normalised",
+                   "Late Level=0.8", "--quiet"})
+                  .code,
+              0);
+    EXPECT_EQ(slurp(path("wet.wav")), first);
+}
+
+TEST_F(ToolTest, PeerDelayMovesAnImpulse) {
+    SKIP_WITHOUT(OMBREL_PEER_DELAY);
+    writeAudio(path("in.wav"), impulse(0.3, 100));
+    ASSERT_EQ(run({"render", OMBREL_PEER_DELAY, path("in.wav"), path("dry.wav")}).code, 0);
+    EXPECT_EQ(peakFrame(readAudio(path("dry.wav")), 0), 100);
+    // The delay in samples spans 0 to 10000 over the normalised range.
+    ASSERT_EQ(run({"render", OMBREL_PEER_DELAY, path("in.wav"), path("late.wav"),
+                   "--set-normalised", "samp=0.01"})
+                  .code,
+              0);
+    Audio late = readAudio(path("late.wav"));
+    EXPECT_EQ(peakFrame(late, 0), 200);
+    EXPECT_NEAR(late.at(200, 0), 0.5f, 1e-3);
+}
+
+// ---- presets --------------------------------------------------------------------------------
+
+TEST_F(ToolTest, BankSavedFromOneInstanceRendersIdenticallyInAnother) {
+    writeAudio(path("in.wav"), sine(1, 0.5, 220));
+    struct Case {
+        std::string plugin;
+        std::vector<std::string> settings;
+    };
+    std::vector<Case> cases = {
+        {OMBREL_PLUGIN_FILE, {"--program", "2", "--set", "MinFreq=150", "--set", "Wave1=Saw"}},
+        {FAKE_PROBE, {"--program", "1", "--set", "Gain=0.7"}}};
+    if (!std::string(OMBREL_PEER_REVERB).empty() && fs::exists(OMBREL_PEER_REVERB))
+        cases.push_back({OMBREL_PEER_REVERB,
+                         {"--set-normalised", "Decay=0.3", "--set-normalised", "Size=0.6"}});
+    for (const Case& c : cases) {
+        std::vector<std::string> first = {"render",      c.plugin, path("in.wav"),
+                                          path("a.wav"), "--save", path("state.fxb"),
+                                          "--tail",      "0.5"};
+        first.insert(first.end(), c.settings.begin(), c.settings.end());
+        ASSERT_EQ(run(first).code, 0) << c.plugin;
+        Result r = run({"render", c.plugin, path("in.wav"), path("b.wav"), "--load",
+                        path("state.fxb"), "--tail", "0.5"});
+        ASSERT_EQ(r.code, 0) << r.err;
+        EXPECT_EQ(slurp(path("a.wav")), slurp(path("b.wav"))) << c.plugin;
+        ASSERT_EQ(
+            run({"render", c.plugin, path("in.wav"), path("fresh.wav"), "--tail", "0.5"}).code, 0);
+        if (c.plugin != OMBREL_PLUGIN_FILE) { // Ombrel is silent until its engine lands
+            EXPECT_NE(slurp(path("a.wav")), slurp(path("fresh.wav")))
+                << c.plugin << ": the settings did nothing";
+        }
+    }
+}
+
+std::uint32_t be32(const std::string& bytes, std::size_t at) {
+    return static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[at]) << 24 |
+                                      static_cast<unsigned char>(bytes[at + 1]) << 16 |
+                                      static_cast<unsigned char>(bytes[at + 2]) << 8 |
+                                      static_cast<unsigned char>(bytes[at + 3]));
+}
+
+TEST_F(ToolTest, PresetFilesUseThePublishedContainers) {
+    // Ombrel answers the chunk request: program and bank files carry its chunk.
+    ASSERT_EQ(run({"preset", "save", path("o.fxp"), "--set", "MinFreq=150"}).code, 0);
+    std::string fxp = slurp(path("o.fxp"));
+    ASSERT_EQ(fxp.size(), 60u + 257u);
+    EXPECT_EQ(fxp.substr(0, 4), "CcnK");
+    EXPECT_EQ(be32(fxp, 4), fxp.size() - 8);
+    EXPECT_EQ(fxp.substr(8, 4), "FPCh");
+    EXPECT_EQ(fxp.substr(16, 4), "gyAu");
+    EXPECT_EQ(be32(fxp, 20), 3100u);
+    EXPECT_EQ(be32(fxp, 24), 29u);
+    EXPECT_EQ(fxp.substr(28, 9), std::string("Defaults\0", 9));
+    EXPECT_EQ(be32(fxp, 56), 257u);
+    EXPECT_EQ(fxp.substr(60, 8), "Defaults");
+
+    // The probe has no chunk: its bank is one parameter program per program.
+    ASSERT_EQ(run({"preset", "save", FAKE_PROBE, path("p.fxb"), "--program", "1",
+                   "--set-normalised", "Gain=0.25"})
+                  .code,
+              0);
+    std::string fxb = slurp(path("p.fxb"));
+    ASSERT_EQ(fxb.size(), 156u + 2 * (56u + 8u));
+    EXPECT_EQ(fxb.substr(8, 4), "FxBk");
+    EXPECT_EQ(be32(fxb, 12), 2u);
+    EXPECT_EQ(fxb.substr(16, 4), "Prbe");
+    EXPECT_EQ(be32(fxb, 24), 2u); // programs
+    EXPECT_EQ(be32(fxb, 28), 1u); // current program
+    std::size_t second = 156 + 64;
+    EXPECT_EQ(fxb.substr(second + 8, 4), "FxCk");
+    EXPECT_EQ(fxb.substr(second + 28, 8), std::string("Probe B\0", 8));
+    EXPECT_EQ(be32(fxb, second + 56), 0x3E800000u); // 0.25f
+
+    Result shown = run({"preset", "show", path("p.fxb")});
+    ASSERT_EQ(shown.code, 0) << shown.err;
+    EXPECT_TRUE(has(shown.out, "bank of parameter values")) << shown.out;
+    EXPECT_TRUE(has(shown.out, "Prbe"));
+    EXPECT_TRUE(has(shown.out, "Programs:       2, current 1"));
+    EXPECT_TRUE(has(shown.out, "0.250000"));
+    shown = run({"preset", "show", path("o.fxp")});
+    EXPECT_TRUE(has(shown.out, "program of state chunk")) << shown.out;
+    EXPECT_TRUE(has(shown.out, "Chunk:          257 bytes"));
+
+    Result loaded = run({"preset", "load", FAKE_PROBE, path("p.fxb")});
+    ASSERT_EQ(loaded.code, 0) << loaded.err;
+    EXPECT_TRUE(has(loaded.out, "current program 1 \"Probe B\"")) << loaded.out;
+    EXPECT_TRUE(has(loaded.out, "Gain             0.500")) << loaded.out;
+}
+
+// ---- errors ---------------------------------------------------------------------------------
+
+struct Failure {
+    std::vector<std::string> args;
+    int code;
+    std::string message;
+};
+
+TEST_F(ToolTest, FailuresExplainThemselvesAndLeaveNoOutput) {
+    writeAudio(path("in.wav"), sine(1, 0.2));
+    writeAudio(path("three.wav"), sine(3, 0.1));
+    std::ofstream(path("text.wav")) << "not audio at all\n";
+    ASSERT_EQ(run({"preset", "save", FAKE_PROBE, path("probe.fxp")}).code, 0);
+    std::string damaged = slurp(path("probe.fxp")).substr(0, 40);
+    std::ofstream(path("damaged.fxp"), std::ios::binary) << damaged;
+    const std::vector<std::string> inputs = {"in.wav", "three.wav", "text.wav", "probe.fxp",
+                                             "damaged.fxp"};
+    const std::string in = path("in.wav"), out = path("out.wav");
+
+    const std::vector<Failure> failures = {
+        {{"render", path("missing.wav"), out},
+         kExitInput,
+         "cannot read " + path("missing.wav").string()},
+        {{"render", path("text.wav"), out}, kExitInput, "not in a supported audio format"},
+        {{"render", path("three.wav"), out}, kExitInput, "only mono and stereo"},
+        {{"render", in, path("out.mp3")}, kExitUsage, "unsupported output format '.mp3'"},
+        {{"render", path("nowhere.so"), in, out}, kExitPlugin, "nowhere.so: no such file"},
+        {{"render", path("text.wav"), in, out}, kExitPlugin, "cannot load plug-in"},
+        {{"render", FAKE_NO_ENTRY, in, out}, kExitPlugin, "exports neither VSTPluginMain nor main"},
+        {{"render", FAKE_NULL, in, out}, kExitPlugin, "returned no effect"},
+        {{"info", FAKE_BAD_COUNTS}, kExitPlugin, "bad channel counts (inputs -3"},
+        {{"render", in, out, "--set", "Nonsense=3"},
+         kExitUsage,
+         "unknown parameter 'Nonsense'; valid names: MinFreq, MaxFreq"},
+        {{"render", in, out, "--set-normalised", "MinFreq=1.5"},
+         kExitUsage,
+         "bad value for --set-normalised MinFreq: '1.5'"},
+        {{"render", in, out, "--set-normalised", "MinFreq=low"}, kExitUsage, "bad value"},
+        {{"render", in, out, "--set", "MinFreq"}, kExitUsage, "expects NAME=VALUE"},
+        {{"render", FAKE_PROBE, in, out, "--set", "Gain=loud"},
+         kExitUsage,
+         "does not accept 'loud'"},
+        {{"render", in, out, "--program", "10"}, kExitUsage, "the plug-in has 10 programs"},
+        {{"render", in, out, "--block", "0"}, kExitUsage, "bad value for --block: '0'"},
+        {{"render", FAKE_PROBE, in, out, "--double"},
+         kExitUsage,
+         "cannot process in double precision"},
+        {{"render", in, out, "--load", path("probe.fxp")},
+         kExitPreset,
+         "for another plug-in: its id is 'Prbe', this plug-in's is 'gyAu'"},
+        {{"render", FAKE_PROBE, in, out, "--load", path("damaged.fxp")}, kExitPreset, "cut short"},
+        {{"preset", "load", path("in.wav")}, kExitPreset, "not a VST preset file"},
+        {{"render", in, out, "--save", path("state.txt")}, kExitUsage, "must end in .fxp"},
+        {{"render", in, in}, kExitUsage, "refusing to overwrite the input"},
+        {{"render", in, out, "--frobnicate"}, kExitUsage, "unknown option --frobnicate"},
+        {{"render", in}, kExitUsage, "render needs [PLUGIN] IN OUT"},
+        {{"transmogrify"}, kExitUsage, "unknown command 'transmogrify'"},
+    };
+    std::string original = slurp(in);
+    for (const Failure& f : failures) {
+        Result r = run(f.args);
+        std::string what;
+        for (const std::string& a : f.args)
+            what += a + " ";
+        EXPECT_EQ(r.code, f.code) << what << "\n" << r.err;
+        EXPECT_TRUE(has(r.err, f.message)) << what << ": " << r.err;
+        EXPECT_TRUE(r.out.empty()) << what << ": " << r.out;
+        EXPECT_EQ(leftovers(inputs), std::vector<std::string>()) << what;
+    }
+    EXPECT_EQ(slurp(in), original);
+}
+
+TEST_F(ToolTest, EveryCommandHasHelp) {
+    for (const char* command : {"info", "render", "preset", "demo"}) {
+        Result r = run({command, "--help"});
+        EXPECT_EQ(r.code, 0) << command;
+        EXPECT_EQ(r.out.rfind(std::string("Usage: ombrel-host ") + command, 0), 0u) << r.out;
+        EXPECT_TRUE(has(r.out, "Example: ombrel-host " + std::string(command))) << r.out;
+    }
+    Result top = run({"--help"});
+    EXPECT_EQ(top.code, 0);
+    for (const char* command : {"info", "render", "preset", "demo"})
+        EXPECT_TRUE(has(top.out, command));
+    EXPECT_EQ(run({}).code, kExitUsage);
+}
+
+// ---- demo -----------------------------------------------------------------------------------
+
+TEST_F(ToolTest, DemoWritesThePhraseAndItsRender) {
+    Result r = run({"demo", "--output", path("sub/demo.wav"), "--input-copy", path("sub/in.wav")});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_TRUE(has(r.out, "A3 ")) << r.out;
+    Audio in = readAudio(path("sub/in.wav"));
+    Audio out = readAudio(path("sub/demo.wav"));
+    OmbrelHost::DemoPhrase phrase = OmbrelHost::makeDemoPhrase();
+    ASSERT_EQ(in.channels, 1);
+    ASSERT_EQ(in.frames(), static_cast<long long>(phrase.samples.size()));
+    EXPECT_EQ(out.channels, 2);
+    EXPECT_EQ(out.frames(), in.frames() + 44100);
+}
+
+} // namespace
