@@ -345,6 +345,14 @@ TEST_F(ToolTest, PeerDelayMovesAnImpulse) {
     Audio late = readAudio(path("late.wav"));
     EXPECT_EQ(peakFrame(late, 0), 200);
     EXPECT_NEAR(late.at(200, 0), 0.5f, 1e-3);
+    // The plug-in takes no typed text; the host finds the values whose displays read it.
+    Result r = run({"render", OMBREL_PEER_DELAY, path("in.wav"), path("ms.wav"), "--set",
+                    "mode=Time", "--set", "time=10"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(peakFrame(readAudio(path("ms.wav")), 0), 100 + 441);
+    r = run({"render", OMBREL_PEER_DELAY, path("in.wav"), path("x.wav"), "--set", "mode=Sideways"});
+    EXPECT_EQ(r.code, kExitUsage);
+    EXPECT_TRUE(has(r.err, "does not accept 'Sideways'")) << r.err;
 }
 
 // ---- presets --------------------------------------------------------------------------------

@@ -6,6 +6,7 @@
 
 #include <cctype>
 #include <cerrno>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -65,6 +66,68 @@ std::string trim(const std::string& s) {
     return b == std::string::npos ? "" : s.substr(b, e - b + 1);
 }
 
+// Many effects take no typed text at all. A DAW user could still turn the knob until the display
+// shows what they meant: search the normalised range for a display that reads the text. Numbers
+// go to the middle of the range of values whose display rounds to them.
+bool matchDisplay(PluginHost& host, int index, const std::string& text) {
+    const float original = host.getParameter(index);
+    auto number = [](const std::string& s, double& v) {
+        char* end = nullptr;
+        v = std::strtod(s.c_str(), &end);
+        return end != s.c_str() && !std::isnan(v);
+    };
+    auto displayAt = [&](double v) {
+        host.setParameter(index, static_cast<float>(v));
+        return trim(host.paramDisplay(index));
+    };
+    constexpr int kSteps = 1000;
+    std::vector<double> numbers;
+    bool numeric = true;
+    double first = -1;
+    const std::string wanted = lower(trim(text));
+    for (int i = 0; i <= kSteps; ++i) {
+        double v = static_cast<double>(i) / kSteps;
+        std::string shown = displayAt(v);
+        if (first < 0 && lower(shown) == wanted) first = v;
+        double n;
+        numeric = numeric && number(shown, n);
+        numbers.push_back(numeric ? n : 0);
+    }
+    double target;
+    if (numeric && number(wanted, target)) {
+        bool rising = numbers.back() >= numbers.front();
+        bool monotonic = true;
+        for (int i = 0; i < kSteps; ++i)
+            monotonic =
+                monotonic && (rising ? numbers[i] <= numbers[i + 1] : numbers[i] >= numbers[i + 1]);
+        double low = std::min(numbers.front(), numbers.back());
+        double high = std::max(numbers.front(), numbers.back());
+        if (monotonic && target >= low && target <= high) {
+            // The first value whose display reaches the target, or passes it.
+            auto boundary = [&](bool past) {
+                double lo = 0, hi = 1;
+                for (int k = 0; k < 48; ++k) {
+                    double mid = 0.5 * (lo + hi), n = 0;
+                    number(displayAt(mid), n);
+                    bool beyond = rising ? (past ? n > target : n >= target)
+                                         : (past ? n < target : n <= target);
+                    (beyond ? hi : lo) = mid;
+                }
+                return hi;
+            };
+            double from = boundary(false), to = boundary(true);
+            host.setParameter(index, static_cast<float>(0.5 * (from + to)));
+            return true;
+        }
+    }
+    if (first >= 0) {
+        host.setParameter(index, static_cast<float>(first));
+        return true;
+    }
+    host.setParameter(index, original);
+    return false;
+}
+
 } // namespace
 
 int findParameter(PluginHost& host, const std::string& name) {
@@ -100,7 +163,7 @@ void applyState(PluginHost& host, const StateOptions& state) {
         } else {
             if (s.value.empty())
                 throw ToolError(kExitUsage, "bad value for --set " + s.name + ": empty text");
-            if (!host.setParameterText(index, s.value))
+            if (!host.setParameterText(index, s.value) && !matchDisplay(host, index, s.value))
                 throw ToolError(kExitUsage, "bad value for --set " + s.name +
                                                 ": the plug-in does not accept '" + s.value +
                                                 "' (use --set-normalised for a value from 0 to 1)");
