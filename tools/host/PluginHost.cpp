@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <dlfcn.h>
 #include <map>
 
 namespace OmbrelHost {
@@ -96,6 +97,10 @@ bool PluginHost::load(const std::string& path, double sampleRate, int blockSize,
         error = "cannot load plug-in " + path + ": " + error;
         return false;
     }
+    // Effects may leave threads or exit handlers behind; like DAWs, keep their code mapped until
+    // the process ends so those never run into unmapped memory.
+    dlopen(path.find('/') == std::string::npos ? ("./" + path).c_str() : path.c_str(),
+           RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
     using Entry = AEffect* (*)(audioMasterCallback);
     void* symbol = library_.symbol("VSTPluginMain");
     if (!symbol) symbol = library_.symbol("main");
