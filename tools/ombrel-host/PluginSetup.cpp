@@ -4,6 +4,7 @@
 #include "tools/ombrel-host/OutputFile.h"
 #include "tools/ombrel-host/ToolError.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cmath>
@@ -64,6 +65,17 @@ std::string trim(const std::string& s) {
     std::size_t b = s.find_first_not_of(' ');
     std::size_t e = s.find_last_not_of(' ');
     return b == std::string::npos ? "" : s.substr(b, e - b + 1);
+}
+
+// Whether typed text and a display text say the same: equal words, or equal leading numbers.
+bool sameReading(const std::string& typed, const std::string& shown) {
+    if (lower(trim(typed)) == lower(trim(shown))) return true;
+    char* endA = nullptr;
+    char* endB = nullptr;
+    double a = std::strtod(typed.c_str(), &endA);
+    double b = std::strtod(shown.c_str(), &endB);
+    return endA != typed.c_str() && endB != shown.c_str() &&
+           (a == b || std::fabs(a - b) <= 1e-6 * std::max(std::fabs(a), std::fabs(b)));
 }
 
 // Many effects take no typed text at all. A DAW user could still turn the knob until the display
@@ -163,10 +175,18 @@ void applyState(PluginHost& host, const StateOptions& state) {
         } else {
             if (s.value.empty())
                 throw ToolError(kExitUsage, "bad value for --set " + s.name + ": empty text");
-            if (!host.setParameterText(index, s.value) && !matchDisplay(host, index, s.value))
+            const std::string before = trim(host.paramDisplay(index));
+            bool taken = host.setParameterText(index, s.value);
+            if (!taken && !matchDisplay(host, index, s.value))
                 throw ToolError(kExitUsage, "bad value for --set " + s.name +
                                                 ": the plug-in does not accept '" + s.value +
                                                 "' (use --set-normalised for a value from 0 to 1)");
+            // Some effects accept any text and ignore what they cannot parse.
+            const std::string after = trim(host.paramDisplay(index));
+            if (taken && after == before && !sameReading(s.value, after))
+                throw ToolError(kExitUsage, "bad value for --set " + s.name +
+                                                ": the plug-in kept '" + after + "' after '" +
+                                                s.value + "'");
         }
     }
 }
