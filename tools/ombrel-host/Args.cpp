@@ -9,7 +9,7 @@
 
 namespace OmbrelHost {
 
-Args::Args(const std::vector<std::string>& args, const std::vector<OptionSpec>& specs) {
+Args::Args(const std::vector<std::string>& args, const std::vector<OptionDecl>& declared) {
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (arg.size() < 3 || arg.compare(0, 2, "--") != 0) {
@@ -25,18 +25,18 @@ Args::Args(const std::vector<std::string>& args, const std::vector<OptionSpec>& 
             name = name.substr(0, eq);
             inlineValue = true;
         }
-        const OptionSpec* spec = nullptr;
-        for (const OptionSpec& s : specs)
-            if (name == s.name) spec = &s;
+        const OptionDecl* decl = nullptr;
+        for (const OptionDecl& d : declared)
+            if (name == d.name) decl = &d;
         if (name == "help") {
             options_.emplace_back(name, "");
             continue;
         }
-        if (!spec) throw ToolError(kExitUsage, "unknown option --" + name);
-        if (spec->takesValue && !inlineValue) {
+        if (!decl) throw ToolError(kExitUsage, "unknown option --" + name);
+        if (decl->takesValue && !inlineValue) {
             if (i + 1 >= args.size()) throw ToolError(kExitUsage, "--" + name + " needs a value");
             value = args[++i];
-        } else if (!spec->takesValue && inlineValue) {
+        } else if (!decl->takesValue && inlineValue) {
             throw ToolError(kExitUsage, "--" + name + " takes no value");
         }
         options_.emplace_back(name, value);

@@ -8,7 +8,7 @@
 
 namespace OmbrelHost {
 
-struct OptionSpec {
+struct OptionDecl {
     const char* name; // without the leading dashes
     bool takesValue;
 };
@@ -16,7 +16,7 @@ struct OptionSpec {
 class Args {
 public:
     // Throws a usage error for an unknown option or a missing value. "--help" is always known.
-    Args(const std::vector<std::string>& args, const std::vector<OptionSpec>& specs);
+    Args(const std::vector<std::string>& args, const std::vector<OptionDecl>& declared);
 
     const std::vector<std::string>& positional() const { return positional_; }
     bool has(const std::string& name) const;

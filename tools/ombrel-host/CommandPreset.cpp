@@ -99,13 +99,13 @@ int run(const std::vector<std::string>& argv) {
     if (argv.empty())
         throw ToolError(kExitUsage, "preset needs save, load or show (see preset --help)");
     std::vector<std::string> rest(argv.begin() + 1, argv.end());
-    std::vector<OptionSpec> specs = {{"plugin", true}, {"quiet", false}};
+    std::vector<OptionDecl> declared = {{"plugin", true}, {"quiet", false}};
     if (argv[0] == "save") {
-        specs.push_back({"parameters", false});
-        specs.insert(specs.end(), kStateOptionSpecs.begin(), kStateOptionSpecs.end());
-        return save(Args(rest, specs));
+        declared.push_back({"parameters", false});
+        declared.insert(declared.end(), kStateOptionDecls.begin(), kStateOptionDecls.end());
+        return save(Args(rest, declared));
     }
-    if (argv[0] == "load") return load(Args(rest, specs));
+    if (argv[0] == "load") return load(Args(rest, declared));
     if (argv[0] == "show") return show(Args(rest, {}));
     throw ToolError(kExitUsage, "unknown preset action '" + argv[0] + "': use save, load or show");
 }

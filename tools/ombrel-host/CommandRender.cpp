@@ -10,13 +10,13 @@ namespace OmbrelHost {
 namespace {
 
 int run(const std::vector<std::string>& argv) {
-    std::vector<OptionSpec> specs = {
+    std::vector<OptionDecl> declared = {
         {"plugin", true},  {"save", true},    {"save-parameters", false},
         {"block", true},   {"double", false}, {"tempo", true},
         {"play", false},   {"tail", true},    {"bypass", false},
         {"outputs", true}, {"quiet", false}};
-    specs.insert(specs.end(), kStateOptionSpecs.begin(), kStateOptionSpecs.end());
-    Args args(argv, specs);
+    declared.insert(declared.end(), kStateOptionDecls.begin(), kStateOptionDecls.end());
+    Args args(argv, declared);
     const auto& pos = args.positional();
     if (pos.size() < 2 || pos.size() > 3)
         throw ToolError(kExitUsage, "render needs [PLUGIN] IN OUT (see render --help)");

@@ -16,7 +16,7 @@
 
 namespace OmbrelHost {
 
-const std::vector<OptionSpec> kStateOptionSpecs = {
+const std::vector<OptionDecl> kStateOptionDecls = {
     {"load", true}, {"program", true}, {"set", true}, {"set-normalised", true}};
 
 std::string pluginPath(const std::string& positional, const Args& args) {

@@ -28,7 +28,7 @@ struct StateOptions {
     };
     std::vector<Setting> settings;
 };
-extern const std::vector<OptionSpec> kStateOptionSpecs;
+extern const std::vector<OptionDecl> kStateOptionDecls;
 // Checks the syntax; values are checked against the plug-in in applyState.
 StateOptions stateOptions(const Args& args);
 void applyState(PluginHost& host, const StateOptions& state);
