@@ -13,11 +13,6 @@ constexpr int kQuarter = WaveTables::kSize / 4;
 
 } // namespace
 
-const WaveTables& WaveTables::shared() {
-    static const WaveTables tables;
-    return tables;
-}
-
 // Harmonic j at entry i is sin(j*i*2pi/2048) = sine[(j*i) mod 2048], so one quarter-wave of library
 // sines serves every harmonic. Each level adds its new harmonics to the sums of the level below, in
 // rising order like a direct sum. The sine table is exactly odd about entry 1024, which makes every
@@ -89,15 +84,6 @@ WaveTables::WaveTables() {
             saw[kSize - i] = -saw[i];
         }
     }
-}
-
-WaveTables::Blend WaveTables::blend(double f) {
-    double c = std::log2(20000 / f);
-    // Also catches NaN (from f NaN or negative): those get the top level.
-    if (!(c < kLevels - 1)) return {kLevels - 1, true, 0};
-    if (!(c > 0)) return {0, false, 0};
-    int low = static_cast<int>(c);
-    return {low, false, c - low};
 }
 
 double WaveTables::lookup(int shape, double phase, double f) const {

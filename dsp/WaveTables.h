@@ -4,6 +4,7 @@
 // adjacent levels.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 
 namespace Korvel {
@@ -18,8 +19,12 @@ public:
     // Table entries per radian of phase.
     static constexpr double kEntriesPerRadian = 325.94932345220167;
 
-    // Built on first use, under the compiler's thread-safe static initialisation.
-    static const WaveTables& shared();
+    // Built on first use, under the compiler's thread-safe static initialisation; inline so that
+    // a retune pays only the guard's check.
+    static const WaveTables& shared() {
+        static const WaveTables tables;
+        return tables;
+    }
 
     const double* level(int shape, int k) const { return data_[shape][k]; }
 
@@ -30,7 +35,15 @@ public:
         bool single; // the low level alone (level 11)
         double fade; // weight of the level above
     };
-    static Blend blend(double f);
+    // Inline: during a glide it runs for every retune of every table oscillator.
+    static Blend blend(double f) {
+        double c = std::log2(20000 / f);
+        // Also catches NaN (from f NaN or negative): those get the top level.
+        if (!(c < kLevels - 1)) return {kLevels - 1, true, 0};
+        if (!(c > 0)) return {0, false, 0};
+        int low = static_cast<int>(c);
+        return {low, false, c - low};
+    }
 
     // Catmull-Rom interpolation of one level at x entries (0 <= x < 2048; whole wraps are
     // tolerated).
