@@ -19,10 +19,7 @@ int main(int argc, char** argv) {
     std::vector<double> input = detectorInput(argv[1]);
     long frames = static_cast<long>(std::atof(argv[2]) * 44100);
     PitchDetector d;
-    d.setMinFreq(70);
-    d.setMaxFreq(1200);
-    d.setGate(-40);
-    d.setSpeed(3);
+    setDefaultProgram(d);
     // As the engine drives it: one sample in, the confirmed period out.
     double sum = 0;
     for (long done = 0; done < frames;) {

@@ -1,6 +1,7 @@
 // Inputs for timing the pitch detector: ten seconds of a sung line, of white noise or of silence.
 #pragma once
 
+#include "dsp/PitchDetector.h"
 #include "tests/dsp/DetectorSignals.h"
 
 #include <string>
@@ -17,6 +18,14 @@ inline std::vector<double> detectorInput(const std::string& kind, double sampleR
     else
         b.melody(10).addNoise(0.001);
     return b.samples();
+}
+
+// The detector as the default program sets it up.
+inline void setDefaultProgram(PitchDetector& d) {
+    d.setMinFreq(70);
+    d.setMaxFreq(1200);
+    d.setGate(-40);
+    d.setSpeed(3);
 }
 
 } // namespace Korvel

@@ -11,10 +11,7 @@ namespace {
 void runDetector(benchmark::State& state, const char* kind) {
     std::vector<double> input = detectorInput(kind);
     PitchDetector d;
-    d.setMinFreq(70);
-    d.setMaxFreq(1200);
-    d.setGate(-40);
-    d.setSpeed(3);
+    setDefaultProgram(d);
     double sink = 0;
     for (auto _ : state) {
         for (double s : input) {

@@ -89,10 +89,7 @@ int main(int argc, char** argv) {
     bool busy = argc == 4 && std::string(argv[3]) == "busy";
     std::vector<double> input = detectorInput(argv[1]);
     PitchDetector d;
-    d.setMinFreq(70);
-    d.setMaxFreq(1200);
-    d.setGate(-40);
-    d.setSpeed(3);
+    setDefaultProgram(d);
     std::vector<double> periods;
     periods.reserve(input.size());
     for (double x : input) {
