@@ -1,9 +1,9 @@
 #include "host/KEffect.h"
 
+#include "core/KNamedFiles.h"
+#include "core/KText.h"
 #include "dsp/ChannelRouting.h"
 #include "params/KParameterLookup.h"
-#include "params/KText.h"
-#include "skin/KNamedFiles.h"
 #include "state/KPresetFile.h"
 
 #include <cmath>
@@ -19,10 +19,9 @@ struct ChannelWord {
     int inputs;
     int outputs;
 };
-const ChannelWord kChannelWords[] = {{"1in1out", 1, 1}, {"1in2out", 1, 2}, {"2in1out", 2, 1},
-                                     {"2in2out", 2, 2}, {"2in4out", 2, 4}, {"4in2out", 4, 2},
-                                     {"4in4out", 4, 4}, {"4in8out", 4, 8}, {"8in4out", 8, 4},
-                                     {"8in8out", 8, 8}};
+const ChannelWord kChannelWords[] = {
+    {"1in1out", 1, 1}, {"1in2out", 1, 2}, {"2in1out", 2, 1}, {"2in2out", 2, 2}, {"2in4out", 2, 4},
+    {"4in2out", 4, 2}, {"4in4out", 4, 4}, {"4in8out", 4, 8}, {"8in4out", 8, 4}, {"8in8out", 8, 8}};
 
 // Block sizes announced beyond this are not worth reserving ahead for: the scratch still grows
 // on demand if such a block ever arrives.
@@ -55,7 +54,9 @@ KEffect::~KEffect() = default;
 // ---------------------------------------------------------------------------------------------
 // Lifecycle and processing
 
-void KEffect::suspend() { resetEngine(); }
+void KEffect::suspend() {
+    resetEngine();
+}
 
 void KEffect::resume() {
     resetEngine();
@@ -90,13 +91,15 @@ void KEffect::processFloat(float** inputs, int inputCount, float** outputs, int 
     if (!inputs || !outputs || frames <= 0 || inputCount <= 0 || outputCount <= 0 ||
         inputCount > kMaxChannels || outputCount > kMaxChannels)
         return;
-    std::size_t needed = static_cast<std::size_t>(inputCount + outputCount) *
-                         static_cast<std::size_t>(frames);
+    std::size_t needed =
+        static_cast<std::size_t>(inputCount + outputCount) * static_cast<std::size_t>(frames);
     growScratch(needed);
-    if (inputCount != scratchInputs_ || outputCount != scratchOutputs_ || frames != scratchFrames_) {
+    if (inputCount != scratchInputs_ || outputCount != scratchOutputs_ ||
+        frames != scratchFrames_) {
         scratchIn_.resize(static_cast<std::size_t>(inputCount));
         scratchOut_.resize(static_cast<std::size_t>(outputCount));
-        for (int k = 0; k < inputCount; ++k) scratchIn_[k] = scratch_.get() + k * frames;
+        for (int k = 0; k < inputCount; ++k)
+            scratchIn_[k] = scratch_.get() + k * frames;
         for (int k = 0; k < outputCount; ++k)
             scratchOut_[k] = scratch_.get() + (inputCount + k) * frames;
         scratchInputs_ = inputCount;
@@ -107,21 +110,24 @@ void KEffect::processFloat(float** inputs, int inputCount, float** outputs, int 
         const float* in = inputs[k];
         double* to = scratchIn_[k];
         if (in)
-            for (int i = 0; i < frames; ++i) to[i] = in[i];
+            for (int i = 0; i < frames; ++i)
+                to[i] = in[i];
         else
-            for (int i = 0; i < frames; ++i) to[i] = 0;
+            for (int i = 0; i < frames; ++i)
+                to[i] = 0;
     }
     processDouble(scratchIn_.data(), inputCount, scratchOut_.data(), outputCount, frames);
     for (int k = 0; k < outputCount; ++k) {
         float* out = outputs[k];
         if (!out) continue;
         const double* from = scratchOut_[k];
-        for (int i = 0; i < frames; ++i) out[i] = static_cast<float>(from[i]);
+        for (int i = 0; i < frames; ++i)
+            out[i] = static_cast<float>(from[i]);
     }
 }
 
-void KEffect::mapChannels(bool twoInputs, bool twoOutputs, double left, double right,
-                          double* out1, double* out2) {
+void KEffect::mapChannels(bool twoInputs, bool twoOutputs, double left, double right, double* out1,
+                          double* out2) {
     routeFrame(twoInputs, twoOutputs, left, right, out1, out2);
 }
 
@@ -150,22 +156,92 @@ void KEffect::setParamReal(int index, double r) {
     parameterStored(index);
 }
 
-void KEffect::setParameter(VstInt32 index, float value) { setParamNormalised(index, value); }
+bool KEffect::parseParameterText(int index, const char* text) {
+    KEffectParameter* p = parameter(index);
+    KCell cell = currentCell(index);
+    if (!p || !cell || !p->acceptsText()) return false;
+    if (text) {
+        p->parseInto(cell, text);
+        parameterStored(index);
+    }
+    return true;
+}
 
-float KEffect::getParameter(VstInt32 index) {
+double KEffect::parameterValue(int index) const {
     KEffectParameter* p = parameter(index);
     KConstCell cell = currentCell(index);
-    return p && cell ? static_cast<float>(p->cellValue(cell)) : 0.0f;
+    return p && cell ? p->cellValue(cell) : 0.0;
+}
+
+double KEffect::parameterQuantised(int index) const {
+    KEffectParameter* p = parameter(index);
+    KConstCell cell = currentCell(index);
+    return p && cell ? p->cellQuantised(cell) : 0.0;
+}
+
+double KEffect::parameterReal(int index) const {
+    KEffectParameter* p = parameter(index);
+    KConstCell cell = currentCell(index);
+    return p && cell ? p->cellReal(cell) : 0.0;
+}
+
+double KEffect::parameterDefault(int index) const {
+    KEffectParameter* p = parameter(index);
+    return p ? p->getValue() : 0.0;
+}
+
+void KEffect::parameterDisplay(int index, char* out, std::size_t size) const {
+    if (!out || size == 0) return;
+    copyText(out, bank_.display(curProgram, index), size - 1);
+}
+
+void KEffect::parameterDisplayWithUnit(int index, char* out, std::size_t size) const {
+    if (!out || size == 0) return;
+    copyText(out, bank_.unitDisplay(curProgram, index), size - 1);
+}
+
+const char* KEffect::parameterName(int index) const {
+    KEffectParameter* p = parameter(index);
+    return p ? p->getName() : "";
+}
+
+const char* KEffect::parameterUnit(int index) const {
+    KEffectParameter* p = parameter(index);
+    return p ? p->unit() : "";
+}
+
+bool KEffect::parameterAcceptsText(int index) const {
+    KEffectParameter* p = parameter(index);
+    return p && p->acceptsText();
+}
+
+long KEffect::notifyBeginEdit(int index) {
+    return beginEdit(index) ? 1 : 0;
+}
+
+long KEffect::notifyEndEdit(int index) {
+    return endEdit(index) ? 1 : 0;
+}
+
+long KEffect::notifyAutomate(int index) {
+    if (!parameter(index) || !audioMaster) return 0;
+    return static_cast<long>(callHost(audioMasterAutomate, index, 0, nullptr, getParameter(index)));
+}
+
+void KEffect::setParameter(VstInt32 index, float value) {
+    setParamNormalised(index, value);
+}
+
+float KEffect::getParameter(VstInt32 index) {
+    return static_cast<float>(parameterValue(index));
 }
 
 void KEffect::getParameterName(VstInt32 index, char* text) {
-    KEffectParameter* p = parameter(index);
-    copyText(text, p ? p->getName() : "", kVstMaxParamStrLen);
+    copyText(text, parameterName(index), kVstMaxParamStrLen);
 }
 
 void KEffect::getParameterLabel(VstInt32 index, char* text) {
-    KEffectParameter* p = parameter(index);
-    copyText(text, p ? p->unit() : "", kVstMaxParamStrLen);
+    copyText(text, parameterUnit(index), kVstMaxParamStrLen);
 }
 
 void KEffect::getParameterDisplay(VstInt32 index, char* text) {
@@ -180,22 +256,44 @@ void KEffect::getParameterDisplay(VstInt32 index, char* text) {
 }
 
 bool KEffect::string2parameter(VstInt32 index, char* text) {
-    KEffectParameter* p = parameter(index);
-    KCell cell = currentCell(index);
-    if (!p || !cell) return false;
-    bool accepts = p->acceptsText();
-    if (accepts && text) {
-        p->parseInto(cell, text);
-        parameterStored(index);
-    }
-    return accepts;
+    return parseParameterText(index, text);
 }
 
 int KEffect::parameterIndex(const char* name) const {
     return findParameterIndex(parameters_, name);
 }
 
-int KEffect::commandId(const char* name) const { return findCommandId(commands_, name); }
+int KEffect::commandId(const char* name) const {
+    return findCommandId(commands_, name);
+}
+
+void KEffect::addSource(const char* name, KSourceType type, const void* value) {
+    DisplaySource source{};
+    copyText(source.name, name, KIdBase::kMaxName);
+    source.type = type;
+    source.value = value;
+    displaySources_.push_back(source);
+}
+
+void KEffect::addDisplaySource(const char* name, const double* value) {
+    addSource(name, KSourceType::Double, value);
+}
+
+void KEffect::addDisplaySource(const char* name, const int* value) {
+    addSource(name, KSourceType::Int, value);
+}
+
+void KEffect::addDisplaySource(const char* name, const KHistory* value) {
+    addSource(name, KSourceType::History, value);
+}
+
+const void* KEffect::displaySource(const char* name, KSourceType type) const {
+    if (!name) return nullptr;
+    for (const DisplaySource& source : displaySources_)
+        if (source.type == type && std::strncmp(source.name, name, KIdBase::kMaxName) == 0)
+            return source.value;
+    return nullptr;
+}
 
 // ---------------------------------------------------------------------------------------------
 // Programs and chunks
@@ -205,9 +303,13 @@ void KEffect::setProgram(VstInt32 program) {
     applyParameters();
 }
 
-void KEffect::setProgramName(char* name) { bank_.setProgramName(curProgram, name); }
+void KEffect::setProgramName(char* name) {
+    bank_.setProgramName(curProgram, name);
+}
 
-void KEffect::getProgramName(char* name) { bank_.programName(curProgram, name); }
+void KEffect::getProgramName(char* name) {
+    bank_.programName(curProgram, name);
+}
 
 VstInt32 KEffect::getProgramNameIndexed(VstInt32, VstInt32 index, char* text) {
     bank_.programName(index, text);
@@ -219,7 +321,8 @@ bool KEffect::copyProgram(int destination) {
     unsigned char* from = bank_.record(curProgram);
     if (!to || !from) return false;
     if (to != from) std::memcpy(to, from, static_cast<std::size_t>(bank_.recordSize()));
-    for (int j = 0; j < bank_.parameterCount(); ++j) bank_.refresh(destination, j);
+    for (int j = 0; j < bank_.parameterCount(); ++j)
+        bank_.refresh(destination, j);
     return true;
 }
 
@@ -250,7 +353,8 @@ VstInt32 KEffect::setChunk(void* data, VstInt32 byteSize, bool isPreset) {
     if (isPreset) {
         sanitiseProgram(curProgram);
     } else {
-        for (int p = 0; p < bank_.programCount(); ++p) sanitiseProgram(p);
+        for (int p = 0; p < bank_.programCount(); ++p)
+            sanitiseProgram(p);
     }
     bank_.refreshAll();
     applyParameters();
@@ -371,7 +475,8 @@ void KEffect::expandText(char* out, std::size_t size, const char* text) {
             if (*p == '}') ++p;
             char value[kVariableBytes];
             lookupVariable(value, sizeof value, name);
-            for (const char* v = value; *v && used + 1 < size; ++v) out[used++] = *v;
+            for (const char* v = value; *v && used + 1 < size; ++v)
+                out[used++] = *v;
         } else {
             out[used++] = *p++;
         }

@@ -3,11 +3,12 @@
 // served. The effect class supplies its engine through the operations marked abstract.
 #pragma once
 
+#include "core/KEffectInterface.h"
+#include "core/KList.h"
 #include "host/AudioEffectX.h"
 #include "host/KSpeakerArrangement.h"
 #include "params/KEffectCommand.h"
 #include "params/KEffectParameter.h"
-#include "params/KList.h"
 #include "state/KProgramBank.h"
 
 #include <atomic>
@@ -17,10 +18,8 @@
 
 namespace Korvel {
 
-class KEffect : public AudioEffectX {
+class KEffect : public AudioEffectX, public KEffectInterface {
 public:
-    static constexpr int kVariableBytes = 128;
-
     KEffect(audioMasterCallback audioMaster, VstInt32 numPrograms, VstInt32 numParams,
             VstInt32 numInputs, VstInt32 numOutputs);
     ~KEffect() override;
@@ -33,19 +32,12 @@ public:
     virtual const char* buildText() const { return nullptr; }
     virtual const char* buildDateText() const { return nullptr; }
     virtual const char* platformText() const { return nullptr; }
-    // UI thread, from the editor window.
-    virtual void editorOpened() { editorOpen_.store(true, std::memory_order_relaxed); }
-    virtual void editorClosed() { editorOpen_.store(false, std::memory_order_relaxed); }
-    virtual void runCommand(int, bool = false, bool = false) {}
     virtual void resetEngine() = 0;
     virtual bool supportsChannels(int inputs, int outputs) const = 0;
-    // Replaces "${Name}" with lookupVariable's value; out always ends in a terminator.
-    virtual void expandText(char* out, std::size_t size, const char* text);
     virtual void applyParameters() = 0;
     virtual void paramChanged(int) {}
     virtual bool copyProgram(int destination);
     virtual void loadPresets(const char* fileName);
-    virtual void lookupVariable(char* out, std::size_t size, const char* name);
     virtual void mapChannels(bool twoInputs, bool twoOutputs, double left, double right,
                              double* out1, double* out2);
     // Audio thread.
@@ -82,13 +74,35 @@ public:
     VstInt32 canDo(char* text) override;
     AEffect* getAeffect() override;
 
-    // The one path of every change made inside the plug-in: store, refresh the cached texts, run
-    // the change hook, push everything into the engine.
-    void setParamNormalised(int index, double n);
-    void setParamReal(int index, double r);
-
-    int parameterIndex(const char* name) const;
-    int commandId(const char* name) const;
+    // The effect-facing interface; setParamNormalised, setParamReal and parseParameterText are
+    // the one path of every change made inside the plug-in.
+    int parameterCount() const override { return parameters_.size(); }
+    double parameterValue(int index) const override;
+    double parameterQuantised(int index) const override;
+    double parameterReal(int index) const override;
+    double parameterDefault(int index) const override;
+    void parameterDisplay(int index, char* out, std::size_t size) const override;
+    void parameterDisplayWithUnit(int index, char* out, std::size_t size) const override;
+    const char* parameterName(int index) const override;
+    const char* parameterUnit(int index) const override;
+    bool parameterAcceptsText(int index) const override;
+    void setParamNormalised(int index, double n) override;
+    void setParamReal(int index, double r) override;
+    bool parseParameterText(int index, const char* text) override;
+    long notifyBeginEdit(int index) override;
+    long notifyEndEdit(int index) override;
+    long notifyAutomate(int index) override;
+    void runCommand(int, bool = false, bool = false) override {}
+    int parameterIndex(const char* name) const override;
+    int commandId(const char* name) const override;
+    const void* displaySource(const char* name, KSourceType type) const override;
+    void expandText(char* out, std::size_t size, const char* text) override;
+    void lookupVariable(char* out, std::size_t size, const char* name) override;
+    int inputChannels() const override { return inputChannels_.load(std::memory_order_relaxed); }
+    int outputChannels() const override { return outputChannels_.load(std::memory_order_relaxed); }
+    void editorOpened() override { editorOpen_.store(true, std::memory_order_relaxed); }
+    void editorClosed() override { editorOpen_.store(false, std::memory_order_relaxed); }
+    bool editorIsOpen() const override { return editorOpen_.load(std::memory_order_relaxed); }
 
     const KList<KEffectParameter>& parameters() const { return parameters_; }
     const KList<KEffectCommand>& commands() const { return commands_; }
@@ -99,11 +113,14 @@ public:
     KCell currentCell(int index) { return bank_.cell(curProgram, index); }
     KConstCell currentCell(int index) const { return bank_.cell(curProgram, index); }
     bool bypassed() const { return bypass_.load(std::memory_order_relaxed); }
-    bool editorIsOpen() const { return editorOpen_.load(std::memory_order_relaxed); }
-    int inputChannels() const { return inputChannels_.load(std::memory_order_relaxed); }
-    int outputChannels() const { return outputChannels_.load(std::memory_order_relaxed); }
 
 protected:
+    // Publishes a display source for meters and wave displays; value lives as long as the effect.
+    // [ui], during construction.
+    void addDisplaySource(const char* name, const double* value);
+    void addDisplaySource(const char* name, const int* value);
+    void addDisplaySource(const char* name, const KHistory* value);
+
     // Finishes a change of parameter index in the current program.
     void parameterStored(int index);
     // Replaces non-finite cells of program by the parameter's default: a NaN or infinity that
@@ -115,6 +132,12 @@ protected:
     KList<KEffectCommand> commands_;
 
 private:
+    struct DisplaySource {
+        char name[KIdBase::kMaxName + 1];
+        KSourceType type;
+        const void* value;
+    };
+    void addSource(const char* name, KSourceType type, const void* value);
     void growScratch(std::size_t doubles);
 
     std::atomic<bool> editorOpen_{false};
@@ -125,6 +148,7 @@ private:
     std::atomic<int> outputChannels_;
     std::atomic<bool> bypass_{false};
 
+    std::vector<DisplaySource> displaySources_;
     std::unique_ptr<double[]> scratch_;
     std::size_t scratchCapacity_ = 0;
     int scratchInputs_ = -1;

@@ -51,8 +51,8 @@ void Ombrel::runCommand(int id, bool, bool) {
 
 void Ombrel::paramChanged(int index) {
     if (index != kMinFreq && index != kMaxFreq) return;
-    double minFreq = parameter(kMinFreq)->cellReal(currentCell(kMinFreq));
-    double maxFreq = parameter(kMaxFreq)->cellReal(currentCell(kMaxFreq));
+    double minFreq = parameterReal(kMinFreq);
+    double maxFreq = parameterReal(kMaxFreq);
     if (index == kMinFreq && minFreq > maxFreq) setParamReal(kMaxFreq, minFreq);
     if (index == kMaxFreq && maxFreq < minFreq) setParamReal(kMinFreq, maxFreq);
 }
@@ -72,8 +72,8 @@ void Ombrel::resetEngine() {
 }
 
 EngineSettings Ombrel::currentSettings() const {
-    auto real = [this](int index) { return parameter(index)->cellReal(currentCell(index)); };
-    auto gain = [this](int index) { return parameter(index)->cellValue(currentCell(index)); };
+    auto real = [this](int index) { return parameterReal(index); };
+    auto gain = [this](int index) { return parameterValue(index); };
     auto rounded = [&real](int index) {
         double r = real(index);
         return static_cast<int>(r < 0 ? r - 0.5 : r + 0.5);

@@ -11,7 +11,7 @@ void Ombrel::autoLevel() {
     const int gains[] = {kNoise1, kLevel1, kNoise2, kLevel2, kNoise3, kLevel3};
     double total = 0;
     for (int index : gains)
-        total += parameter(index)->cellValue(currentCell(index));
+        total += parameterValue(index);
     // Peak of all tones and noises together at -3 dB, never louder than 0 dB.
     double gain = total > 0 ? 0.7079457843841379 / total : 1;
     setParamNormalised(kMainLvl, std::min(gain, 1.0));
@@ -41,7 +41,7 @@ void Ombrel::randomise() {
 
     normalised(kWave3);
     // The third partial always lies above the second.
-    double partial2 = parameter(kPartial2)->cellReal(currentCell(kPartial2));
+    double partial2 = parameterReal(kPartial2);
     setParamReal(kPartial3, random.uniform() * (6 - partial2) + partial2 + 1);
     real(kDetune3, 20, -10);
     normalised(kAttk3);

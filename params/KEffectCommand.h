@@ -1,7 +1,7 @@
 // A momentary action ("Random", "AutoLevel"): a name and the id the effect dispatches on.
 #pragma once
 
-#include "params/KIdBase.h"
+#include "core/KIdBase.h"
 
 namespace Korvel {
 

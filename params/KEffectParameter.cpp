@@ -1,6 +1,6 @@
 #include "params/KEffectParameter.h"
 
-#include "params/KText.h"
+#include "core/KText.h"
 
 #include <cmath>
 #include <cstdint>
@@ -41,14 +41,18 @@ void KEffectParameter::parseInto(KCell cell, const char* text) const {
     storeReal(cell, parseRealText(text));
 }
 
-void KEffectParameter::setUnit(const char* text) { copyText(unit_, text, kMaxUnit); }
+void KEffectParameter::setUnit(const char* text) {
+    copyText(unit_, text, kMaxUnit);
+}
 
 double KEffectParameter::roundToDecimals(double x) const {
     if (!std::isfinite(x)) return x;
     double f = 1;
     int d = decimals_;
-    for (; d >= 8; d -= 8) f *= 1e8;
-    for (; d > 0; --d) f *= 10;
+    for (; d >= 8; d -= 8)
+        f *= 1e8;
+    for (; d > 0; --d)
+        f *= 10;
     double scaled = f * x;
     // Beyond 32 bits the value is already far finer than the display precision.
     if (!(std::fabs(scaled) < 2147483647.0)) return x;
@@ -65,6 +69,5 @@ void KEffectParameter::formatReal(char* buffer, std::size_t size, double x) cons
     else
         formatFixed(buffer, size, x, decimals_);
 }
-
 
 } // namespace Korvel

@@ -4,7 +4,7 @@
 // program bank: 8 bytes holding a little-endian double, not aligned, addressed here by pointer.
 #pragma once
 
-#include "params/KIdBase.h"
+#include "core/KIdBase.h"
 
 #include <cstddef>
 

@@ -1,6 +1,6 @@
 #include "params/KEnumParam.h"
 
-#include "params/KText.h"
+#include "core/KText.h"
 
 #include <cmath>
 #include <cstring>

@@ -1,6 +1,6 @@
 #include "params/KParameterLookup.h"
 
-#include "params/KText.h"
+#include "core/KText.h"
 
 namespace Korvel {
 

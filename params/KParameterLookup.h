@@ -1,9 +1,9 @@
 // Name lookups used by the skin and the preset file.
 #pragma once
 
+#include "core/KList.h"
 #include "params/KEffectCommand.h"
 #include "params/KEffectParameter.h"
-#include "params/KList.h"
 
 namespace Korvel {
 

@@ -14,7 +14,9 @@ double KRangeParam::toReal(double n) const {
     return min_ + (max_ - min_) * snapped;
 }
 
-double KRangeParam::fromReal(double r) const { return clamp01((r - min_) / (max_ - min_)); }
+double KRangeParam::fromReal(double r) const {
+    return clamp01((r - min_) / (max_ - min_));
+}
 
 void KRangeParam::setRange(double min, double max, int steps) {
     min_ = min;

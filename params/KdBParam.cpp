@@ -16,6 +16,8 @@ double KdBParam::toReal(double n) const {
     return roundToDecimals(20 * std::log10(gain));
 }
 
-double KdBParam::fromReal(double r) const { return clamp01(std::pow(10.0, 0.05 * r) / maxGain_); }
+double KdBParam::fromReal(double r) const {
+    return clamp01(std::pow(10.0, 0.05 * r) / maxGain_);
+}
 
 } // namespace Korvel

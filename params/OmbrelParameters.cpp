@@ -48,7 +48,8 @@ KEffectParameter* decibels(const char* name, double normalisedDefault) {
 template <int N> KEffectParameter* choice(const char* name, const char* const (&items)[N]) {
     KEnumParam* p = named<KEnumParam>(name, "");
     p->setItemCount(N);
-    for (int i = 0; i < N; ++i) p->setItem(i, items[i]);
+    for (int i = 0; i < N; ++i)
+        p->setItem(i, items[i]);
     p->setValue(0);
     return p;
 }

@@ -1,9 +1,9 @@
 // The effect's table of 29 parameters and 2 commands, in host index order.
 #pragma once
 
+#include "core/KList.h"
 #include "params/KEffectCommand.h"
 #include "params/KEffectParameter.h"
-#include "params/KList.h"
 
 namespace Korvel {
 

@@ -1,7 +1,7 @@
 #include "state/KPresetFile.h"
 
+#include "core/KScriptReader.h"
 #include "params/KParameterLookup.h"
-#include "skin/KScriptReader.h"
 
 namespace Korvel {
 

@@ -2,8 +2,8 @@
 // value into it. Programs past the bank and lines before the first PRESET are ignored.
 #pragma once
 
+#include "core/KList.h"
 #include "params/KEffectParameter.h"
-#include "params/KList.h"
 #include "state/KProgramBank.h"
 
 #include <cstddef>

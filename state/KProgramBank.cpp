@@ -1,6 +1,6 @@
 #include "state/KProgramBank.h"
 
-#include "params/KText.h"
+#include "core/KText.h"
 
 #include <cstring>
 
@@ -44,7 +44,8 @@ void KProgramBank::refresh(int program, int parameter) {
 
 void KProgramBank::refreshAll() {
     for (int p = 0; p < programCount_; ++p)
-        for (int j = 0; j < parameterCount_; ++j) refresh(p, j);
+        for (int j = 0; j < parameterCount_; ++j)
+            refresh(p, j);
 }
 
 unsigned char* KProgramBank::record(int program) {

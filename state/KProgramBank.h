@@ -3,8 +3,8 @@
 // cell's display text, without and with unit, so hosts and the editor never format on reads.
 #pragma once
 
+#include "core/KList.h"
 #include "params/KEffectParameter.h"
-#include "params/KList.h"
 
 #include <cstddef>
 #include <memory>

@@ -1,9 +1,9 @@
 // The shipped skin script, read as the editor reads it: line ends, statement order, control
 // placement, and every name it refers to.
-#include "params/KText.h"
+#include "core/KNamedFiles.h"
+#include "core/KScriptReader.h"
+#include "core/KText.h"
 #include "params/OmbrelParameters.h"
-#include "skin/KNamedFiles.h"
-#include "skin/KScriptReader.h"
 
 #include <gtest/gtest.h>
 

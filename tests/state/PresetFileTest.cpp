@@ -1,5 +1,5 @@
 #include "params/OmbrelParameters.h"
-#include "skin/KScriptReader.h"
+#include "core/KScriptReader.h"
 #include "state/KPresetFile.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
-#include "skin/KNamedFiles.h"
+#include "core/KNamedFiles.h"
 
-#include "params/KList.h"
-#include "params/KText.h"
+#include "core/KList.h"
+#include "core/KText.h"
 #include "platform/KModule.h"
 
 namespace Korvel {
@@ -15,7 +15,8 @@ namespace {
 class EmbeddedTable {
 public:
     EmbeddedTable() {
-        for (int i = 0; i < kEmbeddedFileCount; ++i) files_.add(new KEmbeddedFile(kEmbeddedFiles[i]));
+        for (int i = 0; i < kEmbeddedFileCount; ++i)
+            files_.add(new KEmbeddedFile(kEmbeddedFiles[i]));
     }
     const KList<KEmbeddedFile>& files() const { return files_; }
 
@@ -30,9 +31,13 @@ const KList<KEmbeddedFile>& table() {
 
 } // namespace
 
-int embeddedFileCount() { return table().size(); }
+int embeddedFileCount() {
+    return table().size();
+}
 
-const KEmbeddedFile* embeddedFile(int index) { return table().get(index); }
+const KEmbeddedFile* embeddedFile(int index) {
+    return table().get(index);
+}
 
 bool loadNamedFile(const char* name, KFileData& out) {
     out = KFileData();

@@ -1,6 +1,6 @@
-#include "params/KIdBase.h"
+#include "core/KIdBase.h"
 
-#include "params/KText.h"
+#include "core/KText.h"
 
 #include <cstring>
 
@@ -15,6 +15,8 @@ bool KIdBase::nameIs(const char* text) const {
     return text && std::strncmp(name_, text, kMaxName) == 0;
 }
 
-void KIdBase::setName(const char* text) { copyText(name_, text, kMaxName); }
+void KIdBase::setName(const char* text) {
+    copyText(name_, text, kMaxName);
+}
 
 } // namespace Korvel

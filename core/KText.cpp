@@ -1,4 +1,4 @@
-#include "params/KText.h"
+#include "core/KText.h"
 
 #include <charconv>
 #include <climits>
@@ -9,11 +9,17 @@ namespace Korvel {
 
 namespace {
 
-char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char lowerAscii(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
-bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
+bool isBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+}
 
 } // namespace
 
@@ -56,15 +62,18 @@ void formatFixed(char* buffer, std::size_t size, double x, int decimals) {
 double parseLeadingNumber(const char* text) {
     if (!text) return 0;
     const char* p = text;
-    while (isBlank(*p)) ++p;
+    while (isBlank(*p))
+        ++p;
     const char* start = p;
     if (*p == '+' || *p == '-') ++p;
     const char* digits = p;
-    while (isDigit(*p)) ++p;
+    while (isDigit(*p))
+        ++p;
     bool any = p > digits;
     if (*p == '.') {
         const char* fraction = ++p;
-        while (isDigit(*p)) ++p;
+        while (isDigit(*p))
+            ++p;
         any = any || p > fraction;
     }
     if (!any) return 0;
@@ -72,7 +81,8 @@ double parseLeadingNumber(const char* text) {
         const char* q = p + 1;
         if (*q == '+' || *q == '-') ++q;
         if (isDigit(*q)) {
-            while (isDigit(*q)) ++q;
+            while (isDigit(*q))
+                ++q;
             p = q;
         }
     }
@@ -101,13 +111,15 @@ double parseRealText(const char* text) {
 int parseLeadingInteger(const char* text) {
     if (!text) return 0;
     const char* p = text;
-    while (isBlank(*p)) ++p;
+    while (isBlank(*p))
+        ++p;
     bool negative = false;
     if (*p == '+' || *p == '-') negative = *p++ == '-';
     long long value = 0;
     while (isDigit(*p)) {
         value = value * 10 + (*p++ - '0');
-        if (value > static_cast<long long>(INT_MAX) + 1) value = static_cast<long long>(INT_MAX) + 1;
+        if (value > static_cast<long long>(INT_MAX) + 1)
+            value = static_cast<long long>(INT_MAX) + 1;
     }
     if (negative) value = -value;
     if (value > INT_MAX) value = INT_MAX;

@@ -1,14 +1,18 @@
-#include "skin/KScriptReader.h"
+#include "core/KScriptReader.h"
 
-#include "params/KText.h"
+#include "core/KText.h"
 
 #include <cstring>
 
 namespace Korvel {
 
 namespace {
-bool isLineEnd(unsigned char c) { return c == '\r' || c == '\n'; }
-bool isSeparator(char c) { return c == ' ' || c == '\t'; }
+bool isLineEnd(unsigned char c) {
+    return c == '\r' || c == '\n';
+}
+bool isSeparator(char c) {
+    return c == ' ' || c == '\t';
+}
 } // namespace
 
 KScriptReader::KScriptReader(const unsigned char* data, std::size_t size)
@@ -22,28 +26,33 @@ bool KScriptReader::nextLine() {
     int n = 0;
     while (pos_ < size_ && n < kMaxLineChars && !isLineEnd(data_[pos_]))
         line_[n++] = static_cast<char>(data_[pos_++]);
-    while (pos_ < size_ && isLineEnd(data_[pos_])) ++pos_;
+    while (pos_ < size_ && isLineEnd(data_[pos_]))
+        ++pos_;
     std::memcpy(raw_, line_, sizeof raw_);
     tokenise();
     return true;
 }
 
 void KScriptReader::tokenise() {
-    for (auto& t : tokens_) t = nullptr;
+    for (auto& t : tokens_)
+        t = nullptr;
     count_ = 0;
     cursor_ = 0;
     if (char* hash = std::strchr(line_, '#')) *hash = 0;
     char* p = line_;
     while (true) {
-        while (isSeparator(*p)) ++p;
+        while (isSeparator(*p))
+            ++p;
         if (*p == 0) break;
         char* start;
         if (*p == '"') {
             start = ++p;
-            while (*p && *p != '"') ++p;
+            while (*p && *p != '"')
+                ++p;
         } else {
             start = p;
-            while (*p && !isSeparator(*p)) ++p;
+            while (*p && !isSeparator(*p))
+                ++p;
         }
         bool more = *p != 0;
         *p = 0;
@@ -64,9 +73,13 @@ bool KScriptReader::tokenIs(int i, const char* word) const {
     return equalsNoCase(tokens_[i], word);
 }
 
-int KScriptReader::integer(int i) const { return parseLeadingInteger(token(i)); }
+int KScriptReader::integer(int i) const {
+    return parseLeadingInteger(token(i));
+}
 
-double KScriptReader::number(int i) const { return parseRealText(token(i)); }
+double KScriptReader::number(int i) const {
+    return parseRealText(token(i));
+}
 
 bool KScriptReader::atKeyword(const char* keyword, int arguments) {
     if (!tokenIs(cursor_, keyword) || count_ - cursor_ - 1 < arguments) return false;

@@ -1,6 +1,6 @@
 // The files compiled into the plug-in: table order, lookup by name, and that the images and the
 // font are what the skin expects, checked from their bytes.
-#include "skin/KNamedFiles.h"
+#include "core/KNamedFiles.h"
 
 #include <gtest/gtest.h>
 
