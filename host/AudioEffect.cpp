@@ -23,7 +23,9 @@ AudioEffect::AudioEffect(audioMasterCallback host, VstInt32 programs, VstInt32 p
     cEffect.processDoubleReplacing = processClassDoubleReplacing;
 }
 
-AudioEffect::~AudioEffect() { delete editor; }
+AudioEffect::~AudioEffect() {
+    delete editor;
+}
 
 void AudioEffect::setFlag(VstInt32 flag, bool state) {
     if (state)
@@ -56,7 +58,9 @@ VstInt32 AudioEffect::getCurrentUniqueId() {
     return static_cast<VstInt32>(callHost(audioMasterCurrentId));
 }
 
-void AudioEffect::masterIdle() { callHost(audioMasterIdle); }
+void AudioEffect::masterIdle() {
+    callHost(audioMasterIdle);
+}
 
 VstIntPtr AudioEffect::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,
                                   float opt) {
@@ -145,8 +149,7 @@ void VSTCALLBACK AudioEffect::processClassReplacing(AEffect* e, float** inputs, 
 void VSTCALLBACK AudioEffect::processClassDoubleReplacing(AEffect* e, double** inputs,
                                                           double** outputs, VstInt32 sampleFrames) {
     if (e && e->object)
-        static_cast<AudioEffect*>(e->object)->processDoubleReplacing(inputs, outputs,
-                                                                     sampleFrames);
+        static_cast<AudioEffect*>(e->object)->processDoubleReplacing(inputs, outputs, sampleFrames);
 }
 
 void VSTCALLBACK AudioEffect::setParameterClass(AEffect* e, VstInt32 index, float value) {

@@ -5,7 +5,9 @@
 
 namespace Korvel {
 
-KSpeakerArrangement::KSpeakerArrangement(int channels) { allocate(channels); }
+KSpeakerArrangement::KSpeakerArrangement(int channels) {
+    allocate(channels);
+}
 
 void KSpeakerArrangement::allocate(int channels) {
     if (channels < 0) channels = 0;

@@ -9,5 +9,5 @@ extern "C" OMBREL_EXPORT AEffect* VSTPluginMain(audioMasterCallback audioMaster)
 }
 
 // C++ reserves the name main, so the second name is bound by assembler label to the same code.
-extern "C" OMBREL_EXPORT AEffect* vstMainAlias(audioMasterCallback audioMaster)
-    __asm__("main") __attribute__((alias("VSTPluginMain")));
+extern "C" OMBREL_EXPORT AEffect* vstMainAlias(audioMasterCallback audioMaster) __asm__("main")
+    __attribute__((alias("VSTPluginMain")));

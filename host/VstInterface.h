@@ -18,15 +18,18 @@ typedef std::intptr_t VstIntPtr;
 
 struct AEffect;
 
-typedef VstIntPtr(VSTCALLBACK* audioMasterCallback)(AEffect* effect, VstInt32 opcode, VstInt32 index,
-                                                    VstIntPtr value, void* ptr, float opt);
-typedef VstIntPtr(VSTCALLBACK* AEffectDispatcherProc)(AEffect* effect, VstInt32 opcode, VstInt32 index,
-                                                      VstIntPtr value, void* ptr, float opt);
+typedef VstIntPtr(VSTCALLBACK* audioMasterCallback)(AEffect* effect, VstInt32 opcode,
+                                                    VstInt32 index, VstIntPtr value, void* ptr,
+                                                    float opt);
+typedef VstIntPtr(VSTCALLBACK* AEffectDispatcherProc)(AEffect* effect, VstInt32 opcode,
+                                                      VstInt32 index, VstIntPtr value, void* ptr,
+                                                      float opt);
 typedef void(VSTCALLBACK* AEffectProcessProc)(AEffect* effect, float** inputs, float** outputs,
                                               VstInt32 sampleFrames);
 typedef void(VSTCALLBACK* AEffectProcessDoubleProc)(AEffect* effect, double** inputs,
                                                     double** outputs, VstInt32 sampleFrames);
-typedef void(VSTCALLBACK* AEffectSetParameterProc)(AEffect* effect, VstInt32 index, float parameter);
+typedef void(VSTCALLBACK* AEffectSetParameterProc)(AEffect* effect, VstInt32 index,
+                                                   float parameter);
 typedef float(VSTCALLBACK* AEffectGetParameterProc)(AEffect* effect, VstInt32 index);
 
 // Four-character codes, most significant character first.
@@ -121,8 +124,8 @@ enum AEffectXOpcodes {
     effGetInputProperties,
     effGetOutputProperties,
     effGetPlugCategory,
-    effGetCurrentPosition,    // deprecated
-    effGetDestinationBuffer,  // deprecated
+    effGetCurrentPosition,   // deprecated
+    effGetDestinationBuffer, // deprecated
     effOfflineNotify,
     effOfflinePrepare,
     effOfflineRun,
@@ -179,8 +182,8 @@ enum AudioMasterOpcodesX {
     audioMasterWantMidi = audioMasterPinConnected + 2, // deprecated
     audioMasterGetTime,
     audioMasterProcessEvents,
-    audioMasterSetTime, // deprecated
-    audioMasterTempoAt, // deprecated
+    audioMasterSetTime,                     // deprecated
+    audioMasterTempoAt,                     // deprecated
     audioMasterGetNumAutomatableParameters, // deprecated
     audioMasterGetParameterQuantization,    // deprecated
     audioMasterIOChanged,
@@ -200,7 +203,7 @@ enum AudioMasterOpcodesX {
     audioMasterOfflineWrite,
     audioMasterOfflineGetCurrentPass,
     audioMasterOfflineGetCurrentMetaPass,
-    audioMasterSetOutputSampleRate,          // deprecated
+    audioMasterSetOutputSampleRate,         // deprecated
     audioMasterGetOutputSpeakerArrangement, // deprecated
     audioMasterGetVendorString,
     audioMasterGetProductString,
@@ -217,8 +220,8 @@ enum AudioMasterOpcodesX {
     audioMasterEndEdit,
     audioMasterOpenFileSelector,
     audioMasterCloseFileSelector,
-    audioMasterEditFile,     // deprecated
-    audioMasterGetChunkFile, // deprecated
+    audioMasterEditFile,                   // deprecated
+    audioMasterGetChunkFile,               // deprecated
     audioMasterGetInputSpeakerArrangement, // deprecated
 };
 

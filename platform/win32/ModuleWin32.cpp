@@ -18,7 +18,9 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD, LPVOID) {
 
 namespace Korvel {
 
-void* libraryInstanceHandle() { return gInstance.load(std::memory_order_relaxed); }
+void* libraryInstanceHandle() {
+    return gInstance.load(std::memory_order_relaxed);
+}
 
 bool findModuleResource(const char* resourceName, const unsigned char*& bytes, std::size_t& size) {
     bytes = nullptr;

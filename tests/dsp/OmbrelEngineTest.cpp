@@ -132,7 +132,8 @@ void expectSameAsPlain(const EngineSettings& s, bool withTempo) {
     EXPECT_EQ(RandomGenerator::shared().state().z, after.z);
     EXPECT_EQ(RandomGenerator::shared().state().w, after.w);
     double peak = 0;
-    for (double v : plain) peak = std::max(peak, std::fabs(v));
+    for (double v : plain)
+        peak = std::max(peak, std::fabs(v));
     EXPECT_GT(peak, 0.1); // the notes were tracked and played
     for (std::size_t i = 0; i < in.size(); ++i)
         ASSERT_EQ(std::memcmp(&fast[i], &plain[i], sizeof(double)), 0)

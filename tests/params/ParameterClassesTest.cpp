@@ -76,7 +76,8 @@ TEST(KEnumParam, ItemsRoundingAndOutOfRangeCells) {
     KEnumParam p;
     p.setItemCount(4);
     const char* items[] = {"Sine", "Triangle", "Square", "Sawtooth"};
-    for (int i = 0; i < 4; ++i) p.setItem(i, items[i]);
+    for (int i = 0; i < 4; ++i)
+        p.setItem(i, items[i]);
     EXPECT_EQ(p.toReal(0.16), 0);
     EXPECT_EQ(p.toReal(0.17), 1);
     Cell c;

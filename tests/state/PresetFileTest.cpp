@@ -1,5 +1,5 @@
-#include "params/OmbrelParameters.h"
 #include "core/KScriptReader.h"
+#include "params/OmbrelParameters.h"
 #include "state/KPresetFile.h"
 
 #include <gtest/gtest.h>
@@ -66,9 +66,11 @@ TEST(PresetFile, ExampleTableAndEdgeCases) {
 TEST(PresetFile, PresetsBeyondTheTenthChangeNothing) {
     Bank b;
     std::string text;
-    for (int i = 0; i < 11; ++i) text += "PRESET P" + std::to_string(i) + "\n";
+    for (int i = 0; i < 11; ++i)
+        text += "PRESET P" + std::to_string(i) + "\n";
     text += "SETSTR Speed 9\n";
     b.load(text);
     EXPECT_EQ(b.name(9), "P9");
-    for (int p = 0; p < 10; ++p) EXPECT_STREQ(b.bank.display(p, kSpeed), "3");
+    for (int p = 0; p < 10; ++p)
+        EXPECT_STREQ(b.bank.display(p, kSpeed), "3");
 }
