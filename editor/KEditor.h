@@ -1,0 +1,149 @@
+// The editor core: size and pages, resources, checks, backgrounds and controls, what is drawn
+// when, and the routing of the mouse. It knows no platform: it draws through a KDrawSurface and
+// asks its window (KWindowInterface) to invalidate. Everything here runs on the user-interface
+// thread [ui] unless marked otherwise.
+#pragma once
+
+#include "core/KList.h"
+#include "skin/KConditionRef.h"
+#include "skin/KConditionSet.h"
+
+#include <cstdint>
+
+namespace Korvel {
+
+class KCheck;
+class KDrawSurface;
+class KEditorControl;
+class KEffectInterface;
+class KImageResource;
+class KResource;
+class KWindowInterface;
+
+struct KBackgroundEntry {
+    // 0 = every page.
+    int page;
+    const KImageResource* image;
+    // Counted from 0.
+    int frame;
+    KConditionSet conditions;
+};
+
+class KEditor {
+public:
+    static constexpr std::uint32_t kDefaultRefreshThrottleMs = 40;
+
+    explicit KEditor(KEffectInterface* effect);
+    KEditor(const KEditor&) = delete;
+    KEditor& operator=(const KEditor&) = delete;
+    // Slot 1: destroys backgrounds, controls, condition references, checks, resources, in order.
+    virtual ~KEditor();
+    // Slot 2 [any]: asks the window for a paint when one is live and redraws are not suspended.
+    virtual void invalidate();
+    // Slot 3: the next draw starts from the background.
+    virtual void redrawAll();
+    // Slot 4: clearing the flag invalidates at once.
+    virtual void suspendRedraws(bool suspended);
+    // Slot 5: any number; invalidates.
+    virtual void setPage(int page);
+    // Slot 6.
+    virtual int currentPage() const { return currentPage_; }
+
+    // --- What the window calls.
+    int width() const { return width_; }
+    int height() const { return height_; }
+    // Shows the start page and lifts the suspension of redraws.
+    void editorOpened();
+    // Marks every control for redraw, then loads every resource for the surface's NanoVG context
+    // (none for a surface without one).
+    void attachSurface(KDrawSurface& surface);
+    // Releases every resource.
+    void detachSurface(KDrawSurface& surface);
+    // Redraws the background where needed and each control that needs it.
+    void draw(KDrawSurface& surface);
+    // Positions in editor pixels. Down: true when a control took the mouse (capture it); up:
+    // true when it let go (release it).
+    bool mouseDown(bool shift, bool control, int x, int y);
+    bool mouseUp(bool shift, bool control, int x, int y);
+    bool rightDown(bool shift, bool control, int x, int y);
+    bool rightUp(bool shift, bool control, int x, int y);
+    void mouseMove(bool shift, bool control, int x, int y);
+    // The window lost capture or focus: the captured control lets go.
+    void cancel();
+    // 1 (arrow) when no visible control is concerned.
+    int cursorKind(int x, int y);
+    // The window object stores itself here on construction and clears it on destruction.
+    void setWindow(KWindowInterface* window) { window_ = window; }
+
+    // --- What the skin builder calls.
+    void setSize(int width, int height) {
+        width_ = width;
+        height_ = height;
+    }
+    void setPageCount(int pages) { pageCount_ = pages; }
+    int pageCount() const { return pageCount_; }
+    void setStartPage(int page) { startPage_ = page; }
+    int startPage() const { return startPage_; }
+    void setRefreshThrottleMs(std::uint32_t ms) { refreshThrottleMs_ = ms; }
+    // [any]
+    std::uint32_t refreshThrottleMs() const { return refreshThrottleMs_; }
+    // Take ownership; null is ignored.
+    void addResource(KResource* resource);
+    void addCheck(KCheck* check);
+    void addControl(KEditorControl* control);
+    // The shared reference for (check, negate), created on first use.
+    const KConditionRef* conditionRef(const KCheck* check, bool negate);
+    void addBackground(int page, const KImageResource* image, int frame,
+                       const KConditionSet& conditions);
+    // One entry per page 1..pageCount: frame p-1 when the image has as many frames as pages.
+    void mapBackground(const KImageResource* image, const KConditionSet& conditions);
+    // First with the name (35 characters, exact case), or null.
+    KResource* findResource(const char* name) const;
+    KCheck* findCheck(const char* name) const;
+
+    // --- What controls call.
+    // Fills the control's rectangle black, then the last background's pixels under it; the
+    // surface is clipped to the control.
+    void restoreBackground(KDrawSurface& surface, const KEditorControl& control);
+    bool isVisible(const KEditorControl& control) const;
+    KWindowInterface* window() const { return window_; }
+    KEffectInterface* effect() const { return effect_; }
+    // [any] The window's millisecond tick; 0 without a window.
+    std::uint32_t tickMs() const;
+    // The commit of a typed value (both platforms' text entries): automate, parse, automate.
+    void commitTypedText(int parameterIndex, const char* text);
+
+    // --- Inspection.
+    const KList<KEditorControl>& controls() const { return controls_; }
+    const KList<KResource>& resources() const { return resources_; }
+    const KList<KCheck>& checks() const { return checks_; }
+    const KList<KBackgroundEntry>& backgrounds() const { return backgrounds_; }
+    const KBackgroundEntry* lastBackground() const { return lastBackground_; }
+    // -1 when no control holds the mouse.
+    int capturedIndex() const { return captured_; }
+    bool redrawsSuspended() const { return suspended_; }
+
+private:
+    int hitTest(int x, int y) const;
+    // The captured control or the one under the point, when visible; null otherwise.
+    KEditorControl* target(int x, int y) const;
+    bool backgroundApplies(const KBackgroundEntry& entry) const;
+
+    KWindowInterface* window_ = nullptr;
+    KList<KResource> resources_;
+    KList<KCheck> checks_;
+    KList<KConditionRef> conditionRefs_;
+    KList<KEditorControl> controls_;
+    KList<KBackgroundEntry> backgrounds_;
+    KEffectInterface* effect_;
+    int width_ = 0, height_ = 0, pageCount_ = 0;
+    int startPage_ = 1;
+    const KBackgroundEntry* lastBackground_ = nullptr;
+    std::uint32_t refreshThrottleMs_ = kDefaultRefreshThrottleMs;
+    int captured_ = -1;
+    bool suspended_ = false;
+    int currentPage_ = 1;
+    bool fullRedraw_ = false;
+};
+
+} // namespace Korvel
