@@ -1,6 +1,5 @@
 #include "editor/meters/KBarFracMeter.h"
 
-#include "core/KText.h"
 #include "platform/KDrawSurface.h"
 
 #include <cmath>
@@ -10,13 +9,6 @@ namespace Korvel {
 KTypeId KBarFracMeter::classId() {
     static const char tag = 0;
     return &tag;
-}
-
-int KBarFracMeter::orientationOf(const char* word) {
-    static const char* const words[] = {"LeftToRight", "RightToLeft", "TopToBottom", "BottomToTop"};
-    for (int i = 0; i < 4; ++i)
-        if (equalsNoCase(word, words[i])) return i + 1;
-    return kNone;
 }
 
 KBarFracMeter::KBarFracMeter(const KControlPlacement& placement, const double* source,

@@ -1,7 +1,8 @@
 // KBarFracMeter: a bar filled in proportion to a double display source (0..1), growing from the
 // edge its orientation names.
 // Constructor: KBarFracMeter(placement, const double* source, int orientation,
-//                            std::uint32_t colour); orientation from orientationOf(word), colour
+//                            std::uint32_t colour); orientation one of
+//                            the enum (the skin's word), colour
 //                            packed RGBA, red lowest. [ui]
 #pragma once
 
@@ -15,8 +16,6 @@ class KBarFracMeter : public KEditorControl {
 public:
     enum Orientation { kNone = 0, kLeftToRight, kRightToLeft, kTopToBottom, kBottomToTop };
     static KTypeId classId();
-    // The skin's orientation word, in any letter case; kNone for any other word.
-    static int orientationOf(const char* word);
 
     KBarFracMeter(const KControlPlacement& placement, const double* source, int orientation,
                   std::uint32_t colour);
