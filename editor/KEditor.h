@@ -8,6 +8,7 @@
 #include "skin/KConditionRef.h"
 #include "skin/KConditionSet.h"
 
+#include <atomic>
 #include <cstdint>
 
 namespace Korvel {
@@ -121,7 +122,7 @@ public:
     const KBackgroundEntry* lastBackground() const { return lastBackground_; }
     // -1 when no control holds the mouse.
     int capturedIndex() const { return captured_; }
-    bool redrawsSuspended() const { return suspended_; }
+    bool redrawsSuspended() const { return suspended_.load(std::memory_order_relaxed); }
 
 private:
     int hitTest(int x, int y) const;
@@ -141,7 +142,8 @@ private:
     const KBackgroundEntry* lastBackground_ = nullptr;
     std::uint32_t refreshThrottleMs_ = kDefaultRefreshThrottleMs;
     int captured_ = -1;
-    bool suspended_ = false;
+    // Read by invalidate, which effect-side refresh requests reach from any thread.
+    std::atomic<bool> suspended_{false};
     int currentPage_ = 1;
     bool fullRedraw_ = false;
 };

@@ -3,7 +3,9 @@
 #include "core/KNamedFiles.h"
 #include "core/KText.h"
 #include "dsp/ChannelRouting.h"
+#include "editor/KHostEditor.h"
 #include "params/KParameterLookup.h"
+#include "skin/KEditorSkinBuilder.h"
 #include "state/KPresetFile.h"
 
 #include <cmath>
@@ -50,6 +52,18 @@ KEffect::KEffect(audioMasterCallback audioMaster, VstInt32 numPrograms, VstInt32
 }
 
 KEffect::~KEffect() = default;
+
+void KEffect::buildEditor(const char* skinFileName, KWindowFactory windows) {
+    KEditorSkinBuilder builder(this);
+    KHostEditor* built = builder.build(skinFileName, this, windows);
+    if (!built) return;
+    hostEditor_ = built;
+    setEditor(built);
+}
+
+void KEffect::requestEditorRefresh() {
+    if (hostEditor_ && editorIsOpen()) hostEditor_->refreshRequest();
+}
 
 // ---------------------------------------------------------------------------------------------
 // Lifecycle and processing

@@ -5,6 +5,7 @@
 
 #include "core/KEffectInterface.h"
 #include "core/KList.h"
+#include "editor/KWindowInterface.h"
 #include "host/AudioEffectX.h"
 #include "host/KSpeakerArrangement.h"
 #include "params/KEffectCommand.h"
@@ -17,6 +18,8 @@
 #include <vector>
 
 namespace Korvel {
+
+class KHostEditor;
 
 class KEffect : public AudioEffectX, public KEffectInterface {
 public:
@@ -104,6 +107,12 @@ public:
     void editorClosed() override { editorOpen_.store(false, std::memory_order_relaxed); }
     bool editorIsOpen() const override { return editorOpen_.load(std::memory_order_relaxed); }
 
+    // [ui] Builds the editor from the skin script (the factory's last step); without a usable
+    // skin the effect has no editor. windows makes the window object (null: the editor never
+    // opens).
+    void buildEditor(const char* skinFileName, KWindowFactory windows);
+    KHostEditor* hostEditor() const { return hostEditor_; }
+
     const KList<KEffectParameter>& parameters() const { return parameters_; }
     const KList<KEffectCommand>& commands() const { return commands_; }
     KProgramBank& bank() { return bank_; }
@@ -123,6 +132,8 @@ protected:
 
     // Finishes a change of parameter index in the current program.
     void parameterStored(int index);
+    // [any] The throttled editor repaint that ends applyParameters, while the editor is open.
+    void requestEditorRefresh();
     // Replaces non-finite cells of program by the parameter's default: a NaN or infinity that
     // reached the engine would poison the oscillators for the rest of the session.
     void sanitiseProgram(int program);
@@ -141,6 +152,8 @@ private:
     void growScratch(std::size_t doubles);
 
     std::atomic<bool> editorOpen_{false};
+    // The editor AudioEffect owns, with its own type.
+    KHostEditor* hostEditor_ = nullptr;
     std::unique_ptr<KSpeakerArrangement> inputArrangement_;
     std::unique_ptr<KSpeakerArrangement> outputArrangement_;
     // The arrangements' channel counts, read by the audio thread without touching the records.

@@ -108,7 +108,7 @@ EngineSettings Ombrel::currentSettings() const {
 
 void Ombrel::applyParameters() {
     engine_.publish(currentSettings());
-    // The editor's throttled refresh request joins here with the editor.
+    requestEditorRefresh();
 }
 
 void Ombrel::processDouble(double** inputs, int inputCount, double** outputs, int outputCount,
@@ -127,9 +127,12 @@ void Ombrel::processDouble(double** inputs, int inputCount, double** outputs, in
     engine_.process(inputs, inputCount, outputs, outputCount, frames, bypassed(), known);
 }
 
-Ombrel* createEffect(audioMasterCallback audioMaster, const char*) {
+Ombrel* createEffect(audioMasterCallback audioMaster, const char* skinFileName,
+                     KWindowFactory windows) {
     moduleRecord().instance.store(libraryInstanceHandle(), std::memory_order_relaxed);
-    return new (std::nothrow) Ombrel(audioMaster);
+    Ombrel* effect = new (std::nothrow) Ombrel(audioMaster);
+    if (effect) effect->buildEditor(skinFileName, windows);
+    return effect;
 }
 
 } // namespace Korvel

@@ -44,7 +44,9 @@ private:
     OmbrelEngine engine_;
 };
 
-// Builds one effect in the factory order; null only when allocation fails.
-Ombrel* createEffect(audioMasterCallback audioMaster, const char* skinFileName);
+// Builds one effect in the factory order, the editor from the named skin last; null only when
+// allocation fails. windows makes the editor's window object (null: the editor never opens).
+Ombrel* createEffect(audioMasterCallback audioMaster, const char* skinFileName,
+                     KWindowFactory windows = nullptr);
 
 } // namespace Korvel

@@ -15,7 +15,7 @@ public:
     // Packed RGBA, red in the lowest byte.
     std::uint32_t colour() const { return colour_; }
     // Never null.
-    const char* face() const { return face_.get(); }
+    const char* face() const;
 
 private:
     double size_;

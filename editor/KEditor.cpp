@@ -1,0 +1,236 @@
+#include "editor/KEditor.h"
+
+#include "core/KEffectInterface.h"
+#include "editor/KEditorControl.h"
+#include "editor/KWindowInterface.h"
+#include "platform/KDrawSurface.h"
+#include "skin/KCheck.h"
+#include "skin/KImageResource.h"
+#include "skin/KResource.h"
+
+namespace Korvel {
+
+namespace {
+constexpr std::uint32_t kOpaqueBlack = 0xff000000u;
+}
+
+KEditor::KEditor(KEffectInterface* effect) : effect_(effect) {}
+
+KEditor::~KEditor() {
+    // Controls and backgrounds point at resources and condition references: they go first.
+    backgrounds_.clear();
+    controls_.clear();
+    conditionRefs_.clear();
+    checks_.clear();
+    resources_.clear();
+}
+
+void KEditor::invalidate() {
+    if (window_ && !suspended_.load(std::memory_order_relaxed) && window_->isLive())
+        window_->invalidate();
+}
+
+void KEditor::redrawAll() {
+    fullRedraw_ = true;
+    invalidate();
+}
+
+void KEditor::suspendRedraws(bool suspended) {
+    suspended_.store(suspended, std::memory_order_relaxed);
+    if (!suspended) invalidate();
+}
+
+void KEditor::setPage(int page) {
+    currentPage_ = page;
+    invalidate();
+}
+
+void KEditor::editorOpened() {
+    setPage(startPage_);
+    suspendRedraws(false);
+}
+
+void KEditor::attachSurface(KDrawSurface& surface) {
+    for (int i = 0; i < controls_.size(); ++i)
+        controls_.get(i)->markForRedraw();
+    // The surface may be new while the last background's pixels are gone: start from it.
+    fullRedraw_ = true;
+    for (int i = 0; i < resources_.size(); ++i)
+        resources_.get(i)->load(surface.context());
+}
+
+void KEditor::detachSurface(KDrawSurface& surface) {
+    for (int i = 0; i < resources_.size(); ++i)
+        resources_.get(i)->release(surface.context());
+}
+
+bool KEditor::backgroundApplies(const KBackgroundEntry& entry) const {
+    return (entry.page == 0 || entry.page == currentPage_) && entry.conditions.holds();
+}
+
+bool KEditor::isVisible(const KEditorControl& control) const {
+    return (control.page() == 0 || control.page() == currentPage_) && control.conditions().holds();
+}
+
+void KEditor::draw(KDrawSurface& surface) {
+    surface.resetClip();
+    const KBackgroundEntry* chosen = nullptr;
+    for (int i = 0; i < backgrounds_.size() && !chosen; ++i)
+        if (backgroundApplies(*backgrounds_.get(i))) chosen = backgrounds_.get(i);
+
+    if (chosen != lastBackground_ || fullRedraw_) {
+        lastBackground_ = chosen;
+        surface.fillRectRGBA(0, 0, width_, height_, kOpaqueBlack);
+        if (chosen && chosen->image) {
+            int fx = 0, fy = 0;
+            chosen->image->frameOrigin(chosen->frame, &fx, &fy);
+            surface.image(chosen->image->handle(), fx, fy, chosen->image->frameWidth(),
+                          chosen->image->frameHeight(), 0, 0);
+        }
+        for (int i = 0; i < controls_.size(); ++i)
+            controls_.get(i)->markForRedraw();
+        fullRedraw_ = false;
+    }
+
+    for (int i = 0; i < controls_.size(); ++i) {
+        KEditorControl* control = controls_.get(i);
+        surface.setClip(control->x(), control->y(), control->width(), control->height());
+        if (!isVisible(*control))
+            control->erase(surface);
+        else
+            control->drawIfNeeded(surface);
+        surface.resetClip();
+    }
+}
+
+void KEditor::restoreBackground(KDrawSurface& surface, const KEditorControl& control) {
+    surface.fillRectRGBA(0, 0, control.width(), control.height(), kOpaqueBlack);
+    const KBackgroundEntry* bg = lastBackground_;
+    if (!bg || !bg->image) return;
+    int fx = 0, fy = 0;
+    bg->image->frameOrigin(bg->frame, &fx, &fy);
+    surface.image(bg->image->handle(), fx + control.x(), fy + control.y(), control.width(),
+                  control.height(), 0, 0);
+}
+
+int KEditor::hitTest(int x, int y) const {
+    for (int i = 0; i < controls_.size(); ++i) {
+        const KEditorControl* c = controls_.get(i);
+        // 64-bit sums: skin rectangles are not range-checked.
+        long long left = c->x(), top = c->y();
+        if (x >= left && x < left + c->width() && y >= top && y < top + c->height() &&
+            isVisible(*c))
+            return i;
+    }
+    return -1;
+}
+
+KEditorControl* KEditor::target(int x, int y) const {
+    KEditorControl* control = controls_.get(captured_ >= 0 ? captured_ : hitTest(x, y));
+    return control && isVisible(*control) ? control : nullptr;
+}
+
+bool KEditor::mouseDown(bool shift, bool control, int x, int y) {
+    int index = captured_ >= 0 ? captured_ : hitTest(x, y);
+    KEditorControl* c = target(x, y);
+    if (!c || !c->mouseDown(shift, control, x - c->x(), y - c->y())) return false;
+    captured_ = index;
+    return true;
+}
+
+bool KEditor::rightDown(bool shift, bool control, int x, int y) {
+    int index = captured_ >= 0 ? captured_ : hitTest(x, y);
+    KEditorControl* c = target(x, y);
+    if (!c || !c->rightDown(shift, control, x - c->x(), y - c->y())) return false;
+    captured_ = index;
+    return true;
+}
+
+bool KEditor::mouseUp(bool shift, bool control, int x, int y) {
+    KEditorControl* c = target(x, y);
+    if (!c || !c->mouseUp(shift, control, x - c->x(), y - c->y())) return false;
+    captured_ = -1;
+    return true;
+}
+
+bool KEditor::rightUp(bool shift, bool control, int x, int y) {
+    KEditorControl* c = target(x, y);
+    if (!c || !c->rightUp(shift, control, x - c->x(), y - c->y())) return false;
+    captured_ = -1;
+    return true;
+}
+
+void KEditor::mouseMove(bool shift, bool control, int x, int y) {
+    if (KEditorControl* c = target(x, y)) c->mouseMove(shift, control, x - c->x(), y - c->y());
+}
+
+void KEditor::cancel() {
+    if (captured_ < 0) return;
+    KEditorControl* c = controls_.get(captured_);
+    captured_ = -1;
+    if (c) c->cancel();
+}
+
+int KEditor::cursorKind(int x, int y) {
+    KEditorControl* c = target(x, y);
+    return c ? c->cursorKind(x - c->x(), y - c->y()) : kCursorArrow;
+}
+
+void KEditor::addResource(KResource* resource) {
+    if (resource) resources_.add(resource);
+}
+
+void KEditor::addCheck(KCheck* check) {
+    if (check) checks_.add(check);
+}
+
+void KEditor::addControl(KEditorControl* control) {
+    if (control) controls_.add(control);
+}
+
+const KConditionRef* KEditor::conditionRef(const KCheck* check, bool negate) {
+    for (int i = 0; i < conditionRefs_.size(); ++i) {
+        const KConditionRef* ref = conditionRefs_.get(i);
+        if (ref->check() == check && ref->negated() == negate) return ref;
+    }
+    KConditionRef* ref = new KConditionRef(check, negate);
+    conditionRefs_.add(ref);
+    return ref;
+}
+
+void KEditor::addBackground(int page, const KImageResource* image, int frame,
+                            const KConditionSet& conditions) {
+    backgrounds_.add(new KBackgroundEntry{page, image, frame, conditions});
+}
+
+void KEditor::mapBackground(const KImageResource* image, const KConditionSet& conditions) {
+    if (!image) return;
+    bool framePerPage = image->frameCount() == pageCount_;
+    for (int p = 1; p <= pageCount_; ++p)
+        addBackground(p, image, framePerPage ? p - 1 : 0, conditions);
+}
+
+KResource* KEditor::findResource(const char* name) const {
+    for (int i = 0; i < resources_.size(); ++i)
+        if (resources_.get(i)->nameIs(name)) return resources_.get(i);
+    return nullptr;
+}
+
+KCheck* KEditor::findCheck(const char* name) const {
+    for (int i = 0; i < checks_.size(); ++i)
+        if (checks_.get(i)->nameIs(name)) return checks_.get(i);
+    return nullptr;
+}
+
+std::uint32_t KEditor::tickMs() const {
+    return window_ ? window_->tickMs() : 0;
+}
+
+void KEditor::commitTypedText(int parameterIndex, const char* text) {
+    if (!effect_) return;
+    effect_->notifyAutomate(parameterIndex);
+    effect_->parseParameterText(parameterIndex, text);
+    effect_->notifyAutomate(parameterIndex);
+}
+
+} // namespace Korvel

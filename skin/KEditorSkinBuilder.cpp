@@ -1,0 +1,560 @@
+#include "skin/KEditorSkinBuilder.h"
+
+#include "core/KEffectInterface.h"
+#include "core/KNamedFiles.h"
+#include "core/KScriptReader.h"
+#include "core/KText.h"
+#include "editor/KEditor.h"
+#include "editor/KEditorControl.h"
+#include "editor/KHostEditor.h"
+#include "skin/KColourResource.h"
+#include "skin/KFontResource.h"
+#include "skin/KFontTypeResource.h"
+#include "skin/KImageResource.h"
+#include "skin/KInOutCheck.h"
+#include "skin/KOSCheck.h"
+#include "skin/KParamCheck.h"
+
+// Control classes join the factory as their families list them in the build (OMBREL_HAS_<class>).
+#if OMBREL_HAS_KBarFracMeter
+#include "editor/meters/KBarFracMeter.h"
+#endif
+#if OMBREL_HAS_KPotDot
+#include "editor/knobs/KPotDot.h"
+#endif
+#if OMBREL_HAS_KBgPotDot
+#include "editor/knobs/KBgPotDot.h"
+#endif
+#if OMBREL_HAS_KPotLine
+#include "editor/knobs/KPotLine.h"
+#endif
+#if OMBREL_HAS_KTextPeak
+#include "editor/text/KTextPeak.h"
+#endif
+#if OMBREL_HAS_KUrl
+#include "editor/buttons/KUrl.h"
+#endif
+#if OMBREL_HAS_KImgUrl
+#include "editor/buttons/KImgUrl.h"
+#endif
+#if OMBREL_HAS_KImgCommand
+#include "editor/buttons/KImgCommand.h"
+#endif
+#if OMBREL_HAS_KImgFracMeter
+#include "editor/meters/KImgFracMeter.h"
+#endif
+#if OMBREL_HAS_KImgMeter
+#include "editor/meters/KImgMeter.h"
+#endif
+#if OMBREL_HAS_KImgPot
+#include "editor/knobs/KImgPot.h"
+#endif
+#if OMBREL_HAS_KImgButton
+#include "editor/buttons/KImgButton.h"
+#endif
+#if OMBREL_HAS_KImgPageSel
+#include "editor/buttons/KImgPageSel.h"
+#endif
+#if OMBREL_HAS_KImgRadio
+#include "editor/buttons/KImgRadio.h"
+#endif
+#if OMBREL_HAS_KImgSwitch
+#include "editor/buttons/KImgSwitch.h"
+#endif
+#if OMBREL_HAS_KImgPeak
+#include "editor/meters/KImgPeak.h"
+#endif
+#if OMBREL_HAS_KImg
+#include "editor/buttons/KImg.h"
+#endif
+#if OMBREL_HAS_KLabel
+#include "editor/text/KLabel.h"
+#endif
+#if OMBREL_HAS_KValue
+#include "editor/text/KValue.h"
+#endif
+#if OMBREL_HAS_KBgValue
+#include "editor/text/KBgValue.h"
+#endif
+#if OMBREL_HAS_KPageSelHlt
+#include "editor/buttons/KPageSelHlt.h"
+#endif
+#if OMBREL_HAS_KZoomWave
+#include "editor/meters/KZoomWave.h"
+#endif
+#if OMBREL_HAS_KWave
+#include "editor/meters/KWave.h"
+#endif
+#if OMBREL_HAS_KHlSwitch
+#include "editor/buttons/KHlSwitch.h"
+#endif
+#if OMBREL_HAS_KHlRadio
+#include "editor/buttons/KHlRadio.h"
+#endif
+#if OMBREL_HAS_KSlide
+#include "editor/knobs/KSlide.h"
+#endif
+
+#include <cstdint>
+#include <new>
+
+namespace Korvel {
+
+namespace {
+
+bool isNull(const char* name) {
+    return equalsNoCase(name, "Null");
+}
+
+// Name lookups of the control and resource factories; each fails (false or null) on "Null" where
+// a value is required.
+struct Lookup {
+    KEffectInterface* effect;
+    KEditor* editor;
+
+    // -1 when the effect has no such parameter.
+    int parameter(const char* name) const { return effect ? effect->parameterIndex(name) : -1; }
+    int command(const char* name) const { return effect ? effect->commandId(name) : -1; }
+    template <typename T> const T* resource(const char* name) const {
+        if (isNull(name)) return nullptr;
+        const KResource* r = editor->findResource(name);
+        return r && r->typeIs(T::classId()) ? static_cast<const T*>(r) : nullptr;
+    }
+    bool colour(const char* name, std::uint32_t* out) const {
+        const KColourResource* c = resource<KColourResource>(name);
+        if (c) *out = c->value();
+        return c != nullptr;
+    }
+    const KImageResource* image(const char* name) const { return resource<KImageResource>(name); }
+    const KFontResource* font(const char* name) const { return resource<KFontResource>(name); }
+    // Display sources: "Null" means none without a lookup.
+    const double* doubleSource(const char* name) const {
+        return isNull(name) || !effect ? nullptr : effect->doubleSource(name);
+    }
+    const int* intSource(const char* name) const {
+        return isNull(name) || !effect ? nullptr : effect->intSource(name);
+    }
+    const KHistory* historySource(const char* name) const {
+        return isNull(name) || !effect ? nullptr : effect->historySource(name);
+    }
+};
+
+[[maybe_unused]] int orientationCode(const char* word) {
+    static const char* const words[] = {"LeftToRight", "RightToLeft", "TopToBottom", "BottomToTop"};
+    for (int i = 0; i < 4; ++i)
+        if (equalsNoCase(word, words[i])) return i + 1;
+    return 0;
+}
+
+// "C"/"c" centre 1, "R"/"r" right 2, anything else left 0.
+[[maybe_unused]] int alignmentCode(const char* word) {
+    char c = word ? word[0] : 0;
+    if (c == 'C' || c == 'c') return 1;
+    if (c == 'R' || c == 'r') return 2;
+    return 0;
+}
+
+} // namespace
+
+KEditorSkinBuilder::KEditorSkinBuilder(KEffectInterface* effect) : effect_(effect) {}
+
+KEditorSkinBuilder::~KEditorSkinBuilder() {
+    delete editor_;
+}
+
+KHostEditor* KEditorSkinBuilder::build(const char* fileName, AudioEffect* owner,
+                                       KWindowFactory windows) {
+    KFileData file;
+    if (!fileName || !loadNamedFile(fileName, file)) return nullptr;
+    KEditor* editor = buildEditor(file.bytes, file.size);
+    if (!editor) return nullptr;
+    KWindowInterface* window = windows ? windows(*editor) : nullptr;
+    KHostEditor* host = new (std::nothrow) KHostEditor(owner, effect_, editor, window);
+    if (!host) {
+        delete window;
+        delete editor;
+    }
+    return host;
+}
+
+KEditor* KEditorSkinBuilder::buildEditor(const unsigned char* data, std::size_t size) {
+    delete editor_;
+    editor_ = new (std::nothrow) KEditor(effect_);
+    if (!editor_) return nullptr;
+    conditions_.clear();
+    KScriptReader reader(data, size);
+    while (reader.nextLine())
+        if (reader.tokenCount() > 0) statement(reader);
+    conditions_.clear();
+    KEditor* editor = editor_;
+    editor_ = nullptr;
+    if (editor->width() < 1 || editor->height() < 1 || editor->pageCount() < 1) {
+        delete editor;
+        return nullptr;
+    }
+    return editor;
+}
+
+void KEditorSkinBuilder::statement(KScriptReader& r) {
+    r.setCursor(0);
+    if (r.atKeyword("Init", 3)) {
+        editor_->setSize(r.integer(1), r.integer(2));
+        editor_->setPageCount(r.integer(3));
+    } else if (r.atKeyword("BackgroundMap", 1)) {
+        editor_->mapBackground(Lookup{effect_, editor_}.image(r.token(1)), conditions_);
+    } else if (r.atKeyword("BackgroundImage", 3)) {
+        int page = r.integer(1), frame = r.integer(3);
+        const KImageResource* image = Lookup{effect_, editor_}.image(r.token(2));
+        if (page >= 0 && frame >= 1 && image)
+            editor_->addBackground(page, image, frame - 1, conditions_);
+    } else if (r.atKeyword("StartPage", 1)) {
+        int page = r.integer(1);
+        if (page >= 1 && page <= editor_->pageCount()) editor_->setStartPage(page);
+    } else if (r.atKeyword("RefreshThrottleMs", 1)) {
+        editor_->setRefreshThrottleMs(static_cast<std::uint32_t>(r.integer(1)));
+    } else if (r.atKeyword("Condition", 1)) {
+        condition(r);
+    } else if (r.atKeyword("ConditionElse", 0)) {
+        conditions_.toggleElse();
+    } else if (r.atKeyword("EndCondition", 0)) {
+        conditions_.clear();
+    } else if (r.atKeyword("AddCheck", 2)) {
+        addCheck(r);
+    } else if (r.atKeyword("AddResource", 1)) {
+        r.setCursor(2);
+        if (KResource* resource = createResource(r)) {
+            resource->setName(r.token(1));
+            editor_->addResource(resource);
+        }
+    } else if (r.atKeyword("AddControl", 5)) {
+        addControl(r, false);
+    } else if (r.atKeyword("AddNameCtl", 6)) {
+        addControl(r, true);
+    } else if (r.atKeyword("InstallTTF", 2)) {
+        editor_->addResource(new (std::nothrow) KFontTypeResource(r.token(1), r.token(2)));
+    }
+}
+
+void KEditorSkinBuilder::condition(KScriptReader& r) {
+    conditions_.clear();
+    bool negate = false;
+    for (int i = 1; i < r.tokenCount(); ++i) {
+        // "Not" marks the next name, unless it is the last token: then it is a name itself.
+        if (r.tokenIs(i, "Not") && i + 1 < r.tokenCount()) {
+            negate = true;
+            continue;
+        }
+        if (const KCheck* check = editor_->findCheck(r.token(i)))
+            conditions_.add(editor_->conditionRef(check, negate));
+        negate = false;
+    }
+}
+
+void KEditorSkinBuilder::addCheck(KScriptReader& r) {
+    KCheck* check = nullptr;
+    r.setCursor(2);
+    if (r.atKeyword("Param", 3)) {
+        int index = Lookup{effect_, editor_}.parameter(r.token(3));
+        int comparison = comparisonCode(r.token(4));
+        if (index >= 0 && comparison != kInvalid)
+            check = new (std::nothrow) KParamCheck(effect_, index, comparison, r.number(5));
+    } else if (r.atKeyword("InOut", 4)) {
+        int in = comparisonCode(r.token(3)), out = comparisonCode(r.token(5));
+        if (in != kInvalid && out != kInvalid)
+            check = new (std::nothrow) KInOutCheck(effect_, in, r.integer(4), out, r.integer(6));
+    } else if (r.atKeyword("OS", 1)) {
+        check = new (std::nothrow) KOSCheck(r.token(3));
+    }
+    if (!check) return;
+    check->setName(r.token(1));
+    editor_->addCheck(check);
+}
+
+void KEditorSkinBuilder::addControl(KScriptReader& r, bool named) {
+    int first = named ? 2 : 1;
+    KControlPlacement placement;
+    placement.page = r.integer(first);
+    placement.x = r.integer(first + 1);
+    placement.y = r.integer(first + 2);
+    placement.width = r.integer(first + 3);
+    placement.height = r.integer(first + 4);
+    placement.conditions = conditions_;
+    placement.effect = effect_;
+    placement.editor = editor_;
+    r.setCursor(first + 5);
+    KEditorControl* control = createControl(placement, r);
+    if (!control) return;
+    if (named) control->setName(r.token(1));
+    editor_->addControl(control);
+}
+
+KResource* KEditorSkinBuilder::createResource(KScriptReader& r) {
+    int a = r.cursor() + 1;
+    if (r.atKeyword("PngResource", 4)) {
+        int w = r.integer(a + 1), h = r.integer(a + 2), n = r.integer(a + 3);
+        if (w < 1 || h < 1 || n < 1) return nullptr;
+        return new (std::nothrow) KImageResource(r.token(a), w, h, n);
+    }
+    if (r.atKeyword("RGBColour", 3))
+        return new (std::nothrow) KColourResource(r.integer(a), r.integer(a + 1), r.integer(a + 2));
+    if (r.atKeyword("RGBAColour", 4))
+        return new (std::nothrow)
+            KColourResource(r.integer(a), r.integer(a + 1), r.integer(a + 2), r.integer(a + 3));
+    if (r.atKeyword("DefFont", 3)) {
+        double size = r.number(a);
+        std::uint32_t colour = 0;
+        if (!(size > 0) || !Lookup{effect_, editor_}.colour(r.token(a + 1), &colour))
+            return nullptr;
+        return new (std::nothrow) KFontResource(size, colour, r.token(a + 2));
+    }
+    return nullptr;
+}
+
+KEditorControl* KEditorSkinBuilder::createControl(const KControlPlacement& p, KScriptReader& r) {
+    // Arguments start after the class keyword; each class line names its lookups in table order.
+    const Lookup find{effect_, editor_};
+    const int a = r.cursor() + 1;
+    auto t = [&r, a](int i) { return r.token(a + i); };
+    auto integer = [&r, a](int i) { return r.integer(a + i); };
+    auto number = [&r, a](int i) { return r.number(a + i); };
+    (void)t;
+    (void)integer;
+    (void)number;
+    std::uint32_t c0 = 0, c1 = 0, c2 = 0, c3 = 0, c4 = 0, c5 = 0;
+    (void)c0;
+    (void)c1;
+    (void)c2;
+    (void)c3;
+    (void)c4;
+    (void)c5;
+
+    if (r.atKeyword("KBarFracMeter", 3)) {
+#if OMBREL_HAS_KBarFracMeter
+        const double* source = find.doubleSource(t(0));
+        if (source && find.colour(t(2), &c0))
+            return new (std::nothrow) KBarFracMeter(p, source, orientationCode(t(1)), c0);
+#endif
+        return nullptr;
+    }
+    if (r.atKeyword("KPotDot", 4)) {
+#if OMBREL_HAS_KPotDot
+        int param = find.parameter(t(0));
+        double distance = number(2);
+        if (param >= 0 && find.colour(t(1), &c0) && distance > 0 && find.colour(t(3), &c1))
+            return new (std::nothrow) KPotDot(p, param, c0, distance, c1);
+#endif
+        return nullptr;
+    }
+    if (r.atKeyword("KBgPotDot", 4)) {
+#if OMBREL_HAS_KBgPotDot
+        int param = find.parameter(t(0));
+        const KImageResource* image = find.image(t(1));
+        double distance = number(2);
+        if (param >= 0 && image && distance > 0 && find.colour(t(3), &c0))
+            return new (std::nothrow) KBgPotDot(p, param, image, distance, c0);
+#endif
+        return nullptr;
+    }
+    if (r.atKeyword("KPotLine", 4)) {
+#if OMBREL_HAS_KPotLine
+        int param = find.parameter(t(0));
+        if (param >= 0 && find.colour(t(1), &c0) && find.colour(t(3), &c1))
+            return new (std::nothrow) KPotLine(p, param, c0, number(2), c1);
+#endif
+        return nullptr;
+    }
+    if (r.atKeyword("KTextPeak", 4)) {
+#if OMBREL_HAS_KTextPeak
+        const double* source = find.doubleSource(t(0));
+        int command = find.command(t(1));
+        const KFontResource* f0 = find.font(t(2));
+        const KFontResource* f1 = find.font(t(3));
+        if (source && command >= 0 && f0 && f1)
+            return new (std::nothrow) KTextPeak(p, source, command, f0, f1);
+#endif
+        return nullptr;
+    }
+    if (r.atKeyword("KUrl", 1)) {
+#if OMBREL_HAS_KUrl
+        return new (std::nothrow) KUrl(p, t(0));
+#endif
+        return nullptr;
+    }
+    if (r.atKeyword("KImgUrl", 2)) {
+#if OMBREL_HAS_KImgUrl
+        if (const KImageResource* image = find.image(t(0)))
+            return new (std::nothrow) KImgUrl(p, image, t(1));
+#endif
+        return nullptr;
+    }
+    if (r.atKeyword("KImgCommand", 2)) {
+#if OMBREL_HAS_KImgCommand
+        int command = find.command(t(0));
+        const KImageResource* image = find.image(t(1));
+        if (command >= 0 && image) return new (std::nothrow) KImgCommand(p, command, image);
+#endif
+        return nullptr;
+    }
+    if (r.atKeyword("KImgFracMeter", 2)) {
+#if OMBREL_HAS_KImgFracMeter
+        const double* source = find.doubleSource(t(0));
+        const KImageResource* image = find.image(t(1));
+        if (source && image) return new (std::nothrow) KImgFracMeter(p, source, image);
+#endif
+        return nullptr;
+    }
+    if (r.atKeyword("KImgMeter", 4)) {
+#if OMBREL_HAS_KImgMeter
+        const int* source = find.intSource(t(0));
+        double scale = number(1);
+        const KImageResource* image = find.image(t(3));
+        if (source && image && scale > 0)
+            return new (std::nothrow) KImgMeter(p, source, scale, number(2), image);
+#endif
+        return nullptr;
+    }
+    if (r.atKeyword("KImgPot", 2)) {
+#if OMBREL_HAS_KImgPot
+        int param = find.parameter(t(0));
+        const KImageResource* image = find.image(t(1));
+        if (param >= 0 && image) return new (std::nothrow) KImgPot(p, param, image);
+#endif
+        return nullptr;
+    }
+    if (r.atKeyword("KImgButton", 2)) {
+#if OMBREL_HAS_KImgButton
+        int param = find.parameter(t(0));
+        const KImageResource* image = find.image(t(1));
+        if (param >= 0 && image) return new (std::nothrow) KImgButton(p, param, image);
+#endif
+        return nullptr;
+    }
+    if (r.atKeyword("KImgPageSel", 2)) {
+#if OMBREL_HAS_KImgPageSel
+        const KImageResource* image = find.image(t(0));
+        int page = integer(1);
+        if (image && page >= 1) return new (std::nothrow) KImgPageSel(p, image, page);
+#endif
+        return nullptr;
+    }
+    if (r.atKeyword("KImgRadio", 4)) {
+#if OMBREL_HAS_KImgRadio
+        int param = find.parameter(t(0));
+        int option = integer(1), highest = integer(2);
+        const KImageResource* image = find.image(t(3));
+        if (param >= 0 && option >= 0 && option <= highest && image)
+            return new (std::nothrow) KImgRadio(p, param, option, highest, image);
+#endif
+        return nullptr;
+    }
+    if (r.atKeyword("KImgSwitch", 2)) {
+#if OMBREL_HAS_KImgSwitch
+        int param = find.parameter(t(0));
+        const KImageResource* image = find.image(t(1));
+        if (param >= 0 && image) return new (std::nothrow) KImgSwitch(p, param, image);
+#endif
+        return nullptr;
+    }
+    if (r.atKeyword("KImgPeak", 3)) {
+#if OMBREL_HAS_KImgPeak
+        const double* source = find.doubleSource(t(0));
+        int command = find.command(t(1));
+        const KImageResource* image = find.image(t(2));
+        if (source && command >= 0 && image)
+            return new (std::nothrow) KImgPeak(p, source, command, image);
+#endif
+        return nullptr;
+    }
+    if (r.atKeyword("KImg", 1)) {
+#if OMBREL_HAS_KImg
+        if (const KImageResource* image = find.image(t(0)))
+            return new (std::nothrow) KImg(p, image);
+#endif
+        return nullptr;
+    }
+    if (r.atKeyword("KLabel", 4)) {
+#if OMBREL_HAS_KLabel
+        if (const KFontResource* font = find.font(t(2)))
+            return new (std::nothrow) KLabel(p, alignmentCode(t(0)), t(1), font, integer(3));
+#endif
+        return nullptr;
+    }
+    if (r.atKeyword("KValue", 2)) {
+#if OMBREL_HAS_KValue
+        int param = find.parameter(t(0));
+        const KFontResource* font = find.font(t(1));
+        if (param >= 0 && font) return new (std::nothrow) KValue(p, param, font);
+#endif
+        return nullptr;
+    }
+    if (r.atKeyword("KBgValue", 3)) {
+#if OMBREL_HAS_KBgValue
+        int param = find.parameter(t(0));
+        const KImageResource* image = find.image(t(1));
+        const KFontResource* font = find.font(t(2));
+        if (param >= 0 && image && font) return new (std::nothrow) KBgValue(p, param, image, font);
+#endif
+        return nullptr;
+    }
+    if (r.atKeyword("KPageSelHlt", 2)) {
+#if OMBREL_HAS_KPageSelHlt
+        int page = integer(0);
+        if (page >= 1 && find.colour(t(1), &c0)) return new (std::nothrow) KPageSelHlt(p, page, c0);
+#endif
+        return nullptr;
+    }
+    if (r.atKeyword("KZoomWave", 10)) {
+#if OMBREL_HAS_KZoomWave
+        const KHistory* history = find.historySource(t(0));
+        const KFontResource* font = find.font(t(9));
+        if (history && find.colour(t(3), &c0) && find.colour(t(4), &c1) && find.colour(t(5), &c2) &&
+            find.colour(t(6), &c3) && find.colour(t(7), &c4) && find.colour(t(8), &c5) && font)
+            return new (std::nothrow)
+                KZoomWave(p, history, find.doubleSource(t(1)), find.doubleSource(t(2)), c0, c1, c2,
+                          c3, c4, c5, font);
+#endif
+        return nullptr;
+    }
+    if (r.atKeyword("KWave", 6)) {
+#if OMBREL_HAS_KWave
+        const KHistory* history = find.historySource(t(0));
+        if (history && find.colour(t(3), &c0) && find.colour(t(4), &c1) && find.colour(t(5), &c2))
+            return new (std::nothrow)
+                KWave(p, history, find.doubleSource(t(1)), find.doubleSource(t(2)), c0, c1, c2);
+#endif
+        return nullptr;
+    }
+    if (r.atKeyword("KHlSwitch", 8)) {
+#if OMBREL_HAS_KHlSwitch
+        int param = find.parameter(t(0));
+        if (param >= 0 && find.colour(t(5), &c0) && find.colour(t(6), &c1) &&
+            find.colour(t(7), &c2))
+            return new (std::nothrow)
+                KHlSwitch(p, param, integer(1), integer(2), integer(3), integer(4), c0, c1, c2);
+#endif
+        return nullptr;
+    }
+    if (r.atKeyword("KHlRadio", 10)) {
+#if OMBREL_HAS_KHlRadio
+        int param = find.parameter(t(0));
+        if (param >= 0 && find.colour(t(7), &c0) && find.colour(t(8), &c1) &&
+            find.colour(t(9), &c2))
+            return new (std::nothrow) KHlRadio(p, param, integer(1), integer(2), integer(3),
+                                               integer(4), integer(5), integer(6), c0, c1, c2);
+#endif
+        return nullptr;
+    }
+    if (r.atKeyword("KSlide", 7)) {
+#if OMBREL_HAS_KSlide
+        int param = find.parameter(t(0));
+        const KImageResource* image = find.image(t(1));
+        if (param >= 0 && image && find.colour(t(2), &c0))
+            return new (std::nothrow)
+                KSlide(p, param, image, c0, integer(3), integer(4), integer(5), integer(6));
+#endif
+        return nullptr;
+    }
+    return nullptr;
+}
+
+} // namespace Korvel
