@@ -3,7 +3,7 @@
 # "tools/setup.sh windows" adds the Windows cross toolchain and Wine, which run its tests.
 set -euo pipefail
 packages=(cmake ninja-build g++ libgtest-dev googletest libbenchmark-dev libx11-dev libgl-dev
-  libgl1-mesa-dri libegl-dev libegl-mesa0 python3-glad dpf-source libsndfile1-dev
+  libgl1-mesa-dri libegl-dev libegl-mesa0 libpng-dev python3-glad dpf-source libsndfile1-dev
   fonts-dejavu-core python3-fonttools valgrind
   dragonfly-reverb-vst lsp-plugins-vst)
 if [ "${1:-}" = windows ]; then
