@@ -2,13 +2,16 @@
 // effect (built-in skin, fake window and clock, recording host callback), and text controls built
 // from a small skin on an effect that publishes a peak level and refuses typed text for Speed.
 #include "editor/KEditor.h"
+#include "editor/knobs/KImgPot.h"
 #include "editor/knobs/KPotDot.h"
+#include "editor/knobs/KSlide.h"
 #include "editor/text/KLabel.h"
 #include "editor/text/KTextPeak.h"
 #include "editor/text/KValue.h"
 #include "params/OmbrelParameters.h"
 #include "platform/KDrawSurface.h"
 #include "skin/KEditorSkinBuilder.h"
+#include "skin/KImageResource.h"
 #include "tests/editor/EditorTestKit.h"
 
 #include <gtest/gtest.h>
@@ -168,6 +171,57 @@ TEST_F(KnobEvents, AKnobStepRepaintsTheKnobAndItsValueOnlyAndHostChangesToo) {
     EXPECT_TRUE(dirty().empty());
     fx.effect->setParameter(kGate, static_cast<float>(gate() + 0.05));
     EXPECT_EQ((std::vector<int>{knob, value}), dirty());
+}
+
+// A slider 120 high with a 20-high knob (travel 100) and a 64-frame image knob, both on Gate
+// (70 steps, so 0.5 is shown exactly).
+const char kSlideSkin[] = "Init 200 200 1\n"
+                          "AddResource hl RGBAColour 255 255 255 60\n"
+                          "AddResource knob PngResource OmbrelRnd.png 30 20 1\n"
+                          "AddResource strip PngResource OmbrelRnd.png 10 10 64\n"
+                          "AddControl 1 0 0 30 120 KSlide Gate knob hl 0 5 30 10\n"
+                          "AddControl 1 100 0 10 10 KImgPot Gate strip\n";
+
+TEST(SlideAndImagePot, OnlyTheSliderKnobTakesTheMouseAndItsTravelCoversTheRange) {
+    std::unique_ptr<Ombrel> fx(new Ombrel(recordingHost));
+    KEditorSkinBuilder builder(fx.get());
+    std::unique_ptr<KEditor> editor(builder.buildEditor(
+        reinterpret_cast<const unsigned char*>(kSlideSkin), std::strlen(kSlideSkin)));
+    ASSERT_TRUE(editor);
+    ASSERT_EQ(2, editor->controls().size());
+    static_cast<KImageResource*>(editor->findResource("strip"))->setLoadedForTest(1, 80, 80);
+    auto& slide = *dynamic_cast<KSlide*>(editor->controls().get(0));
+    auto& pot = *dynamic_cast<KImgPot*>(editor->controls().get(1));
+    EXPECT_EQ(100, slide.travel());
+
+    fx->setParameter(kGate, 0.0f);
+    EXPECT_EQ(100, slide.knobPosition());
+    EXPECT_EQ(0, pot.frameToDraw());
+    fx->setParameter(kGate, 1.0f);
+    EXPECT_EQ(1, slide.knobPosition());
+    EXPECT_EQ(63, pot.frameToDraw());
+    fx->setParameter(kGate, 0.5f);
+    EXPECT_EQ(50, slide.knobPosition()); // 100 - (49.5 + 0.5)
+    EXPECT_EQ(32, pot.frameToDraw());    // 31.5 + 0.5
+
+    hostNotices().clear();
+    EXPECT_EQ(kCursorDefault, editor->cursorKind(10, 45));
+    EXPECT_FALSE(editor->mouseDown(false, false, 10, 45)) << "above the knob (50..69)";
+    EXPECT_EQ(-1, editor->capturedIndex());
+    EXPECT_TRUE(hostNotices().empty());
+
+    EXPECT_EQ(kCursorHand, editor->cursorKind(10, 55));
+    EXPECT_TRUE(editor->mouseDown(false, false, 10, 55));
+    editor->mouseMove(false, false, 200, 30); // 25 px of 100 up; sideways ignored
+    EXPECT_NEAR(0.75, fx->parameterValue(kGate), 1e-9);
+    editor->mouseMove(true, false, 200, 40); // 10 px down, fine
+    EXPECT_NEAR(0.74, fx->parameterValue(kGate), 1e-9);
+    EXPECT_EQ(kCursorHand, editor->cursorKind(10, 199)) << "held: hand anywhere";
+    EXPECT_TRUE(editor->mouseUp(false, false, 200, 40));
+    std::vector<Notice> got = noticesFor(kGate);
+    ASSERT_EQ(5u, got.size());
+    EXPECT_EQ(audioMasterBeginEdit, got[0].opcode);
+    EXPECT_EQ(audioMasterEndEdit, got[4].opcode);
 }
 
 // An effect with a peak level source whose Speed refuses typed text.
