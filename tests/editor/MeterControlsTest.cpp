@@ -190,6 +190,33 @@ TEST_F(MeterControlsTest, WaveDrawsTheNewestEntriesAtTheRightAndRepaintsOnNewEnt
     EXPECT_TRUE(wave.needsRedraw());
 }
 
+TEST(HistoryTest, RingKeepsTheNewestBlocksAndCountsEveryEntry) {
+    KHistory history;
+    // 3 entries over 12 samples: 4 samples per entry.
+    history.setUp(4.0, 3.0, 3);
+    ASSERT_EQ(4, history.samplesPerEntry());
+    for (int block = 0; block < 5; ++block)
+        for (int i = 0; i < 4; ++i)
+            history.add(block + 0.1 * i, -block - 0.1 * i);
+    EXPECT_EQ(5u, history.written());
+    // Newest first; each block's extremes are its own, not carried over from the last.
+    EXPECT_DOUBLE_EQ(4.0, history.entry(0).min1);
+    EXPECT_DOUBLE_EQ(4.3, history.entry(0).max1);
+    EXPECT_DOUBLE_EQ(-4.3, history.entry(0).min2);
+    EXPECT_DOUBLE_EQ(2.0, history.entry(2).min1);
+    EXPECT_EQ(0.0, history.entry(3).max1);
+    EXPECT_EQ(0.0, history.entry(-1).max1);
+
+    // A span shorter than the ring folds each sample alone; a ring of 0 takes samples harmlessly.
+    history.setUp(1.0, 1.0, 3);
+    history.add(0.5, 0.5);
+    EXPECT_EQ(1u, history.written());
+    history.setUp(44100.0, 1.0, 0);
+    history.add(0.5, 0.5);
+    EXPECT_EQ(0u, history.written());
+    EXPECT_EQ(0.0, history.entry(0).max1);
+}
+
 TEST_F(MeterControlsTest, ZoomBarPlacesTheHandleAndSetsTheZoomFromTheMouse) {
     auto& zoom = control<KZoomWave>(5);
     // 241 wide: the handle at 1, 101 and 201 for zooms 0.1, 1 and 10.
