@@ -24,10 +24,11 @@ public:
     KHistory& operator=(const KHistory&) = delete;
 
     // [ui] Sizes the ring to n entries (reallocating only when n changes; n below 0 counts as 0)
-    // spanning rate x seconds samples, and clears it. Allocates: call it while the audio thread
-    // is not adding (set-up, sample-rate change, suspend).
+    // spanning rate x seconds samples, and clears it. Allocates and frees: call it only while
+    // nothing adds or reads entries (set-up, a sample-rate change with the audio stopped, the
+    // editor closed or on the same thread as its paint).
     void setUp(double rate, double seconds, int n);
-    // [ui] Clears the ring without reallocating; same threading as setUp.
+    // [ui] Clears the ring without reallocating; while nothing adds.
     void reset();
     // [audio] Feeds one sample of each signal; never allocates.
     void add(double first, double second);
