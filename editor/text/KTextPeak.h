@@ -24,7 +24,7 @@ public:
     KTypeId typeId() const override { return classId(); }
 
     // The source's value; 0 without a source, below 0.000001 or not a number.
-    double value() const;
+    virtual double value() const;
     // The text and font a paint at value v draws.
     static void formatPeak(double v, char* text, std::size_t size, bool* over);
 
