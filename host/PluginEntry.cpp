@@ -1,10 +1,16 @@
 // The library's exported entry: hosts look for "VSTPluginMain", older ones for "main".
 #include "host/Ombrel.h"
+#ifdef OMBREL_EDITOR_WINDOW
+#include "platform/KEditorWindowFactory.h"
+#define OMBREL_WINDOWS &Korvel::createEditorWindow
+#else
+#define OMBREL_WINDOWS nullptr
+#endif
 
 extern "C" OMBREL_EXPORT AEffect* VSTPluginMain(audioMasterCallback audioMaster) {
     if (!audioMaster || audioMaster(nullptr, audioMasterVersion, 0, 0, nullptr, 0) == 0)
         return nullptr;
-    Korvel::Ombrel* effect = Korvel::createEffect(audioMaster, "OmbrelSkin.txt");
+    Korvel::Ombrel* effect = Korvel::createEffect(audioMaster, "OmbrelSkin.txt", OMBREL_WINDOWS);
     return effect ? effect->getAeffect() : nullptr;
 }
 

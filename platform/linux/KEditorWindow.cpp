@@ -1,0 +1,376 @@
+#include "platform/linux/KEditorWindow.h"
+
+#include "editor/KEditor.h"
+#include "platform/KDrawSurface.h"
+#include "platform/KEditorWindowFactory.h"
+#include "platform/KNanoVgGl.h"
+#include "platform/linux/KLinkLauncher.h"
+#include "platform/linux/KXErrorTrap.h"
+
+#include <glad/glx.h>
+
+#include <X11/cursorfont.h>
+
+#include <ctime>
+#include <new>
+
+namespace Korvel {
+
+namespace {
+
+// Drawn with the whole editor each paint, so neither depth nor a back-buffer stencil is needed by
+// the presenting pass; NanoVG's fills into the framebuffer use the framebuffer's own stencil.
+const int kConfigAttributes[] = {GLX_X_RENDERABLE,
+                                 True,
+                                 GLX_RENDER_TYPE,
+                                 GLX_RGBA_BIT,
+                                 GLX_X_VISUAL_TYPE,
+                                 GLX_TRUE_COLOR,
+                                 GLX_RED_SIZE,
+                                 8,
+                                 GLX_GREEN_SIZE,
+                                 8,
+                                 GLX_BLUE_SIZE,
+                                 8,
+                                 GLX_DEPTH_SIZE,
+                                 24,
+                                 GLX_STENCIL_SIZE,
+                                 8,
+                                 GLX_DOUBLEBUFFER,
+                                 True,
+                                 GLX_DRAWABLE_TYPE,
+                                 GLX_WINDOW_BIT | GLX_PBUFFER_BIT,
+                                 None};
+
+} // namespace
+
+KWindowInterface* createEditorWindow(KEditor& editor) {
+    return new (std::nothrow) KEditorWindow(editor);
+}
+
+KEditorWindow::KEditorWindow(KEditor& editor) : editor_(editor), entry_(editor) {
+    editor_.setWindow(this);
+}
+
+KEditorWindow::~KEditorWindow() {
+    close();
+    if (editor_.window() == this) editor_.setWindow(nullptr);
+}
+
+std::uint32_t KEditorWindow::tickMs() const {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<std::uint32_t>(static_cast<std::uint64_t>(now.tv_sec) * 1000u +
+                                      static_cast<std::uint64_t>(now.tv_nsec) / 1000000u);
+}
+
+bool KEditorWindow::open(void* parent) {
+    if (display_) close();
+    Window parentWindow = static_cast<Window>(reinterpret_cast<std::uintptr_t>(parent));
+    if (!parentWindow || editor_.width() <= 0 || editor_.height() <= 0) return false;
+    // Our own connection: the host's may be driven by another toolkit on its own schedule.
+    display_ = XOpenDisplay(nullptr);
+    if (!display_) return false;
+    windowGone_ = false;
+    bool ok = false;
+    {
+        KXErrorTrap trap(display_);
+        int screen = DefaultScreen(display_);
+        int count = 0;
+        GLXFBConfig* configs = nullptr;
+        XVisualInfo* visual = nullptr;
+        if (gladLoaderLoadGLX(display_, screen) && glXChooseFBConfig)
+            configs = glXChooseFBConfig(display_, screen, kConfigAttributes, &count);
+        if (configs && count > 0) {
+            config_ = configs[0];
+            visual = glXGetVisualFromFBConfig(display_, config_);
+        }
+        if (configs) XFree(configs);
+        if (visual) {
+            colormap_ = XCreateColormap(display_, parentWindow, visual->visual, AllocNone);
+            XSetWindowAttributes attributes{};
+            attributes.colormap = colormap_;
+            attributes.border_pixel = 0;
+            attributes.background_pixmap = None;
+            attributes.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask |
+                                    PointerMotionMask | FocusChangeMask | StructureNotifyMask |
+                                    LeaveWindowMask;
+            window_ =
+                XCreateWindow(display_, parentWindow, 0, 0, static_cast<unsigned>(editor_.width()),
+                              static_cast<unsigned>(editor_.height()), 0, visual->depth,
+                              InputOutput, visual->visual,
+                              CWColormap | CWBorderPixel | CWBackPixmap | CWEventMask, &attributes);
+            XFree(visual);
+            XMapWindow(display_, window_);
+            // A parent that does not exist shows up here as an error on our connection.
+            if (trap.sync() == 0) ok = setUpGraphics();
+        }
+        if (ok) {
+            cursors_[0] = XCreateFontCursor(display_, XC_left_ptr);
+            cursors_[1] = XCreateFontCursor(display_, XC_hand2);
+            cursors_[2] = XCreateFontCursor(display_, XC_xterm);
+            cursorKind_ = 1;
+            XDefineCursor(display_, window_, cursors_[0]);
+            entry_.attach(display_, window_);
+            live_.store(true, std::memory_order_release);
+            paint();
+        }
+    }
+    if (!ok) close();
+    return ok;
+}
+
+bool KEditorWindow::setUpGraphics() {
+    context_ = glXCreateNewContext(display_, config_, GLX_RGBA_TYPE, nullptr, True);
+    if (!context_ || !makeCurrent()) return false;
+    const int w = editor_.width(), h = editor_.height();
+    bool ok = gladLoaderLoadGL() && GLAD_GL_ARB_framebuffer_object;
+    if (ok) nvg_ = nvgCreateGL2(NVG_ANTIALIAS);
+    if (nvg_) {
+        glViewport(0, 0, w, h);
+        glClearColor(0, 0, 0, 0);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+        framebuffer_ = nvgluCreateFramebuffer(nvg_, w, h, 0);
+    }
+    if (framebuffer_) surface_ = new (std::nothrow) KDrawSurface(nvg_, w, h);
+    if (surface_) {
+        editor_.editorOpened();
+        editor_.attachSurface(*surface_);
+    }
+    releaseCurrent();
+    return surface_ != nullptr;
+}
+
+void KEditorWindow::tearDownGraphics() {
+    if (!context_) return;
+    bool current = false;
+    if (!windowGone_) {
+        current = makeCurrent();
+    } else if (config_ && glXCreatePbuffer) {
+        // The window went with the host's parent: the GL objects still need a current context.
+        const int attributes[] = {GLX_PBUFFER_WIDTH, 1, GLX_PBUFFER_HEIGHT, 1, None};
+        pbuffer_ = glXCreatePbuffer(display_, config_, attributes);
+        current = pbuffer_ && makeCurrent();
+    }
+    if (surface_) {
+        editor_.detachSurface(*surface_);
+        delete surface_;
+        surface_ = nullptr;
+    }
+    if (current && framebuffer_) nvgluDeleteFramebuffer(framebuffer_);
+    framebuffer_ = nullptr;
+    if (nvg_) nvgDeleteGL2(nvg_);
+    nvg_ = nullptr;
+    if (current) releaseCurrent();
+    glXDestroyContext(display_, context_);
+    context_ = nullptr;
+    if (pbuffer_) glXDestroyPbuffer(display_, pbuffer_);
+    pbuffer_ = 0;
+}
+
+void KEditorWindow::close() {
+    live_.store(false, std::memory_order_release);
+    if (!display_) return;
+    {
+        KXErrorTrap trap(display_);
+        // Closing the editor takes the typed text over, as leaving the field does.
+        if (entry_.isOpen()) entry_.close(true);
+        if (captured_) editor_.cancel();
+        captured_ = tookFocus_ = false;
+        if (window_ && !windowGone_) {
+            XWindowAttributes attributes;
+            trap.reset();
+            XGetWindowAttributes(display_, window_, &attributes);
+            windowGone_ = trap.sync() > 0;
+        }
+        tearDownGraphics();
+        entry_.detach();
+        for (Cursor& c : cursors_) {
+            if (c) XFreeCursor(display_, c);
+            c = 0;
+        }
+        if (window_ && !windowGone_) XDestroyWindow(display_, window_);
+        window_ = 0;
+        if (colormap_) XFreeColormap(display_, colormap_);
+        colormap_ = 0;
+        config_ = nullptr;
+    }
+    XCloseDisplay(display_);
+    display_ = nullptr;
+    paintRequested_.store(false, std::memory_order_relaxed);
+}
+
+bool KEditorWindow::makeCurrent() {
+    previousContext_ = glXGetCurrentContext();
+    previousDisplay_ = previousContext_ ? glXGetCurrentDisplay() : nullptr;
+    previousDrawable_ = previousContext_ ? glXGetCurrentDrawable() : 0;
+    GLXDrawable drawable = windowGone_ ? pbuffer_ : window_;
+    return glXMakeContextCurrent(display_, drawable, drawable, context_);
+}
+
+void KEditorWindow::releaseCurrent() {
+    // A host that draws with GL on this thread finds its context as it left it.
+    if (previousContext_ && previousDisplay_)
+        glXMakeCurrent(static_cast<Display*>(previousDisplay_), previousDrawable_,
+                       previousContext_);
+    else
+        glXMakeContextCurrent(display_, None, None, nullptr);
+    previousContext_ = nullptr;
+    previousDisplay_ = nullptr;
+}
+
+void KEditorWindow::paint() {
+    if (!surface_ || windowGone_ || !makeCurrent()) return;
+    ++paints_;
+    const int w = editor_.width(), h = editor_.height();
+    glViewport(0, 0, w, h);
+    nvgluBindFramebuffer(framebuffer_);
+    editor_.draw(*surface_);
+    nvgluBindFramebuffer(nullptr);
+    const float fw = static_cast<float>(w), fh = static_cast<float>(h);
+    nvgBeginFrame(nvg_, fw, fh, 1.0f);
+    nvgBeginPath(nvg_);
+    nvgRect(nvg_, 0, 0, fw, fh);
+    nvgFillPaint(nvg_, nvgImagePattern(nvg_, 0, 0, fw, fh, 0, framebuffer_->image, 1.0f));
+    nvgFill(nvg_);
+    nvgEndFrame(nvg_);
+    glXSwapBuffers(display_, window_);
+    releaseCurrent();
+}
+
+void KEditorWindow::idle() {
+    if (!display_) return;
+    KXErrorTrap trap(display_);
+    while (XPending(display_) > 0) {
+        XEvent event;
+        XNextEvent(display_, &event);
+        // Only the last of a run of moves matters: a slow paint must not fall behind the pointer.
+        if (event.type == MotionNotify && XPending(display_) > 0) {
+            XEvent next;
+            XPeekEvent(display_, &next);
+            if (next.type == MotionNotify && next.xmotion.window == event.xmotion.window) continue;
+        }
+        handle(event);
+    }
+    bool requested = paintRequested_.exchange(false, std::memory_order_acq_rel);
+    if (exposed_ || (requested && !editor_.redrawsSuspended())) paint();
+    exposed_ = false;
+}
+
+void KEditorWindow::handle(XEvent& event) {
+    if (entry_.handleEvent(event)) return;
+    if (event.xany.window != window_) return;
+    switch (event.type) {
+    case Expose:
+        if (event.xexpose.count == 0) exposed_ = true;
+        break;
+    case ButtonPress: {
+        const XButtonEvent& b = event.xbutton;
+        if (b.button != Button1 && b.button != Button3) break;
+        // A click elsewhere on the editor takes the typed text over first.
+        if (entry_.isOpen()) entry_.close(true);
+        bool shift = b.state & ShiftMask, control = b.state & ControlMask;
+        bool took = b.button == Button1 ? editor_.mouseDown(shift, control, b.x, b.y)
+                                        : editor_.rightDown(shift, control, b.x, b.y);
+        if (took && !captured_) {
+            captured_ = true;
+            XGrabPointer(display_, window_, False,
+                         ButtonPressMask | ButtonReleaseMask | PointerMotionMask, GrabModeAsync,
+                         GrabModeAsync, None, None, b.time);
+            takeFocus();
+        }
+        updateCursor(b.x, b.y);
+        break;
+    }
+    case ButtonRelease: {
+        const XButtonEvent& b = event.xbutton;
+        if (b.button != Button1 && b.button != Button3) break;
+        bool shift = b.state & ShiftMask, control = b.state & ControlMask;
+        bool letGo = b.button == Button1 ? editor_.mouseUp(shift, control, b.x, b.y)
+                                         : editor_.rightUp(shift, control, b.x, b.y);
+        if (letGo && captured_) {
+            captured_ = false;
+            XUngrabPointer(display_, b.time);
+            giveFocusBack();
+        }
+        updateCursor(b.x, b.y);
+        break;
+    }
+    case MotionNotify: {
+        const XMotionEvent& m = event.xmotion;
+        editor_.mouseMove(m.state & ShiftMask, m.state & ControlMask, m.x, m.y);
+        updateCursor(m.x, m.y);
+        break;
+    }
+    case FocusOut:
+        if (captured_ && event.xfocus.mode != NotifyGrab && event.xfocus.mode != NotifyUngrab &&
+            event.xfocus.detail != NotifyInferior) {
+            tookFocus_ = false; // someone else has it now
+            cancelCapture();
+        }
+        break;
+    case LeaveNotify:
+        // Our grab ended without our release: the window became unviewable or was taken over.
+        if (captured_ && event.xcrossing.mode == NotifyUngrab) cancelCapture();
+        break;
+    case UnmapNotify:
+        if (captured_) cancelCapture();
+        break;
+    case DestroyNotify:
+        windowGone_ = true;
+        live_.store(false, std::memory_order_release);
+        break;
+    default:
+        break;
+    }
+}
+
+void KEditorWindow::cancelCapture() {
+    captured_ = false;
+    XUngrabPointer(display_, CurrentTime);
+    editor_.cancel();
+    giveFocusBack();
+    cursorKind_ = 1;
+    XDefineCursor(display_, window_, cursors_[0]);
+}
+
+void KEditorWindow::takeFocus() {
+    int revert = 0;
+    focusBeforeDrag_ = 0;
+    XGetInputFocus(display_, &focusBeforeDrag_, &revert);
+    if (focusBeforeDrag_ == window_) return;
+    tookFocus_ = true;
+    XSetInputFocus(display_, window_, RevertToParent, CurrentTime);
+}
+
+void KEditorWindow::giveFocusBack() {
+    if (!tookFocus_) return;
+    tookFocus_ = false;
+    Window focus = 0;
+    int revert = 0;
+    XGetInputFocus(display_, &focus, &revert);
+    // Between drags the host keeps its keyboard (its shortcuts work after a knob turn).
+    if (focus == window_)
+        XSetInputFocus(display_, focusBeforeDrag_ ? focusBeforeDrag_ : PointerRoot, RevertToParent,
+                       CurrentTime);
+}
+
+void KEditorWindow::updateCursor(int x, int y) {
+    int kind = editor_.cursorKind(x, y);
+    if (kind == cursorKind_) return;
+    cursorKind_ = kind;
+    Cursor c = kind == 2 ? cursors_[1] : kind == 3 ? cursors_[2] : cursors_[0];
+    if (c) XDefineCursor(display_, window_, c);
+}
+
+bool KEditorWindow::openTextEntry(int x, int y, int w, int h, const KFontResource*,
+                                  int parameterIndex) {
+    if (!display_ || windowGone_) return false;
+    return entry_.open(x, y, w, h, parameterIndex);
+}
+
+void KEditorWindow::openLink(const char* address) {
+    launchLink(address);
+}
+
+} // namespace Korvel

@@ -1,0 +1,96 @@
+// The editor window on X11: a child window of the host's parent on the plug-in's own X connection,
+// drawn with OpenGL through GLX (loaded at run time) and NanoVG. The editor draws only what changed
+// into a persistent offscreen framebuffer; each paint then presents the whole framebuffer as one
+// textured rectangle and swaps. Hosts do not deliver our X events: idle() reads them.
+#pragma once
+
+#include "editor/KWindowInterface.h"
+#include "platform/linux/KTextEntry.h"
+
+#include <X11/Xlib.h>
+
+#include <atomic>
+#include <cstdint>
+
+struct NVGcontext;
+struct NVGLUframebuffer;
+struct __GLXcontextRec;
+struct __GLXFBConfigRec;
+
+namespace Korvel {
+
+class KDrawSurface;
+class KEditor;
+
+class KEditorWindow : public KWindowInterface {
+public:
+    // [ui] Stores itself in the editor.
+    explicit KEditorWindow(KEditor& editor);
+    // [ui] Closes the window when open and leaves the editor without a window.
+    ~KEditorWindow() override;
+
+    // [ui] parent is the host's X window id. False, with nothing left behind, when the display,
+    // the window or OpenGL cannot be set up.
+    bool open(void* parent) override;
+    // [ui]
+    void close() override;
+    // [any]
+    bool isLive() const override { return live_.load(std::memory_order_acquire); }
+    // [any] Only sets a flag; the next idle paints.
+    void invalidate() override { paintRequested_.store(true, std::memory_order_release); }
+    // [ui] Reads every pending X event, then paints once if anything asked for it.
+    void idle() override;
+    // [ui]
+    bool openTextEntry(int x, int y, int w, int h, const KFontResource* font,
+                       int parameterIndex) override;
+    // [ui]
+    void openLink(const char* address) override;
+    // [any] CLOCK_MONOTONIC in milliseconds.
+    std::uint32_t tickMs() const override;
+
+    // Inspection for tests and tools [ui].
+    Display* display() const { return display_; }
+    Window window() const { return window_; }
+    std::uint64_t paintCount() const { return paints_; }
+
+private:
+    bool setUpGraphics();
+    void tearDownGraphics();
+    void handle(XEvent& event);
+    void paint();
+    void updateCursor(int x, int y);
+    void takeFocus();
+    void giveFocusBack();
+    void cancelCapture();
+    bool makeCurrent();
+    void releaseCurrent();
+
+    KEditor& editor_;
+    KTextEntry entry_;
+    Display* display_ = nullptr;
+    Window window_ = 0;
+    Colormap colormap_ = 0;
+    Cursor cursors_[3] = {0, 0, 0};
+    int cursorKind_ = 0;
+    __GLXFBConfigRec* config_ = nullptr;
+    __GLXcontextRec* context_ = nullptr;
+    // A 1x1 drawable for the teardown when the host destroyed the window under us.
+    unsigned long pbuffer_ = 0;
+    NVGcontext* nvg_ = nullptr;
+    NVGLUframebuffer* framebuffer_ = nullptr;
+    KDrawSurface* surface_ = nullptr;
+    bool captured_ = false;
+    bool tookFocus_ = false;
+    Window focusBeforeDrag_ = 0;
+    bool exposed_ = false;
+    bool windowGone_ = false;
+    std::uint64_t paints_ = 0;
+    // What was current before we made our context current, put back after.
+    void* previousDisplay_ = nullptr;
+    unsigned long previousDrawable_ = 0;
+    __GLXcontextRec* previousContext_ = nullptr;
+    std::atomic<bool> live_{false};
+    std::atomic<bool> paintRequested_{false};
+};
+
+} // namespace Korvel
