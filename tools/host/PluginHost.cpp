@@ -321,7 +321,8 @@ void PluginHost::process(double** inputs, double** outputs, int frames) {
     transport_.advance(frames);
 }
 
-VstIntPtr PluginHost::answer(VstInt32 opcode, VstInt32, VstIntPtr, void* ptr, float) {
+VstIntPtr PluginHost::answer(VstInt32 opcode, VstInt32 index, VstIntPtr, void* ptr, float opt) {
+    if (onCallback) onCallback(opcode, index, opt);
     switch (opcode) {
     case audioMasterVersion:
         return kVstVersion;

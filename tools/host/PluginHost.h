@@ -7,6 +7,7 @@
 #include "platform/KDynamicLibrary.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -102,6 +103,9 @@ public:
     // One block; the pointer tables hold at least the record's channel counts.
     void process(float** inputs, float** outputs, int frames);
     void process(double** inputs, double** outputs, int frames);
+
+    // Sees every call from the effect before it is answered (snapshot lists the host notices).
+    std::function<void(VstInt32 opcode, VstInt32 index, float opt)> onCallback;
 
     // Host callback answers, public for the static trampoline.
     VstIntPtr answer(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt);

@@ -19,5 +19,6 @@ extern const Command kInfoCommand;
 extern const Command kRenderCommand;
 extern const Command kPresetCommand;
 extern const Command kDemoCommand;
+extern const Command kSnapshotCommand;
 
 } // namespace OmbrelHost

@@ -10,7 +10,8 @@ using namespace OmbrelHost;
 
 namespace {
 
-const Command* const kCommands[] = {&kInfoCommand, &kRenderCommand, &kPresetCommand, &kDemoCommand};
+const Command* const kCommands[] = {&kInfoCommand, &kRenderCommand, &kPresetCommand, &kDemoCommand,
+                                    &kSnapshotCommand};
 
 void usage(FILE* to) {
     std::fprintf(to,
