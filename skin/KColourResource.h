@@ -1,4 +1,4 @@
-// A colour of the skin ("RGBColour", "RGBAColour").
+// A colour of the skin ("RGBColour", "RGBAColour"). Immutable after the build: read on any thread.
 #pragma once
 
 #include "skin/KResource.h"

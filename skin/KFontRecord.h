@@ -1,4 +1,4 @@
-// What text is drawn with: an installed face, a size and a colour.
+// What text is drawn with: an installed face, a size and a colour. Immutable: [any].
 #pragma once
 
 #include <cstdint>

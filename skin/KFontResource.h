@@ -1,4 +1,4 @@
-// A font of the skin ("DefFont"): owns its font record.
+// A font of the skin ("DefFont"): owns its font record. Immutable after the build: [any].
 #pragma once
 
 #include "skin/KFontRecord.h"
