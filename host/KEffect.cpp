@@ -135,33 +135,43 @@ void KEffect::mapChannels(bool twoInputs, bool twoOutputs, double left, double r
 // Parameters
 
 void KEffect::parameterStored(int index) {
-    bank_.refresh(curProgram, index);
     paramChanged(index);
     applyParameters();
 }
 
+// The program is read once, so the value lands in the program it was read from even when another
+// thread switches programs meanwhile.
 void KEffect::setParamNormalised(int index, double n) {
     KEffectParameter* p = parameter(index);
-    KCell cell = currentCell(index);
-    if (!p || !cell) return;
-    p->storeValue(cell, std::isfinite(n) ? n : p->getValue());
+    int program = currentProgram();
+    KCellCopy cell = bank_.load(program, index);
+    if (!p || !cell.valid()) return;
+    p->storeValue(cell.cell(), std::isfinite(n) ? n : p->getValue());
+    bank_.store(program, index, cell);
     parameterStored(index);
 }
 
 void KEffect::setParamReal(int index, double r) {
     KEffectParameter* p = parameter(index);
-    KCell cell = currentCell(index);
-    if (!p || !cell) return;
-    p->storeReal(cell, r);
+    int program = currentProgram();
+    KCellCopy cell = bank_.load(program, index);
+    if (!p || !cell.valid()) return;
+    p->storeReal(cell.cell(), r);
+    bank_.store(program, index, cell);
     parameterStored(index);
 }
 
 bool KEffect::parseParameterText(int index, const char* text) {
     KEffectParameter* p = parameter(index);
-    KCell cell = currentCell(index);
-    if (!p || !cell || !p->acceptsText()) return false;
+    int program = currentProgram();
+    KCellCopy cell = bank_.load(program, index);
+    if (!p || !cell.valid() || !p->acceptsText()) return false;
     if (text) {
-        p->parseInto(cell, text);
+        // Text that names nothing leaves the copy as it was; storing it back anyway would undo
+        // a change another thread made meanwhile.
+        KCellCopy before = cell;
+        p->parseInto(cell.cell(), text);
+        if (cell.bits() != before.bits()) bank_.store(program, index, cell);
         parameterStored(index);
     }
     return true;
@@ -169,20 +179,20 @@ bool KEffect::parseParameterText(int index, const char* text) {
 
 double KEffect::parameterValue(int index) const {
     KEffectParameter* p = parameter(index);
-    KConstCell cell = currentCell(index);
-    return p && cell ? p->cellValue(cell) : 0.0;
+    KCellCopy cell = currentCell(index);
+    return p && cell.valid() ? p->cellValue(cell) : 0.0;
 }
 
 double KEffect::parameterQuantised(int index) const {
     KEffectParameter* p = parameter(index);
-    KConstCell cell = currentCell(index);
-    return p && cell ? p->cellQuantised(cell) : 0.0;
+    KCellCopy cell = currentCell(index);
+    return p && cell.valid() ? p->cellQuantised(cell) : 0.0;
 }
 
 double KEffect::parameterReal(int index) const {
     KEffectParameter* p = parameter(index);
-    KConstCell cell = currentCell(index);
-    return p && cell ? p->cellReal(cell) : 0.0;
+    KCellCopy cell = currentCell(index);
+    return p && cell.valid() ? p->cellReal(cell) : 0.0;
 }
 
 double KEffect::parameterDefault(int index) const {
@@ -192,12 +202,16 @@ double KEffect::parameterDefault(int index) const {
 
 void KEffect::parameterDisplay(int index, char* out, std::size_t size) const {
     if (!out || size == 0) return;
-    copyText(out, bank_.display(curProgram, index), size - 1);
+    char text[KProgramBank::kDisplayBytes];
+    bank_.formatDisplay(currentProgram(), index, text);
+    copyText(out, text, size - 1);
 }
 
 void KEffect::parameterDisplayWithUnit(int index, char* out, std::size_t size) const {
     if (!out || size == 0) return;
-    copyText(out, bank_.unitDisplay(curProgram, index), size - 1);
+    char text[KProgramBank::kUnitDisplayBytes];
+    bank_.formatUnitDisplay(currentProgram(), index, text);
+    copyText(out, text, size - 1);
 }
 
 const char* KEffect::parameterName(int index) const {
@@ -246,7 +260,8 @@ void KEffect::getParameterLabel(VstInt32 index, char* text) {
 
 void KEffect::getParameterDisplay(VstInt32 index, char* text) {
     if (!text) return;
-    const char* cached = bank_.display(curProgram, index);
+    char cached[KProgramBank::kDisplayBytes];
+    bank_.formatDisplay(currentProgram(), index, cached);
     if (std::strlen(cached) >= 32) {
         copyText(text, cached, 29);
         std::memcpy(text + 29, "...", 4);
@@ -299,16 +314,16 @@ const void* KEffect::displaySource(const char* name, KSourceType type) const {
 // Programs and chunks
 
 void KEffect::setProgram(VstInt32 program) {
-    if (bank_.validProgram(program)) curProgram = program;
+    if (bank_.validProgram(program)) curProgram.store(program, std::memory_order_relaxed);
     applyParameters();
 }
 
 void KEffect::setProgramName(char* name) {
-    bank_.setProgramName(curProgram, name);
+    bank_.setProgramName(currentProgram(), name);
 }
 
 void KEffect::getProgramName(char* name) {
-    bank_.programName(curProgram, name);
+    bank_.programName(currentProgram(), name);
 }
 
 VstInt32 KEffect::getProgramNameIndexed(VstInt32, VstInt32 index, char* text) {
@@ -317,13 +332,7 @@ VstInt32 KEffect::getProgramNameIndexed(VstInt32, VstInt32 index, char* text) {
 }
 
 bool KEffect::copyProgram(int destination) {
-    unsigned char* to = bank_.record(destination);
-    unsigned char* from = bank_.record(curProgram);
-    if (!to || !from) return false;
-    if (to != from) std::memcpy(to, from, static_cast<std::size_t>(bank_.recordSize()));
-    for (int j = 0; j < bank_.parameterCount(); ++j)
-        bank_.refresh(destination, j);
-    return true;
+    return bank_.copyProgram(currentProgram(), destination);
 }
 
 void KEffect::loadPresets(const char* fileName) {
@@ -331,13 +340,15 @@ void KEffect::loadPresets(const char* fileName) {
     if (loadNamedFile(fileName, file)) applyPresetText(file.bytes, file.size, bank_, parameters_);
 }
 
+// The bytes are laid out at this call in a buffer the bank owns; hosts copy them before their
+// next call, and a program chunk lies at its program's place in the bank's bytes.
 VstInt32 KEffect::getChunk(void** data, bool isPreset) {
     if (!data) return 0;
     if (isPreset) {
-        *data = bank_.record(curProgram);
-        return bank_.recordSize();
+        *data = bank_.saveProgram(currentProgram());
+        return *data ? bank_.recordSize() : 0;
     }
-    *data = bank_.bytes();
+    *data = bank_.saveBank();
     return bank_.bankSize();
 }
 
@@ -347,26 +358,16 @@ VstInt32 KEffect::getChunk(void** data, bool isPreset) {
 VstInt32 KEffect::setChunk(void* data, VstInt32 byteSize, bool isPreset) {
     int expected = isPreset ? bank_.recordSize() : bank_.bankSize();
     if (!data || byteSize < expected) return 0;
-    unsigned char* target = isPreset ? bank_.record(curProgram) : bank_.bytes();
-    if (!target) return 0;
-    std::memcpy(target, data, static_cast<std::size_t>(expected));
+    const unsigned char* bytes = static_cast<const unsigned char*>(data);
     if (isPreset) {
-        sanitiseProgram(curProgram);
+        int program = currentProgram();
+        if (!bank_.validProgram(program)) return 0;
+        bank_.loadProgram(program, bytes);
     } else {
-        for (int p = 0; p < bank_.programCount(); ++p)
-            sanitiseProgram(p);
+        bank_.loadBank(bytes);
     }
-    bank_.refreshAll();
     applyParameters();
     return expected;
-}
-
-void KEffect::sanitiseProgram(int program) {
-    for (int j = 0; j < bank_.parameterCount(); ++j) {
-        KEffectParameter* p = parameter(j);
-        KCell cell = bank_.cell(program, j);
-        if (p && cell && !std::isfinite(p->cellValue(cell))) p->storeOwnValue(cell);
-    }
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -34,9 +34,15 @@ public:
     virtual const char* platformText() const { return nullptr; }
     virtual void resetEngine() = 0;
     virtual bool supportsChannels(int inputs, int outputs) const = 0;
+    // [any] The current program's values are to reach the engine. Automation on the audio thread
+    // and a program switch or chunk on the user-interface thread may call it at the same time, so
+    // it must neither lock nor let two callers' results interleave.
     virtual void applyParameters() = 0;
+    // [any] The change hook, after parameter index was stored.
     virtual void paramChanged(int) {}
+    // [ui]
     virtual bool copyProgram(int destination);
+    // [ui], during construction.
     virtual void loadPresets(const char* fileName);
     virtual void mapChannels(bool twoInputs, bool twoOutputs, double left, double right,
                              double* out1, double* out2);
@@ -45,7 +51,9 @@ public:
     virtual void processFloat(float** inputs, int inputCount, float** outputs, int outputCount,
                               int frames);
 
-    // The host interface.
+    // The host interface. Set-up calls (suspend, resume, block size) and program names, programs
+    // and chunks: [ui]. Parameter values and texts: [any], as hosts automate from their audio
+    // thread.
     void suspend() override;
     void resume() override;
     void setBlockSize(VstInt32 size) override;
@@ -109,9 +117,10 @@ public:
     KProgramBank& bank() { return bank_; }
     const KProgramBank& bank() const { return bank_; }
     KEffectParameter* parameter(int index) const { return parameters_.get(index); }
-    // The current program's cell of parameter index; null outside the list.
-    KCell currentCell(int index) { return bank_.cell(curProgram, index); }
-    KConstCell currentCell(int index) const { return bank_.cell(curProgram, index); }
+    // [any]
+    int currentProgram() const { return curProgram.load(std::memory_order_relaxed); }
+    // [any] A copy of the current program's cell of parameter index; no cell outside the list.
+    KCellCopy currentCell(int index) const { return bank_.load(currentProgram(), index); }
     bool bypassed() const { return bypass_.load(std::memory_order_relaxed); }
 
 protected:
@@ -121,11 +130,8 @@ protected:
     void addDisplaySource(const char* name, const int* value);
     void addDisplaySource(const char* name, const KHistory* value);
 
-    // Finishes a change of parameter index in the current program.
+    // Finishes a change of parameter index in the current program. [any]
     void parameterStored(int index);
-    // Replaces non-finite cells of program by the parameter's default: a NaN or infinity that
-    // reached the engine would poison the oscillators for the rest of the session.
-    void sanitiseProgram(int program);
 
     KList<KEffectParameter> parameters_;
     KProgramBank bank_;

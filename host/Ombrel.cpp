@@ -72,8 +72,10 @@ void Ombrel::resetEngine() {
 }
 
 EngineSettings Ombrel::currentSettings() const {
-    auto real = [this](int index) { return parameterReal(index); };
-    auto gain = [this](int index) { return parameterValue(index); };
+    // One program throughout, even when the user-interface thread switches meanwhile.
+    const int program = currentProgram();
+    auto real = [&](int index) { return parameter(index)->cellReal(bank_.load(program, index)); };
+    auto gain = [&](int index) { return parameter(index)->cellValue(bank_.load(program, index)); };
     auto rounded = [&real](int index) {
         double r = real(index);
         return static_cast<int>(r < 0 ? r - 0.5 : r + 0.5);
@@ -107,8 +109,15 @@ EngineSettings Ombrel::currentSettings() const {
 }
 
 void Ombrel::applyParameters() {
-    engine_.publish(currentSettings());
+    settingsStale_.store(true, std::memory_order_release);
     // The editor's throttled refresh request joins here with the editor.
+}
+
+void Ombrel::publishSettings() {
+    // Acquire pairs with the release above: the values read below are at least as new as the
+    // change that marked them.
+    if (settingsStale_.exchange(false, std::memory_order_acquire))
+        engine_.publish(currentSettings());
 }
 
 void Ombrel::processDouble(double** inputs, int inputCount, double** outputs, int outputCount,
@@ -124,6 +133,7 @@ void Ombrel::processDouble(double** inputs, int inputCount, double** outputs, in
             known = &transport;
         }
     }
+    publishSettings();
     engine_.process(inputs, inputCount, outputs, outputCount, frames, bypassed(), known);
 }
 

@@ -4,6 +4,8 @@
 #include "dsp/OmbrelEngine.h"
 #include "host/KEffect.h"
 
+#include <atomic>
+
 namespace Korvel {
 
 class Ombrel : public KEffect {
@@ -38,10 +40,20 @@ public:
     const OmbrelEngine& engine() const { return engine_; }
 
 private:
-    // The parameters of the current program in engine units.
+    // The parameters of the current program in engine units. [any]
     EngineSettings currentSettings() const;
+    // [audio] Publishes the settings when a change marked them stale.
+    void publishSettings();
 
     OmbrelEngine engine_;
+    // Why applyParameters only marks the settings stale and the audio thread publishes them at
+    // the start of its next block: applyParameters runs on the audio thread (automation) and on
+    // the user-interface thread (program switch, chunk, commands) at once, and two publishers
+    // storing into the engine's mailbox word by word could leave it holding a mix of both for
+    // good. With the audio thread the only publisher nothing can interleave, no lock is needed,
+    // and the settings it reads are the newest values; the engine still takes them at the start
+    // of the block after the change, as before. Starts stale: the first block publishes.
+    std::atomic<bool> settingsStale_{true};
 };
 
 // Builds one effect in the factory order; null only when allocation fails.
