@@ -64,7 +64,8 @@ public:
     virtual bool isInputConnected(VstInt32) { return true; }  // deprecated
     virtual bool isOutputConnected(VstInt32) { return true; } // deprecated
 
-    // The record's entry points: find the object through the record and forward.
+    // The record's entry points: find the object through the record and forward; no exception
+    // leaves them (each answers as for a failure). The process entries [audio], the others [any].
     static VstIntPtr VSTCALLBACK dispatchEffClass(AEffect* e, VstInt32 opcode, VstInt32 index,
                                                   VstIntPtr value, void* ptr, float opt);
     static void VSTCALLBACK processClass(AEffect* e, float** inputs, float** outputs,

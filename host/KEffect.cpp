@@ -8,6 +8,8 @@
 
 #include <cmath>
 #include <cstring>
+#include <new>
+#include <utility>
 
 namespace Korvel {
 
@@ -23,10 +25,9 @@ const ChannelWord kChannelWords[] = {
     {"1in1out", 1, 1}, {"1in2out", 1, 2}, {"2in1out", 2, 1}, {"2in2out", 2, 2}, {"2in4out", 2, 4},
     {"4in2out", 4, 2}, {"4in4out", 4, 4}, {"4in8out", 4, 8}, {"8in4out", 8, 4}, {"8in8out", 8, 8}};
 
-// Block sizes announced beyond this are not worth reserving ahead for: the scratch still grows
-// on demand if such a block ever arrives.
+// Block sizes announced beyond this are not worth reserving ahead for: such blocks go through the
+// scratch in pieces.
 constexpr VstInt32 kMaxReservedBlock = 1 << 16;
-constexpr int kMaxChannels = 8;
 // Stereo in and out: the widest layout the effects of this framework accept.
 constexpr std::size_t kReservedChannels = 4;
 
@@ -44,9 +45,10 @@ KEffect::KEffect(audioMasterCallback audioMaster, VstInt32 numPrograms, VstInt32
       outputChannels_(numOutputs) {
     cEffect.numInputs = numInputs;
     cEffect.numOutputs = numOutputs;
-    // Resizing within this capacity on the audio thread never allocates.
-    scratchIn_.reserve(kMaxChannels);
-    scratchOut_.reserve(kMaxChannels);
+    // A scratch for the default block size, so a constructed effect can always process.
+    std::size_t doubles = kReservedChannels * static_cast<std::size_t>(blockSize);
+    scratch_.reset(new double[doubles]());
+    scratchCapacity_ = doubles;
 }
 
 KEffect::~KEffect() = default;
@@ -72,9 +74,10 @@ void KEffect::setBlockSize(VstInt32 size) {
 
 void KEffect::growScratch(std::size_t doubles) {
     if (doubles <= scratchCapacity_) return;
-    scratch_.reset(new double[doubles]());
+    double* grown = new (std::nothrow) double[doubles]();
+    if (!grown) return; // the previous scratch stays; processFloat then works in pieces
+    scratch_.reset(grown);
     scratchCapacity_ = doubles;
-    scratchFrames_ = -1; // the pointer tables point into the old array
 }
 
 void KEffect::processReplacing(float** inputs, float** outputs, VstInt32 frames) {
@@ -91,39 +94,44 @@ void KEffect::processFloat(float** inputs, int inputCount, float** outputs, int 
     if (!inputs || !outputs || frames <= 0 || inputCount <= 0 || outputCount <= 0 ||
         inputCount > kMaxChannels || outputCount > kMaxChannels)
         return;
-    std::size_t needed =
-        static_cast<std::size_t>(inputCount + outputCount) * static_cast<std::size_t>(frames);
-    growScratch(needed);
-    if (inputCount != scratchInputs_ || outputCount != scratchOutputs_ ||
-        frames != scratchFrames_) {
-        scratchIn_.resize(static_cast<std::size_t>(inputCount));
-        scratchOut_.resize(static_cast<std::size_t>(outputCount));
-        for (int k = 0; k < inputCount; ++k)
-            scratchIn_[k] = scratch_.get() + k * frames;
-        for (int k = 0; k < outputCount; ++k)
-            scratchOut_[k] = scratch_.get() + (inputCount + k) * frames;
-        scratchInputs_ = inputCount;
-        scratchOutputs_ = outputCount;
-        scratchFrames_ = frames;
+    // A block longer than the scratch holds (longer than announced, or the growth at
+    // effSetBlockSize failed) goes through it in pieces rather than being bypassed: the engine
+    // carries its state from sample to sample, so the output is the one a single piece would
+    // give, and the audio thread never allocates.
+    std::size_t channels = static_cast<std::size_t>(inputCount + outputCount);
+    std::size_t fit = scratchCapacity_ / channels;
+    int piece = fit < static_cast<std::size_t>(frames) ? static_cast<int>(fit) : frames;
+    if (piece <= 0) return;
+    double* in[kMaxChannels];
+    double* out[kMaxChannels];
+    for (int k = 0; k < inputCount; ++k)
+        in[k] = scratch_.get() + static_cast<std::size_t>(k) * piece;
+    for (int k = 0; k < outputCount; ++k)
+        out[k] = scratch_.get() + static_cast<std::size_t>(inputCount + k) * piece;
+
+    for (int done = 0; done < frames; done += piece) {
+        int n = frames - done < piece ? frames - done : piece;
+        for (int k = 0; k < inputCount; ++k) {
+            const float* from = inputs[k];
+            double* to = in[k];
+            if (from)
+                for (int i = 0; i < n; ++i)
+                    to[i] = from[done + i];
+            else
+                for (int i = 0; i < n; ++i)
+                    to[i] = 0;
+        }
+        blockOffset_ = done;
+        processDouble(in, inputCount, out, outputCount, n);
+        for (int k = 0; k < outputCount; ++k) {
+            float* to = outputs[k];
+            if (!to) continue;
+            const double* from = out[k];
+            for (int i = 0; i < n; ++i)
+                to[done + i] = static_cast<float>(from[i]);
+        }
     }
-    for (int k = 0; k < inputCount; ++k) {
-        const float* in = inputs[k];
-        double* to = scratchIn_[k];
-        if (in)
-            for (int i = 0; i < frames; ++i)
-                to[i] = in[i];
-        else
-            for (int i = 0; i < frames; ++i)
-                to[i] = 0;
-    }
-    processDouble(scratchIn_.data(), inputCount, scratchOut_.data(), outputCount, frames);
-    for (int k = 0; k < outputCount; ++k) {
-        float* out = outputs[k];
-        if (!out) continue;
-        const double* from = scratchOut_[k];
-        for (int i = 0; i < frames; ++i)
-            out[i] = static_cast<float>(from[i]);
-    }
+    blockOffset_ = 0;
 }
 
 void KEffect::mapChannels(bool twoInputs, bool twoOutputs, double left, double right, double* out1,
@@ -376,8 +384,13 @@ VstInt32 KEffect::setChunk(void* data, VstInt32 byteSize, bool isPreset) {
 bool KEffect::setSpeakerArrangement(VstSpeakerArrangement* input, VstSpeakerArrangement* output) {
     if (!input || !output || !supportsChannels(input->numChannels, output->numChannels))
         return false;
-    inputArrangement_->copyFrom(*input);
-    outputArrangement_->copyFrom(*output);
+    // Both copies first: an allocation that fails then changes nothing.
+    std::unique_ptr<KSpeakerArrangement> in(new KSpeakerArrangement(0));
+    std::unique_ptr<KSpeakerArrangement> out(new KSpeakerArrangement(0));
+    in->copyFrom(*input);
+    out->copyFrom(*output);
+    inputArrangement_ = std::move(in);
+    outputArrangement_ = std::move(out);
     inputChannels_.store(inputArrangement_->channels(), std::memory_order_relaxed);
     outputChannels_.store(outputArrangement_->channels(), std::memory_order_relaxed);
     return true;

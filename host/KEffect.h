@@ -46,8 +46,9 @@ public:
     virtual void loadPresets(const char* fileName);
     virtual void mapChannels(bool twoInputs, bool twoOutputs, double left, double right,
                              double* out1, double* out2);
-    // Audio thread.
+    // [audio] One piece of a host block (processFloat may split a long one; see blockOffset).
     virtual void processDouble(double**, int, double**, int, int) {}
+    // [audio] Serves single-precision hosts through the double-precision scratch.
     virtual void processFloat(float** inputs, int inputCount, float** outputs, int outputCount,
                               int frames);
 
@@ -123,7 +124,14 @@ public:
     KCellCopy currentCell(int index) const { return bank_.load(currentProgram(), index); }
     bool bypassed() const { return bypass_.load(std::memory_order_relaxed); }
 
+    // Widest layout on either side that processFloat serves.
+    static constexpr int kMaxChannels = 8;
+
 protected:
+    // [audio] Frames of the current host block that earlier pieces already processed: 0 unless
+    // processFloat split a block longer than its scratch. Host transport belongs to offset 0.
+    int blockOffset() const { return blockOffset_; }
+
     // Publishes a display source for meters and wave displays; value lives as long as the effect.
     // [ui], during construction.
     void addDisplaySource(const char* name, const double* value);
@@ -144,6 +152,7 @@ private:
         const void* value;
     };
     void addSource(const char* name, KSourceType type, const void* value);
+    // [ui] Never throws: when the allocation fails the previous scratch stays.
     void growScratch(std::size_t doubles);
 
     std::atomic<bool> editorOpen_{false};
@@ -155,13 +164,10 @@ private:
     std::atomic<bool> bypass_{false};
 
     std::vector<DisplaySource> displaySources_;
+    // Grown only while the host has processing stopped (effSetBlockSize), read by the audio thread.
     std::unique_ptr<double[]> scratch_;
     std::size_t scratchCapacity_ = 0;
-    int scratchInputs_ = -1;
-    int scratchOutputs_ = -1;
-    int scratchFrames_ = -1;
-    std::vector<double*> scratchIn_;
-    std::vector<double*> scratchOut_;
+    int blockOffset_ = 0;
 };
 
 } // namespace Korvel

@@ -5,9 +5,17 @@
 
 #include <cmath>
 #include <cstring>
-#include <new>
 
 namespace Korvel {
+
+namespace {
+
+// Degrees to a fraction of a cycle by multiplying with the double nearest 1/360, never dividing by
+// 360: the two differ in the last bit for some degrees, and the engine's output is bit-exact.
+constexpr double kDegreesToCycles = 1.0 / 360;
+static_assert(kDegreesToCycles == 0.002777777777777778, "the double nearest 1/360");
+
+} // namespace
 
 Ombrel::Ombrel(audioMasterCallback audioMaster)
     : KEffect(audioMaster, kOmbrelProgramCount, kOmbrelParamCount, 2, 2) {
@@ -49,6 +57,10 @@ void Ombrel::runCommand(int id, bool, bool) {
         randomise();
 }
 
+// The other limit follows through setParamReal, the common change path, so its cell, cached texts
+// and hook are handled like any change: that nested call applies the parameters, and the outer
+// change applies them again. Applying twice is harmless (the engine takes the latest settings);
+// a short cut would skip the other limit's cached texts.
 void Ombrel::paramChanged(int index) {
     if (index != kMinFreq && index != kMaxFreq) return;
     double minFreq = parameterReal(kMinFreq);
@@ -102,7 +114,7 @@ EngineSettings Ombrel::currentSettings() const {
     }
     s.lfoWaveform = rounded(kLfoWave);
     s.lfoCyclesPerBar = real(kLfoFreq);
-    s.lfoPhaseOffset = real(kLfoPhase) * 0.002777777777777778;
+    s.lfoPhaseOffset = real(kLfoPhase) * kDegreesToCycles;
     s.lfoDepth = real(kLfoDepth) * 0.01;
     s.mainGain = std::pow(10.0, 0.05 * real(kMainLvl));
     return s;
@@ -124,7 +136,11 @@ void Ombrel::processDouble(double** inputs, int inputCount, double** outputs, in
                            int frames) {
     EngineTransport transport;
     const EngineTransport* known = nullptr;
-    if (VstTimeInfo* info = getTimeInfo(kVstPpqPosValid | kVstTempoValid)) {
+    // The host's position stands for the start of its block: later pieces of a split block carry
+    // on from the first one's sync, as one whole block would.
+    VstTimeInfo* info =
+        blockOffset() == 0 ? getTimeInfo(kVstPpqPosValid | kVstTempoValid) : nullptr;
+    if (info) {
         const VstInt32 wanted = kVstPpqPosValid | kVstTempoValid;
         if ((info->flags & wanted) == wanted) {
             transport.playing = (info->flags & kVstTransportPlaying) != 0;
@@ -139,7 +155,13 @@ void Ombrel::processDouble(double** inputs, int inputCount, double** outputs, in
 
 Ombrel* createEffect(audioMasterCallback audioMaster, const char*) {
     moduleRecord().instance.store(libraryInstanceHandle(), std::memory_order_relaxed);
-    return new (std::nothrow) Ombrel(audioMaster);
+    // Every member owns what it allocated, so a throw from any allocation inside the constructor
+    // unwinds without a leak.
+    try {
+        return new Ombrel(audioMaster);
+    } catch (...) {
+        return nullptr;
+    }
 }
 
 } // namespace Korvel

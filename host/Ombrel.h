@@ -8,6 +8,14 @@
 
 namespace Korvel {
 
+// The compiler's own target macro decides, so no platform header is needed here. 64-bit Windows
+// says "Win32" too: the name of the API, as hosts and skins show it.
+#ifdef _WIN32
+constexpr const char* kOmbrelPlatform = "Win32";
+#else
+constexpr const char* kOmbrelPlatform = "Linux";
+#endif
+
 class Ombrel : public KEffect {
 public:
     explicit Ombrel(audioMasterCallback audioMaster);
@@ -19,7 +27,7 @@ public:
     const char* versionText() const override { return "3.1"; }
     const char* buildText() const override { return "3.1"; }
     const char* buildDateText() const override { return "09 Oct 2024"; }
-    const char* platformText() const override { return "Win32"; }
+    const char* platformText() const override { return kOmbrelPlatform; }
     void runCommand(int id, bool shift = false, bool control = false) override;
     void resetEngine() override;
     bool supportsChannels(int inputs, int outputs) const override;
