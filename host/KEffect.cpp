@@ -31,6 +31,18 @@ constexpr VstInt32 kMaxReservedBlock = 1 << 16;
 // Stereo in and out: the widest layout the effects of this framework accept.
 constexpr std::size_t kReservedChannels = 4;
 
+// Texts that cross the host interface, in characters before the terminator. Hosts pass their
+// buffers without a size, so these bounds are what hosts and this effect have always agreed on.
+// Display texts go out at up to 32, beyond the published 8 that names and units keep; a longer
+// one ends in "..." as its 30th to 32nd characters.
+constexpr int kDisplayChars = 32;
+constexpr int kEllipsisAt = kDisplayChars - 3;
+static_assert(KEffectInterface::kDisplayTextBytes == kDisplayChars + 1, "the same display bound");
+static_assert(KProgramBank::kMaxProgramName == kVstMaxProgNameLen, "program names");
+static_assert(KEffectParameter::kMaxUnit == kVstMaxParamStrLen, "units");
+// The host writes its vendor and product texts (published: 64) without a size: room to spare.
+constexpr std::size_t kHostTextBytes = 256;
+
 void copyIdentity(char* out, const char* text, std::size_t maxChars) {
     copyText(out, text ? text : "", maxChars);
 }
@@ -270,11 +282,11 @@ void KEffect::getParameterDisplay(VstInt32 index, char* text) {
     if (!text) return;
     char cached[KProgramBank::kDisplayBytes];
     bank_.formatDisplay(currentProgram(), index, cached);
-    if (std::strlen(cached) >= 32) {
-        copyText(text, cached, 29);
-        std::memcpy(text + 29, "...", 4);
+    if (std::strlen(cached) >= kDisplayChars) {
+        copyText(text, cached, kEllipsisAt);
+        std::memcpy(text + kEllipsisAt, "...", 4);
     } else {
-        copyText(text, cached, 32);
+        copyText(text, cached, kDisplayChars);
     }
 }
 
@@ -447,7 +459,7 @@ void KEffect::lookupVariable(char* out, std::size_t size, const char* name) {
     auto identity = [&](const char* text) { copyText(out, text ? text : "", limit); };
     if (std::strcmp(name, "HostVend") == 0 || std::strcmp(name, "HostName") == 0) {
         // The host writes straight into out; give it a buffer of the published size at least.
-        char host[256] = {};
+        char host[kHostTextBytes] = {};
         if (std::strcmp(name, "HostVend") == 0)
             getHostVendorString(host);
         else

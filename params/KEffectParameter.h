@@ -53,6 +53,10 @@ public:
 
     virtual void setValue(double n) { value_ = n; }
     virtual void setRealValue(double r) { setValue(fromReal(r)); }
+    // Not the current value (that lives in the current program's cell) but the parameter's own,
+    // which the factory sets to the default and nothing changes later, so it serves as the
+    // default: Control-click restores it. The class layout has this one field for both roles; it
+    // must not be turned into a live value.
     virtual double getValue() const { return value_; }
     virtual void setDecimals(int d) { decimals_ = d; }
     virtual bool acceptsText() const { return true; }
