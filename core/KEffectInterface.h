@@ -6,9 +6,11 @@
 //   [any]   safe on any thread, concurrently with everything else here;
 //   [ui]    the host's user-interface thread (dispatcher calls, editor messages, idle);
 //   [audio] the host's audio thread only.
-// Operations that change values take the common change path (store, refresh the cached texts,
-// run the change hook, apply to the engine); they never allocate or lock, so a host may also call
-// them from its audio thread while automation plays.
+// Operations that change values take the common change path (store, run the change hook, apply
+// to the engine); they never allocate or lock, so a host may also call them from its audio thread
+// while automation plays. Values are read and written whole (one atomic word each), and display
+// texts are formatted by the reader from the value it reads, so no reader sees a torn value or
+// text whatever thread writes at the same time.
 #pragma once
 
 #include <cstddef>

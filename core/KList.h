@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace Korvel {
@@ -23,17 +24,17 @@ public:
         items_.resize(static_cast<std::size_t>(count));
     }
 
-    // Puts item at index (growing the list when needed), deleting what was there.
-    void set(int index, T* item) {
-        if (index < 0) {
-            delete item;
-            return;
-        }
+    // Puts item at index (growing the list when needed), deleting what was there. The list owns
+    // item from the call on, so it is deleted, not leaked, when growing the list throws.
+    void set(int index, std::unique_ptr<T> item) {
+        if (index < 0) return;
         reserve(index + 1);
-        items_[static_cast<std::size_t>(index)].reset(item);
+        items_[static_cast<std::size_t>(index)] = std::move(item);
     }
+    void set(int index, T* item) { set(index, std::unique_ptr<T>(item)); }
 
-    void add(T* item) { set(size(), item); }
+    void add(std::unique_ptr<T> item) { set(size(), std::move(item)); }
+    void add(T* item) { set(size(), std::unique_ptr<T>(item)); }
 
     // Null outside 0..size()-1: callers pass host indexes straight through.
     T* get(int index) const {

@@ -17,10 +17,11 @@ namespace Korvel {
 
 namespace {
 
-// A settings record any thread may publish while the audio thread reads it: stored word by word
-// in relaxed atomics, so a reader racing a writer sees a mix of old and new fields (harmless,
-// the next block brings the rest) but never a torn word. The version tells the reader there is
-// something new; release/acquire makes the words at least as new as the version it saw.
+// A settings record one thread at a time may publish while the audio thread reads it (two
+// publishers at once could leave a mix of both for good, which no next block repairs): stored word
+// by word in relaxed atomics, so a reader racing a writer sees a mix of old and new fields
+// (harmless, the next block brings the rest) but never a torn word. The version tells the reader
+// there is something new; release/acquire makes the words at least as new as the version it saw.
 class SettingsMailbox {
 public:
     static_assert(std::is_trivially_copyable<EngineSettings>::value, "copied word by word");

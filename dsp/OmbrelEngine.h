@@ -50,7 +50,8 @@ public:
     void setSampleRate(double rate);
     // Set-up thread: detector (with its confirmation), oscillators released, glide cleared.
     void reset();
-    // Any thread: the settings reach the engine at the start of the next block.
+    // Any thread, one publisher at a time (two at once could leave a mix of both for good): the
+    // settings reach the engine at the start of the next block.
     void publish(const EngineSettings& settings);
     // Audio thread. transport is null when the host reports no tempo and position.
     void process(double* const* inputs, int inputCount, double* const* outputs, int outputCount,

@@ -125,12 +125,21 @@ VstIntPtr AudioEffect::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr val
     }
 }
 
+// Nothing is thrown to the host: an exception out of an entry would cross a C interface and
+// end the host's process. Each entry answers as the failure it stands for (0, nothing done).
+
 VstIntPtr VSTCALLBACK AudioEffect::dispatchEffClass(AEffect* e, VstInt32 opcode, VstInt32 index,
                                                     VstIntPtr value, void* ptr, float opt) {
     if (!e || !e->object) return 0;
     AudioEffect* effect = static_cast<AudioEffect*>(e->object);
-    VstIntPtr answer = effect->dispatcher(opcode, index, value, ptr, opt);
+    VstIntPtr answer = 0;
+    try {
+        answer = effect->dispatcher(opcode, index, value, ptr, opt);
+    } catch (...) {
+        answer = 0;
+    }
     if (opcode == effClose) {
+        // The host forgets the record after effClose whatever happened inside it.
         e->object = nullptr;
         delete effect;
         return 1;
@@ -142,20 +151,35 @@ void VSTCALLBACK AudioEffect::processClass(AEffect*, float**, float**, VstInt32)
 
 void VSTCALLBACK AudioEffect::processClassReplacing(AEffect* e, float** inputs, float** outputs,
                                                     VstInt32 sampleFrames) {
-    if (e && e->object)
+    if (!e || !e->object) return;
+    try {
         static_cast<AudioEffect*>(e->object)->processReplacing(inputs, outputs, sampleFrames);
+    } catch (...) {
+    }
 }
 
 void VSTCALLBACK AudioEffect::processClassDoubleReplacing(AEffect* e, double** inputs,
                                                           double** outputs, VstInt32 sampleFrames) {
-    if (e && e->object)
+    if (!e || !e->object) return;
+    try {
         static_cast<AudioEffect*>(e->object)->processDoubleReplacing(inputs, outputs, sampleFrames);
+    } catch (...) {
+    }
 }
 
 void VSTCALLBACK AudioEffect::setParameterClass(AEffect* e, VstInt32 index, float value) {
-    if (e && e->object) static_cast<AudioEffect*>(e->object)->setParameter(index, value);
+    if (!e || !e->object) return;
+    try {
+        static_cast<AudioEffect*>(e->object)->setParameter(index, value);
+    } catch (...) {
+    }
 }
 
 float VSTCALLBACK AudioEffect::getParameterClass(AEffect* e, VstInt32 index) {
-    return e && e->object ? static_cast<AudioEffect*>(e->object)->getParameter(index) : 0.0f;
+    if (!e || !e->object) return 0.0f;
+    try {
+        return static_cast<AudioEffect*>(e->object)->getParameter(index);
+    } catch (...) {
+        return 0.0f;
+    }
 }

@@ -6,6 +6,8 @@
 #include "host/AEffEditor.h"
 #include "host/VstInterface.h"
 
+#include <atomic>
+
 class AudioEffect {
 public:
     AudioEffect(audioMasterCallback audioMaster, VstInt32 numPrograms, VstInt32 numParams);
@@ -29,8 +31,10 @@ public:
     virtual void setParameter(VstInt32, float) {}
     virtual float getParameter(VstInt32) { return 0; }
     virtual void setParameterAutomated(VstInt32 index, float value);
-    virtual VstInt32 getProgram() { return curProgram; }
-    virtual void setProgram(VstInt32 program) { curProgram = program; }
+    virtual VstInt32 getProgram() { return curProgram.load(std::memory_order_relaxed); }
+    virtual void setProgram(VstInt32 program) {
+        curProgram.store(program, std::memory_order_relaxed);
+    }
     virtual void setProgramName(char*) {}
     virtual void getProgramName(char* name) { *name = 0; }
     virtual void getParameterLabel(VstInt32, char* label) { *label = 0; }
@@ -60,7 +64,8 @@ public:
     virtual bool isInputConnected(VstInt32) { return true; }  // deprecated
     virtual bool isOutputConnected(VstInt32) { return true; } // deprecated
 
-    // The record's entry points: find the object through the record and forward.
+    // The record's entry points: find the object through the record and forward; no exception
+    // leaves them (each answers as for a failure). The process entries [audio], the others [any].
     static VstIntPtr VSTCALLBACK dispatchEffClass(AEffect* e, VstInt32 opcode, VstInt32 index,
                                                   VstIntPtr value, void* ptr, float opt);
     static void VSTCALLBACK processClass(AEffect* e, float** inputs, float** outputs,
@@ -84,6 +89,7 @@ protected:
     VstInt32 blockSize = 1024;
     VstInt32 numPrograms;
     VstInt32 numParams;
-    VstInt32 curProgram = 0;
+    // Switched by the user-interface thread while the audio thread's automation reads it.
+    std::atomic<VstInt32> curProgram{0};
     AEffect cEffect;
 };

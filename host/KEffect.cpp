@@ -10,6 +10,8 @@
 
 #include <cmath>
 #include <cstring>
+#include <new>
+#include <utility>
 
 namespace Korvel {
 
@@ -25,12 +27,23 @@ const ChannelWord kChannelWords[] = {
     {"1in1out", 1, 1}, {"1in2out", 1, 2}, {"2in1out", 2, 1}, {"2in2out", 2, 2}, {"2in4out", 2, 4},
     {"4in2out", 4, 2}, {"4in4out", 4, 4}, {"4in8out", 4, 8}, {"8in4out", 8, 4}, {"8in8out", 8, 8}};
 
-// Block sizes announced beyond this are not worth reserving ahead for: the scratch still grows
-// on demand if such a block ever arrives.
+// Block sizes announced beyond this are not worth reserving ahead for: such blocks go through the
+// scratch in pieces.
 constexpr VstInt32 kMaxReservedBlock = 1 << 16;
-constexpr int kMaxChannels = 8;
 // Stereo in and out: the widest layout the effects of this framework accept.
 constexpr std::size_t kReservedChannels = 4;
+
+// Texts that cross the host interface, in characters before the terminator. Hosts pass their
+// buffers without a size, so these bounds are what hosts and this effect have always agreed on.
+// Display texts go out at up to 32, beyond the published 8 that names and units keep; a longer
+// one ends in "..." as its 30th to 32nd characters.
+constexpr int kDisplayChars = 32;
+constexpr int kEllipsisAt = kDisplayChars - 3;
+static_assert(KEffectInterface::kDisplayTextBytes == kDisplayChars + 1, "the same display bound");
+static_assert(KProgramBank::kMaxProgramName == kVstMaxProgNameLen, "program names");
+static_assert(KEffectParameter::kMaxUnit == kVstMaxParamStrLen, "units");
+// The host writes its vendor and product texts (published: 64) without a size: room to spare.
+constexpr std::size_t kHostTextBytes = 256;
 
 void copyIdentity(char* out, const char* text, std::size_t maxChars) {
     copyText(out, text ? text : "", maxChars);
@@ -46,16 +59,24 @@ KEffect::KEffect(audioMasterCallback audioMaster, VstInt32 numPrograms, VstInt32
       outputChannels_(numOutputs) {
     cEffect.numInputs = numInputs;
     cEffect.numOutputs = numOutputs;
-    // Resizing within this capacity on the audio thread never allocates.
-    scratchIn_.reserve(kMaxChannels);
-    scratchOut_.reserve(kMaxChannels);
+    // A scratch for the default block size, so a constructed effect can always process.
+    std::size_t doubles = kReservedChannels * static_cast<std::size_t>(blockSize);
+    scratch_.reset(new double[doubles]());
+    scratchCapacity_ = doubles;
 }
 
 KEffect::~KEffect() = default;
 
 void KEffect::buildEditor(const char* skinFileName, KWindowFactory windows) {
-    KEditorSkinBuilder builder(this);
-    KHostEditor* built = builder.build(skinFileName, this, windows);
+    // An editor that cannot be built (no memory) leaves the effect without one; the builder frees
+    // whatever it had made.
+    KHostEditor* built = nullptr;
+    try {
+        KEditorSkinBuilder builder(this);
+        built = builder.build(skinFileName, this, windows);
+    } catch (...) {
+        built = nullptr;
+    }
     if (!built) return;
     hostEditor_ = built;
     setEditor(built);
@@ -86,9 +107,10 @@ void KEffect::setBlockSize(VstInt32 size) {
 
 void KEffect::growScratch(std::size_t doubles) {
     if (doubles <= scratchCapacity_) return;
-    scratch_.reset(new double[doubles]());
+    double* grown = new (std::nothrow) double[doubles]();
+    if (!grown) return; // the previous scratch stays; processFloat then works in pieces
+    scratch_.reset(grown);
     scratchCapacity_ = doubles;
-    scratchFrames_ = -1; // the pointer tables point into the old array
 }
 
 void KEffect::processReplacing(float** inputs, float** outputs, VstInt32 frames) {
@@ -105,39 +127,44 @@ void KEffect::processFloat(float** inputs, int inputCount, float** outputs, int 
     if (!inputs || !outputs || frames <= 0 || inputCount <= 0 || outputCount <= 0 ||
         inputCount > kMaxChannels || outputCount > kMaxChannels)
         return;
-    std::size_t needed =
-        static_cast<std::size_t>(inputCount + outputCount) * static_cast<std::size_t>(frames);
-    growScratch(needed);
-    if (inputCount != scratchInputs_ || outputCount != scratchOutputs_ ||
-        frames != scratchFrames_) {
-        scratchIn_.resize(static_cast<std::size_t>(inputCount));
-        scratchOut_.resize(static_cast<std::size_t>(outputCount));
-        for (int k = 0; k < inputCount; ++k)
-            scratchIn_[k] = scratch_.get() + k * frames;
-        for (int k = 0; k < outputCount; ++k)
-            scratchOut_[k] = scratch_.get() + (inputCount + k) * frames;
-        scratchInputs_ = inputCount;
-        scratchOutputs_ = outputCount;
-        scratchFrames_ = frames;
+    // A block longer than the scratch holds (longer than announced, or the growth at
+    // effSetBlockSize failed) goes through it in pieces rather than being bypassed: the engine
+    // carries its state from sample to sample, so the output is the one a single piece would
+    // give, and the audio thread never allocates.
+    std::size_t channels = static_cast<std::size_t>(inputCount + outputCount);
+    std::size_t fit = scratchCapacity_ / channels;
+    int piece = fit < static_cast<std::size_t>(frames) ? static_cast<int>(fit) : frames;
+    if (piece <= 0) return;
+    double* in[kMaxChannels];
+    double* out[kMaxChannels];
+    for (int k = 0; k < inputCount; ++k)
+        in[k] = scratch_.get() + static_cast<std::size_t>(k) * piece;
+    for (int k = 0; k < outputCount; ++k)
+        out[k] = scratch_.get() + static_cast<std::size_t>(inputCount + k) * piece;
+
+    for (int done = 0; done < frames; done += piece) {
+        int n = frames - done < piece ? frames - done : piece;
+        for (int k = 0; k < inputCount; ++k) {
+            const float* from = inputs[k];
+            double* to = in[k];
+            if (from)
+                for (int i = 0; i < n; ++i)
+                    to[i] = from[done + i];
+            else
+                for (int i = 0; i < n; ++i)
+                    to[i] = 0;
+        }
+        blockOffset_ = done;
+        processDouble(in, inputCount, out, outputCount, n);
+        for (int k = 0; k < outputCount; ++k) {
+            float* to = outputs[k];
+            if (!to) continue;
+            const double* from = out[k];
+            for (int i = 0; i < n; ++i)
+                to[done + i] = static_cast<float>(from[i]);
+        }
     }
-    for (int k = 0; k < inputCount; ++k) {
-        const float* in = inputs[k];
-        double* to = scratchIn_[k];
-        if (in)
-            for (int i = 0; i < frames; ++i)
-                to[i] = in[i];
-        else
-            for (int i = 0; i < frames; ++i)
-                to[i] = 0;
-    }
-    processDouble(scratchIn_.data(), inputCount, scratchOut_.data(), outputCount, frames);
-    for (int k = 0; k < outputCount; ++k) {
-        float* out = outputs[k];
-        if (!out) continue;
-        const double* from = scratchOut_[k];
-        for (int i = 0; i < frames; ++i)
-            out[i] = static_cast<float>(from[i]);
-    }
+    blockOffset_ = 0;
 }
 
 void KEffect::mapChannels(bool twoInputs, bool twoOutputs, double left, double right, double* out1,
@@ -149,33 +176,43 @@ void KEffect::mapChannels(bool twoInputs, bool twoOutputs, double left, double r
 // Parameters
 
 void KEffect::parameterStored(int index) {
-    bank_.refresh(curProgram, index);
     paramChanged(index);
     applyParameters();
 }
 
+// The program is read once, so the value lands in the program it was read from even when another
+// thread switches programs meanwhile.
 void KEffect::setParamNormalised(int index, double n) {
     KEffectParameter* p = parameter(index);
-    KCell cell = currentCell(index);
-    if (!p || !cell) return;
-    p->storeValue(cell, std::isfinite(n) ? n : p->getValue());
+    int program = currentProgram();
+    KCellCopy cell = bank_.load(program, index);
+    if (!p || !cell.valid()) return;
+    p->storeValue(cell.cell(), std::isfinite(n) ? n : p->getValue());
+    bank_.store(program, index, cell);
     parameterStored(index);
 }
 
 void KEffect::setParamReal(int index, double r) {
     KEffectParameter* p = parameter(index);
-    KCell cell = currentCell(index);
-    if (!p || !cell) return;
-    p->storeReal(cell, r);
+    int program = currentProgram();
+    KCellCopy cell = bank_.load(program, index);
+    if (!p || !cell.valid()) return;
+    p->storeReal(cell.cell(), r);
+    bank_.store(program, index, cell);
     parameterStored(index);
 }
 
 bool KEffect::parseParameterText(int index, const char* text) {
     KEffectParameter* p = parameter(index);
-    KCell cell = currentCell(index);
-    if (!p || !cell || !p->acceptsText()) return false;
+    int program = currentProgram();
+    KCellCopy cell = bank_.load(program, index);
+    if (!p || !cell.valid() || !p->acceptsText()) return false;
     if (text) {
-        p->parseInto(cell, text);
+        // Text that names nothing leaves the copy as it was; storing it back anyway would undo
+        // a change another thread made meanwhile.
+        KCellCopy before = cell;
+        p->parseInto(cell.cell(), text);
+        if (cell.bits() != before.bits()) bank_.store(program, index, cell);
         parameterStored(index);
     }
     return true;
@@ -183,20 +220,20 @@ bool KEffect::parseParameterText(int index, const char* text) {
 
 double KEffect::parameterValue(int index) const {
     KEffectParameter* p = parameter(index);
-    KConstCell cell = currentCell(index);
-    return p && cell ? p->cellValue(cell) : 0.0;
+    KCellCopy cell = currentCell(index);
+    return p && cell.valid() ? p->cellValue(cell) : 0.0;
 }
 
 double KEffect::parameterQuantised(int index) const {
     KEffectParameter* p = parameter(index);
-    KConstCell cell = currentCell(index);
-    return p && cell ? p->cellQuantised(cell) : 0.0;
+    KCellCopy cell = currentCell(index);
+    return p && cell.valid() ? p->cellQuantised(cell) : 0.0;
 }
 
 double KEffect::parameterReal(int index) const {
     KEffectParameter* p = parameter(index);
-    KConstCell cell = currentCell(index);
-    return p && cell ? p->cellReal(cell) : 0.0;
+    KCellCopy cell = currentCell(index);
+    return p && cell.valid() ? p->cellReal(cell) : 0.0;
 }
 
 double KEffect::parameterDefault(int index) const {
@@ -206,12 +243,16 @@ double KEffect::parameterDefault(int index) const {
 
 void KEffect::parameterDisplay(int index, char* out, std::size_t size) const {
     if (!out || size == 0) return;
-    copyText(out, bank_.display(curProgram, index), size - 1);
+    char text[KProgramBank::kDisplayBytes];
+    bank_.formatDisplay(currentProgram(), index, text);
+    copyText(out, text, size - 1);
 }
 
 void KEffect::parameterDisplayWithUnit(int index, char* out, std::size_t size) const {
     if (!out || size == 0) return;
-    copyText(out, bank_.unitDisplay(curProgram, index), size - 1);
+    char text[KProgramBank::kUnitDisplayBytes];
+    bank_.formatUnitDisplay(currentProgram(), index, text);
+    copyText(out, text, size - 1);
 }
 
 const char* KEffect::parameterName(int index) const {
@@ -260,12 +301,13 @@ void KEffect::getParameterLabel(VstInt32 index, char* text) {
 
 void KEffect::getParameterDisplay(VstInt32 index, char* text) {
     if (!text) return;
-    const char* cached = bank_.display(curProgram, index);
-    if (std::strlen(cached) >= 32) {
-        copyText(text, cached, 29);
-        std::memcpy(text + 29, "...", 4);
+    char cached[KProgramBank::kDisplayBytes];
+    bank_.formatDisplay(currentProgram(), index, cached);
+    if (std::strlen(cached) >= kDisplayChars) {
+        copyText(text, cached, kEllipsisAt);
+        std::memcpy(text + kEllipsisAt, "...", 4);
     } else {
-        copyText(text, cached, 32);
+        copyText(text, cached, kDisplayChars);
     }
 }
 
@@ -313,16 +355,16 @@ const void* KEffect::displaySource(const char* name, KSourceType type) const {
 // Programs and chunks
 
 void KEffect::setProgram(VstInt32 program) {
-    if (bank_.validProgram(program)) curProgram = program;
+    if (bank_.validProgram(program)) curProgram.store(program, std::memory_order_relaxed);
     applyParameters();
 }
 
 void KEffect::setProgramName(char* name) {
-    bank_.setProgramName(curProgram, name);
+    bank_.setProgramName(currentProgram(), name);
 }
 
 void KEffect::getProgramName(char* name) {
-    bank_.programName(curProgram, name);
+    bank_.programName(currentProgram(), name);
 }
 
 VstInt32 KEffect::getProgramNameIndexed(VstInt32, VstInt32 index, char* text) {
@@ -331,13 +373,7 @@ VstInt32 KEffect::getProgramNameIndexed(VstInt32, VstInt32 index, char* text) {
 }
 
 bool KEffect::copyProgram(int destination) {
-    unsigned char* to = bank_.record(destination);
-    unsigned char* from = bank_.record(curProgram);
-    if (!to || !from) return false;
-    if (to != from) std::memcpy(to, from, static_cast<std::size_t>(bank_.recordSize()));
-    for (int j = 0; j < bank_.parameterCount(); ++j)
-        bank_.refresh(destination, j);
-    return true;
+    return bank_.copyProgram(currentProgram(), destination);
 }
 
 void KEffect::loadPresets(const char* fileName) {
@@ -345,13 +381,15 @@ void KEffect::loadPresets(const char* fileName) {
     if (loadNamedFile(fileName, file)) applyPresetText(file.bytes, file.size, bank_, parameters_);
 }
 
+// The bytes are laid out at this call in a buffer the bank owns; hosts copy them before their
+// next call, and a program chunk lies at its program's place in the bank's bytes.
 VstInt32 KEffect::getChunk(void** data, bool isPreset) {
     if (!data) return 0;
     if (isPreset) {
-        *data = bank_.record(curProgram);
-        return bank_.recordSize();
+        *data = bank_.saveProgram(currentProgram());
+        return *data ? bank_.recordSize() : 0;
     }
-    *data = bank_.bytes();
+    *data = bank_.saveBank();
     return bank_.bankSize();
 }
 
@@ -361,26 +399,16 @@ VstInt32 KEffect::getChunk(void** data, bool isPreset) {
 VstInt32 KEffect::setChunk(void* data, VstInt32 byteSize, bool isPreset) {
     int expected = isPreset ? bank_.recordSize() : bank_.bankSize();
     if (!data || byteSize < expected) return 0;
-    unsigned char* target = isPreset ? bank_.record(curProgram) : bank_.bytes();
-    if (!target) return 0;
-    std::memcpy(target, data, static_cast<std::size_t>(expected));
+    const unsigned char* bytes = static_cast<const unsigned char*>(data);
     if (isPreset) {
-        sanitiseProgram(curProgram);
+        int program = currentProgram();
+        if (!bank_.validProgram(program)) return 0;
+        bank_.loadProgram(program, bytes);
     } else {
-        for (int p = 0; p < bank_.programCount(); ++p)
-            sanitiseProgram(p);
+        bank_.loadBank(bytes);
     }
-    bank_.refreshAll();
     applyParameters();
     return expected;
-}
-
-void KEffect::sanitiseProgram(int program) {
-    for (int j = 0; j < bank_.parameterCount(); ++j) {
-        KEffectParameter* p = parameter(j);
-        KCell cell = bank_.cell(program, j);
-        if (p && cell && !std::isfinite(p->cellValue(cell))) p->storeOwnValue(cell);
-    }
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -389,8 +417,13 @@ void KEffect::sanitiseProgram(int program) {
 bool KEffect::setSpeakerArrangement(VstSpeakerArrangement* input, VstSpeakerArrangement* output) {
     if (!input || !output || !supportsChannels(input->numChannels, output->numChannels))
         return false;
-    inputArrangement_->copyFrom(*input);
-    outputArrangement_->copyFrom(*output);
+    // Both copies first: an allocation that fails then changes nothing.
+    std::unique_ptr<KSpeakerArrangement> in(new KSpeakerArrangement(0));
+    std::unique_ptr<KSpeakerArrangement> out(new KSpeakerArrangement(0));
+    in->copyFrom(*input);
+    out->copyFrom(*output);
+    inputArrangement_ = std::move(in);
+    outputArrangement_ = std::move(out);
     inputChannels_.store(inputArrangement_->channels(), std::memory_order_relaxed);
     outputChannels_.store(outputArrangement_->channels(), std::memory_order_relaxed);
     return true;
@@ -447,7 +480,7 @@ void KEffect::lookupVariable(char* out, std::size_t size, const char* name) {
     auto identity = [&](const char* text) { copyText(out, text ? text : "", limit); };
     if (std::strcmp(name, "HostVend") == 0 || std::strcmp(name, "HostName") == 0) {
         // The host writes straight into out; give it a buffer of the published size at least.
-        char host[256] = {};
+        char host[kHostTextBytes] = {};
         if (std::strcmp(name, "HostVend") == 0)
             getHostVendorString(host);
         else

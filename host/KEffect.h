@@ -37,18 +37,27 @@ public:
     virtual const char* platformText() const { return nullptr; }
     virtual void resetEngine() = 0;
     virtual bool supportsChannels(int inputs, int outputs) const = 0;
+    // [any] The current program's values are to reach the engine. Automation on the audio thread
+    // and a program switch or chunk on the user-interface thread may call it at the same time, so
+    // it must neither lock nor let two callers' results interleave.
     virtual void applyParameters() = 0;
+    // [any] The change hook, after parameter index was stored.
     virtual void paramChanged(int) {}
+    // [ui]
     virtual bool copyProgram(int destination);
+    // [ui], during construction.
     virtual void loadPresets(const char* fileName);
     virtual void mapChannels(bool twoInputs, bool twoOutputs, double left, double right,
                              double* out1, double* out2);
-    // Audio thread.
+    // [audio] One piece of a host block (processFloat may split a long one; see blockOffset).
     virtual void processDouble(double**, int, double**, int, int) {}
+    // [audio] Serves single-precision hosts through the double-precision scratch.
     virtual void processFloat(float** inputs, int inputCount, float** outputs, int outputCount,
                               int frames);
 
-    // The host interface.
+    // The host interface. Set-up calls (suspend, resume, block size) and program names, programs
+    // and chunks: [ui]. Parameter values and texts: [any], as hosts automate from their audio
+    // thread.
     void suspend() override;
     void resume() override;
     void setBlockSize(VstInt32 size) override;
@@ -118,25 +127,30 @@ public:
     KProgramBank& bank() { return bank_; }
     const KProgramBank& bank() const { return bank_; }
     KEffectParameter* parameter(int index) const { return parameters_.get(index); }
-    // The current program's cell of parameter index; null outside the list.
-    KCell currentCell(int index) { return bank_.cell(curProgram, index); }
-    KConstCell currentCell(int index) const { return bank_.cell(curProgram, index); }
+    // [any]
+    int currentProgram() const { return curProgram.load(std::memory_order_relaxed); }
+    // [any] A copy of the current program's cell of parameter index; no cell outside the list.
+    KCellCopy currentCell(int index) const { return bank_.load(currentProgram(), index); }
     bool bypassed() const { return bypass_.load(std::memory_order_relaxed); }
 
+    // Widest layout on either side that processFloat serves.
+    static constexpr int kMaxChannels = 8;
+
 protected:
+    // [audio] Frames of the current host block that earlier pieces already processed: 0 unless
+    // processFloat split a block longer than its scratch. Host transport belongs to offset 0.
+    int blockOffset() const { return blockOffset_; }
+
     // Publishes a display source for meters and wave displays; value lives as long as the effect.
     // [ui], during construction.
     void addDisplaySource(const char* name, const double* value);
     void addDisplaySource(const char* name, const int* value);
     void addDisplaySource(const char* name, const KHistory* value);
 
-    // Finishes a change of parameter index in the current program.
+    // Finishes a change of parameter index in the current program. [any]
     void parameterStored(int index);
     // [any] The throttled editor repaint that ends applyParameters, while the editor is open.
     void requestEditorRefresh();
-    // Replaces non-finite cells of program by the parameter's default: a NaN or infinity that
-    // reached the engine would poison the oscillators for the rest of the session.
-    void sanitiseProgram(int program);
 
     KList<KEffectParameter> parameters_;
     KProgramBank bank_;
@@ -149,6 +163,7 @@ private:
         const void* value;
     };
     void addSource(const char* name, KSourceType type, const void* value);
+    // [ui] Never throws: when the allocation fails the previous scratch stays.
     void growScratch(std::size_t doubles);
 
     std::atomic<bool> editorOpen_{false};
@@ -162,13 +177,10 @@ private:
     std::atomic<bool> bypass_{false};
 
     std::vector<DisplaySource> displaySources_;
+    // Grown only while the host has processing stopped (effSetBlockSize), read by the audio thread.
     std::unique_ptr<double[]> scratch_;
     std::size_t scratchCapacity_ = 0;
-    int scratchInputs_ = -1;
-    int scratchOutputs_ = -1;
-    int scratchFrames_ = -1;
-    std::vector<double*> scratchIn_;
-    std::vector<double*> scratchOut_;
+    int blockOffset_ = 0;
 };
 
 } // namespace Korvel

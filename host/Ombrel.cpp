@@ -5,9 +5,17 @@
 
 #include <cmath>
 #include <cstring>
-#include <new>
 
 namespace Korvel {
+
+namespace {
+
+// Degrees to a fraction of a cycle by multiplying with the double nearest 1/360, never dividing by
+// 360: the two differ in the last bit for some degrees, and the engine's output is bit-exact.
+constexpr double kDegreesToCycles = 1.0 / 360;
+static_assert(kDegreesToCycles == 0.002777777777777778, "the double nearest 1/360");
+
+} // namespace
 
 Ombrel::Ombrel(audioMasterCallback audioMaster)
     : KEffect(audioMaster, kOmbrelProgramCount, kOmbrelParamCount, 2, 2) {
@@ -49,6 +57,10 @@ void Ombrel::runCommand(int id, bool, bool) {
         randomise();
 }
 
+// The other limit follows through setParamReal, the common change path, so its cell, cached texts
+// and hook are handled like any change: that nested call applies the parameters, and the outer
+// change applies them again. Applying twice is harmless (the engine takes the latest settings);
+// a short cut would skip the other limit's cached texts.
 void Ombrel::paramChanged(int index) {
     if (index != kMinFreq && index != kMaxFreq) return;
     double minFreq = parameterReal(kMinFreq);
@@ -72,8 +84,10 @@ void Ombrel::resetEngine() {
 }
 
 EngineSettings Ombrel::currentSettings() const {
-    auto real = [this](int index) { return parameterReal(index); };
-    auto gain = [this](int index) { return parameterValue(index); };
+    // One program throughout, even when the user-interface thread switches meanwhile.
+    const int program = currentProgram();
+    auto real = [&](int index) { return parameter(index)->cellReal(bank_.load(program, index)); };
+    auto gain = [&](int index) { return parameter(index)->cellValue(bank_.load(program, index)); };
     auto rounded = [&real](int index) {
         double r = real(index);
         return static_cast<int>(r < 0 ? r - 0.5 : r + 0.5);
@@ -100,22 +114,33 @@ EngineSettings Ombrel::currentSettings() const {
     }
     s.lfoWaveform = rounded(kLfoWave);
     s.lfoCyclesPerBar = real(kLfoFreq);
-    s.lfoPhaseOffset = real(kLfoPhase) * 0.002777777777777778;
+    s.lfoPhaseOffset = real(kLfoPhase) * kDegreesToCycles;
     s.lfoDepth = real(kLfoDepth) * 0.01;
     s.mainGain = std::pow(10.0, 0.05 * real(kMainLvl));
     return s;
 }
 
 void Ombrel::applyParameters() {
-    engine_.publish(currentSettings());
+    settingsStale_.store(true, std::memory_order_release);
     requestEditorRefresh();
+}
+
+void Ombrel::publishSettings() {
+    // Acquire pairs with the release above: the values read below are at least as new as the
+    // change that marked them.
+    if (settingsStale_.exchange(false, std::memory_order_acquire))
+        engine_.publish(currentSettings());
 }
 
 void Ombrel::processDouble(double** inputs, int inputCount, double** outputs, int outputCount,
                            int frames) {
     EngineTransport transport;
     const EngineTransport* known = nullptr;
-    if (VstTimeInfo* info = getTimeInfo(kVstPpqPosValid | kVstTempoValid)) {
+    // The host's position stands for the start of its block: later pieces of a split block carry
+    // on from the first one's sync, as one whole block would.
+    VstTimeInfo* info =
+        blockOffset() == 0 ? getTimeInfo(kVstPpqPosValid | kVstTempoValid) : nullptr;
+    if (info) {
         const VstInt32 wanted = kVstPpqPosValid | kVstTempoValid;
         if ((info->flags & wanted) == wanted) {
             transport.playing = (info->flags & kVstTransportPlaying) != 0;
@@ -124,14 +149,22 @@ void Ombrel::processDouble(double** inputs, int inputCount, double** outputs, in
             known = &transport;
         }
     }
+    publishSettings();
     engine_.process(inputs, inputCount, outputs, outputCount, frames, bypassed(), known);
 }
 
 Ombrel* createEffect(audioMasterCallback audioMaster, const char* skinFileName,
                      KWindowFactory windows) {
     moduleRecord().instance.store(libraryInstanceHandle(), std::memory_order_relaxed);
-    Ombrel* effect = new (std::nothrow) Ombrel(audioMaster);
-    if (effect) effect->buildEditor(skinFileName, windows);
+    // Every member owns what it allocated, so a throw from any allocation inside the constructor
+    // unwinds without a leak. The editor comes last; without one the audio side works all the same.
+    Ombrel* effect = nullptr;
+    try {
+        effect = new Ombrel(audioMaster);
+    } catch (...) {
+        return nullptr;
+    }
+    effect->buildEditor(skinFileName, windows);
     return effect;
 }
 

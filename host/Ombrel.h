@@ -4,7 +4,17 @@
 #include "dsp/OmbrelEngine.h"
 #include "host/KEffect.h"
 
+#include <atomic>
+
 namespace Korvel {
+
+// The compiler's own target macro decides, so no platform header is needed here. 64-bit Windows
+// says "Win32" too: the name of the API, as hosts and skins show it.
+#ifdef _WIN32
+constexpr const char* kOmbrelPlatform = "Win32";
+#else
+constexpr const char* kOmbrelPlatform = "Linux";
+#endif
 
 class Ombrel : public KEffect {
 public:
@@ -17,7 +27,7 @@ public:
     const char* versionText() const override { return "3.1"; }
     const char* buildText() const override { return "3.1"; }
     const char* buildDateText() const override { return "09 Oct 2024"; }
-    const char* platformText() const override { return "Win32"; }
+    const char* platformText() const override { return kOmbrelPlatform; }
     void runCommand(int id, bool shift = false, bool control = false) override;
     void resetEngine() override;
     bool supportsChannels(int inputs, int outputs) const override;
@@ -38,10 +48,20 @@ public:
     const OmbrelEngine& engine() const { return engine_; }
 
 private:
-    // The parameters of the current program in engine units.
+    // The parameters of the current program in engine units. [any]
     EngineSettings currentSettings() const;
+    // [audio] Publishes the settings when a change marked them stale.
+    void publishSettings();
 
     OmbrelEngine engine_;
+    // Why applyParameters only marks the settings stale and the audio thread publishes them at
+    // the start of its next block: applyParameters runs on the audio thread (automation) and on
+    // the user-interface thread (program switch, chunk, commands) at once, and two publishers
+    // storing into the engine's mailbox word by word could leave it holding a mix of both for
+    // good. With the audio thread the only publisher nothing can interleave, no lock is needed,
+    // and the settings it reads are the newest values; the engine still takes them at the start
+    // of the block after the change, as before. Starts stale: the first block publishes.
+    std::atomic<bool> settingsStale_{true};
 };
 
 // Builds one effect in the factory order, the editor from the named skin last; null only when

@@ -7,11 +7,17 @@
 #define OMBREL_WINDOWS nullptr
 #endif
 
+// [ui] Nothing may leave an extern "C" function: an escaping exception ends the host.
 extern "C" OMBREL_EXPORT AEffect* VSTPluginMain(audioMasterCallback audioMaster) {
-    if (!audioMaster || audioMaster(nullptr, audioMasterVersion, 0, 0, nullptr, 0) == 0)
+    try {
+        if (!audioMaster || audioMaster(nullptr, audioMasterVersion, 0, 0, nullptr, 0) == 0)
+            return nullptr;
+        Korvel::Ombrel* effect =
+            Korvel::createEffect(audioMaster, "OmbrelSkin.txt", OMBREL_WINDOWS);
+        return effect ? effect->getAeffect() : nullptr;
+    } catch (...) {
         return nullptr;
-    Korvel::Ombrel* effect = Korvel::createEffect(audioMaster, "OmbrelSkin.txt", OMBREL_WINDOWS);
-    return effect ? effect->getAeffect() : nullptr;
+    }
 }
 
 // C++ reserves the name main, so the second name is bound by assembler label to the same code.

@@ -1,17 +1,46 @@
 // Base of the four parameter classes. A parameter owns its two mappings between the normalised
 // value the host sees (0..1) and the real value (hertz, decibels, an item index...), its display
-// text and its parsing of typed text. Per-program values live in value cells owned by the
-// program bank: 8 bytes holding a little-endian double, not aligned, addressed here by pointer.
+// text and its parsing of typed text. Per-program values live in the program bank; the operations
+// here work on value cells: 8 bytes holding a little-endian double, not aligned, addressed by
+// pointer (a place in chunk bytes or a KCellCopy).
 #pragma once
 
 #include "core/KIdBase.h"
 
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 
 namespace Korvel {
 
 using KCell = unsigned char*;
 using KConstCell = const unsigned char*;
+
+// A value cell copied out of shared storage: the 8 bytes that the cell operations below read and
+// write in place, so a value can be loaded, changed and stored back as one word. It stands for no
+// cell (its pointer is null) when it was copied from outside the bank.
+class KCellCopy {
+public:
+    static constexpr std::size_t kBytes = sizeof(std::uint64_t);
+
+    KCellCopy() = default;
+    explicit KCellCopy(std::uint64_t bits) : valid_(true) { std::memcpy(bytes_, &bits, kBytes); }
+
+    bool valid() const { return valid_; }
+    KCell cell() { return valid_ ? bytes_ : nullptr; }
+    KConstCell cell() const { return valid_ ? bytes_ : nullptr; }
+    // Read-only use wherever a cell is expected, e.g. p->cellReal(effect.currentCell(i)).
+    operator KConstCell() const { return cell(); }
+    std::uint64_t bits() const {
+        std::uint64_t bits;
+        std::memcpy(&bits, bytes_, kBytes);
+        return bits;
+    }
+
+private:
+    alignas(std::uint64_t) unsigned char bytes_[kBytes] = {};
+    bool valid_ = false;
+};
 
 // NaN-safe: NaN maps to 0, so no mapping can hand a NaN on.
 double clamp01(double x);
@@ -24,6 +53,10 @@ public:
 
     virtual void setValue(double n) { value_ = n; }
     virtual void setRealValue(double r) { setValue(fromReal(r)); }
+    // Not the current value (that lives in the current program's cell) but the parameter's own,
+    // which the factory sets to the default and nothing changes later, so it serves as the
+    // default: Control-click restores it. The class layout has this one field for both roles; it
+    // must not be turned into a live value.
     virtual double getValue() const { return value_; }
     virtual void setDecimals(int d) { decimals_ = d; }
     virtual bool acceptsText() const { return true; }

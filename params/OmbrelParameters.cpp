@@ -6,6 +6,7 @@
 #include "params/KdBParam.h"
 
 #include <cmath>
+#include <memory>
 
 namespace Korvel {
 
@@ -14,39 +15,42 @@ namespace {
 const char* const kWaveItems[] = {"Sine", "Triangle", "Square", "Sawtooth"};
 const char* const kLfoItems[] = {"Sine", "Triangle", "Square", "Rising", "Falling", "Random"};
 
-template <typename P> P* named(const char* name, const char* unit) {
-    P* p = new P;
+// Each builder holds its parameter by owner until the list takes it: setting it up may allocate.
+using Owned = std::unique_ptr<KEffectParameter>;
+
+template <typename P> std::unique_ptr<P> named(const char* name, const char* unit) {
+    std::unique_ptr<P> p(new P);
     p->setName(name);
     p->setUnit(unit);
     return p;
 }
 
-KEffectParameter* logRange(const char* name, double min, double max, double def) {
-    KLogRangeParam* p = named<KLogRangeParam>(name, "Hz");
+Owned logRange(const char* name, double min, double max, double def) {
+    auto p = named<KLogRangeParam>(name, "Hz");
     p->setRange(min, max);
     p->setRealValue(def);
     return p;
 }
 
-KEffectParameter* range(const char* name, const char* unit, double min, double max, int steps,
-                        double def, int decimals = 0) {
-    KRangeParam* p = named<KRangeParam>(name, unit);
+Owned range(const char* name, const char* unit, double min, double max, int steps, double def,
+            int decimals = 0) {
+    auto p = named<KRangeParam>(name, unit);
     p->setRange(min, max, steps);
     p->setRealValue(def);
     p->setDecimals(decimals);
     return p;
 }
 
-KEffectParameter* decibels(const char* name, double normalisedDefault) {
-    KdBParam* p = named<KdBParam>(name, "dB");
+Owned decibels(const char* name, double normalisedDefault) {
+    auto p = named<KdBParam>(name, "dB");
     p->setMaxGain(1);
     p->setValue(normalisedDefault);
     p->setDecimals(1);
     return p;
 }
 
-template <int N> KEffectParameter* choice(const char* name, const char* const (&items)[N]) {
-    KEnumParam* p = named<KEnumParam>(name, "");
+template <int N> Owned choice(const char* name, const char* const (&items)[N]) {
+    auto p = named<KEnumParam>(name, "");
     p->setItemCount(N);
     for (int i = 0; i < N; ++i)
         p->setItem(i, items[i]);

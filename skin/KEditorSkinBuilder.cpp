@@ -96,6 +96,7 @@
 #endif
 
 #include <cstdint>
+#include <memory>
 #include <new>
 
 namespace Korvel {
@@ -166,13 +167,13 @@ KHostEditor* KEditorSkinBuilder::build(const char* fileName, AudioEffect* owner,
                                        KWindowFactory windows) {
     KFileData file;
     if (!fileName || !loadNamedFile(fileName, file)) return nullptr;
-    KEditor* editor = buildEditor(file.bytes, file.size);
+    std::unique_ptr<KEditor> editor(buildEditor(file.bytes, file.size));
     if (!editor) return nullptr;
-    KWindowInterface* window = windows ? windows(*editor) : nullptr;
-    KHostEditor* host = new (std::nothrow) KHostEditor(owner, effect_, editor, window);
-    if (!host) {
-        delete window;
-        delete editor;
+    std::unique_ptr<KWindowInterface> window(windows ? windows(*editor) : nullptr);
+    KHostEditor* host = new (std::nothrow) KHostEditor(owner, effect_, editor.get(), window.get());
+    if (host) {
+        editor.release();
+        window.release();
     }
     return host;
 }

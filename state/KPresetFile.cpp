@@ -18,8 +18,9 @@ void applyPresetText(const unsigned char* data, std::size_t size, KProgramBank& 
         } else if (reader.tokenIs(0, "SETSTR") && reader.tokenCount() >= 3) {
             int index = findParameterIndex(parameters, reader.token(1));
             if (index < 0 || !bank.validProgram(program)) continue;
-            parameters.get(index)->parseInto(bank.cell(program, index), reader.token(2));
-            bank.refresh(program, index);
+            KCellCopy cell = bank.load(program, index);
+            parameters.get(index)->parseInto(cell.cell(), reader.token(2));
+            bank.store(program, index, cell);
         }
     }
 }

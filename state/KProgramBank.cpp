@@ -2,76 +2,77 @@
 
 #include "core/KText.h"
 
+#include <cmath>
 #include <cstring>
 
 namespace Korvel {
+
+static_assert(std::atomic<std::uint64_t>::is_always_lock_free,
+              "the audio thread reads and writes values without a lock");
 
 void KProgramBank::create(int programCount, const KList<KEffectParameter>* parameters) {
     programCount_ = programCount > 0 ? programCount : 0;
     parameters_ = parameters;
     parameterCount_ = parameters ? parameters->size() : 0;
-    cellCount_ = programCount_ * parameterCount_;
-
-    cellOffsets_.reset(new int[static_cast<std::size_t>(parameterCount_) + 1]);
-    recordSize_ = kNameField;
-    for (int j = 0; j < parameterCount_; ++j) {
-        cellOffsets_[j] = recordSize_;
-        recordSize_ += parameters->get(j)->valueSize();
-    }
+    // Every parameter's valueSize is the 8 bytes of a double.
+    recordSize_ = kNameField + parameterCount_ * static_cast<int>(KCellCopy::kBytes);
     bankSize_ = recordSize_ * programCount_;
-    bank_.reset(new unsigned char[static_cast<std::size_t>(bankSize_) + 1]());
-    displayCache_.reset(new char[static_cast<std::size_t>(cellCount_) * kDisplayBytes + 1]());
-    unitDisplayCache_.reset(
-        new char[static_cast<std::size_t>(cellCount_) * kUnitDisplayBytes + 1]());
+
+    std::size_t cells = entry(programCount_, 0);
+    values_.reset(new std::atomic<std::uint64_t>[cells + 1]());
+    names_.reset(new unsigned char[static_cast<std::size_t>(programCount_) * kNameField + 1]());
+    chunk_.reset(new unsigned char[static_cast<std::size_t>(bankSize_) + 1]());
 
     for (int p = 0; p < programCount_; ++p) {
-        copyText(reinterpret_cast<char*>(record(p)), "Defaults", kMaxProgramName);
+        copyText(reinterpret_cast<char*>(name(p)), "Defaults", kMaxProgramName);
         for (int j = 0; j < parameterCount_; ++j) {
-            parameters->get(j)->storeOwnValue(cell(p, j));
-            refresh(p, j);
+            KCellCopy cell(0);
+            parameters->get(j)->storeOwnValue(cell.cell());
+            store(p, j, cell);
         }
     }
 }
 
-void KProgramBank::refresh(int program, int parameter) {
-    if (!validProgram(program) || !validParameter(parameter)) return;
-    std::size_t entry = static_cast<std::size_t>(program) * parameterCount_ + parameter;
-    const KEffectParameter* p = parameters_->get(parameter);
-    p->formatValue(&displayCache_[entry * kDisplayBytes], kDisplayBytes, cell(program, parameter));
-    p->formatValueWithUnit(&unitDisplayCache_[entry * kUnitDisplayBytes], kDisplayBytes,
-                           cell(program, parameter));
+// Relaxed order suffices: each value stands alone, and whoever needs later values to follow
+// (the engine's settings) orders them with a flag of its own.
+KCellCopy KProgramBank::load(int program, int parameter) const {
+    if (!validProgram(program) || !validParameter(parameter)) return KCellCopy();
+    return KCellCopy(values_[entry(program, parameter)].load(std::memory_order_relaxed));
 }
 
-void KProgramBank::refreshAll() {
-    for (int p = 0; p < programCount_; ++p)
-        for (int j = 0; j < parameterCount_; ++j)
-            refresh(p, j);
+void KProgramBank::store(int program, int parameter, const KCellCopy& cell) {
+    if (!validProgram(program) || !validParameter(parameter) || !cell.valid()) return;
+    values_[entry(program, parameter)].store(cell.bits(), std::memory_order_relaxed);
 }
 
-unsigned char* KProgramBank::record(int program) {
-    if (!validProgram(program)) return nullptr;
-    return bank_.get() + static_cast<std::size_t>(program) * recordSize_;
+void KProgramBank::formatDisplay(int program, int parameter, char* text) const {
+    if (!text) return;
+    KCellCopy cell = load(program, parameter);
+    if (!cell.valid()) {
+        text[0] = 0;
+        return;
+    }
+    parameters_->get(parameter)->formatValue(text, kDisplayBytes, cell);
 }
 
-KCell KProgramBank::cell(int program, int parameter) {
-    if (!validProgram(program) || !validParameter(parameter)) return nullptr;
-    return record(program) + cellOffsets_[parameter];
-}
-
-KConstCell KProgramBank::cell(int program, int parameter) const {
-    return const_cast<KProgramBank*>(this)->cell(program, parameter);
+void KProgramBank::formatUnitDisplay(int program, int parameter, char* text) const {
+    if (!text) return;
+    KCellCopy cell = load(program, parameter);
+    if (!cell.valid()) {
+        text[0] = 0;
+        return;
+    }
+    parameters_->get(parameter)->formatValueWithUnit(text, kDisplayBytes, cell);
 }
 
 const char* KProgramBank::display(int program, int parameter) const {
-    if (!validProgram(program) || !validParameter(parameter)) return "";
-    return &displayCache_[(static_cast<std::size_t>(program) * parameterCount_ + parameter) *
-                          kDisplayBytes];
+    formatDisplay(program, parameter, displayText_);
+    return displayText_;
 }
 
 const char* KProgramBank::unitDisplay(int program, int parameter) const {
-    if (!validProgram(program) || !validParameter(parameter)) return "";
-    return &unitDisplayCache_[(static_cast<std::size_t>(program) * parameterCount_ + parameter) *
-                              kUnitDisplayBytes];
+    formatUnitDisplay(program, parameter, unitDisplayText_);
+    return unitDisplayText_;
 }
 
 void KProgramBank::programName(int program, char* text) const {
@@ -81,19 +82,71 @@ void KProgramBank::programName(int program, char* text) const {
         return;
     }
     // Names from a chunk need not be terminated: read at most 24 characters.
-    const char* name = reinterpret_cast<const char*>(bank_.get()) +
-                       static_cast<std::size_t>(program) * recordSize_;
+    const unsigned char* field = names_.get() + static_cast<std::size_t>(program) * kNameField;
     std::size_t n = 0;
-    while (n < kMaxProgramName && name[n]) {
-        text[n] = name[n];
+    while (n < kMaxProgramName && field[n]) {
+        text[n] = static_cast<char>(field[n]);
         ++n;
     }
     text[n] = 0;
 }
 
-void KProgramBank::setProgramName(int program, const char* name) {
-    if (!validProgram(program) || !name || !name[0]) return;
-    copyText(reinterpret_cast<char*>(record(program)), name, kMaxProgramName);
+void KProgramBank::setProgramName(int program, const char* text) {
+    if (!validProgram(program) || !text || !text[0]) return;
+    copyText(reinterpret_cast<char*>(name(program)), text, kMaxProgramName);
+}
+
+bool KProgramBank::copyProgram(int from, int to) {
+    if (!validProgram(from) || !validProgram(to)) return false;
+    if (from == to) return true;
+    std::memcpy(name(to), name(from), kNameField);
+    for (int j = 0; j < parameterCount_; ++j)
+        store(to, j, load(from, j));
+    return true;
+}
+
+void KProgramBank::writeRecord(int program, unsigned char* record) const {
+    std::memcpy(record, names_.get() + static_cast<std::size_t>(program) * kNameField, kNameField);
+    for (int j = 0; j < parameterCount_; ++j) {
+        KCellCopy cell = load(program, j);
+        std::memcpy(record + kNameField + j * KCellCopy::kBytes, cell.cell(), KCellCopy::kBytes);
+    }
+}
+
+void KProgramBank::readRecord(int program, const unsigned char* record) {
+    std::memcpy(name(program), record, kNameField);
+    for (int j = 0; j < parameterCount_; ++j) {
+        std::uint64_t bits;
+        std::memcpy(&bits, record + kNameField + j * KCellCopy::kBytes, KCellCopy::kBytes);
+        KCellCopy cell(bits);
+        const KEffectParameter* p = parameters_->get(j);
+        if (!std::isfinite(p->cellValue(cell))) p->storeOwnValue(cell.cell());
+        store(program, j, cell);
+    }
+}
+
+unsigned char* KProgramBank::saveProgram(int program) {
+    if (!validProgram(program)) return nullptr;
+    unsigned char* record = chunk_.get() + static_cast<std::size_t>(program) * recordSize_;
+    writeRecord(program, record);
+    return record;
+}
+
+unsigned char* KProgramBank::saveBank() {
+    for (int p = 0; p < programCount_; ++p)
+        writeRecord(p, chunk_.get() + static_cast<std::size_t>(p) * recordSize_);
+    return chunk_.get();
+}
+
+void KProgramBank::loadProgram(int program, const unsigned char* record) {
+    if (!validProgram(program) || !record) return;
+    readRecord(program, record);
+}
+
+void KProgramBank::loadBank(const unsigned char* bytes) {
+    if (!bytes) return;
+    for (int p = 0; p < programCount_; ++p)
+        readRecord(p, bytes + static_cast<std::size_t>(p) * recordSize_);
 }
 
 } // namespace Korvel
