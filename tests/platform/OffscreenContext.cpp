@@ -15,12 +15,14 @@ namespace Korvel {
 
 namespace {
 
-// One GL context for the whole process, made current once and never destroyed: Mesa unloads its
+// One GL context for the whole process, never destroyed: Mesa unloads its
 // driver with the last context, and what the driver keeps would then show as leaks from an
 // unknown module under LeakSanitizer.
 struct ProcessContext {
     std::string error;
     bool ok = false;
+    EGLDisplay display = EGL_NO_DISPLAY;
+    EGLContext context = EGL_NO_CONTEXT;
 
     ProcessContext() {
         auto getPlatformDisplay = reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(
@@ -29,8 +31,7 @@ struct ProcessContext {
             error = "no eglGetPlatformDisplayEXT";
             return;
         }
-        EGLDisplay display =
-            getPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
+        display = getPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
         if (display == EGL_NO_DISPLAY || !eglInitialize(display, nullptr, nullptr)) {
             error = "no surfaceless EGL display";
             return;
@@ -59,7 +60,7 @@ struct ProcessContext {
             return;
         }
         // No version asked: a compatibility context, which NanoVG's GL2 back end needs.
-        EGLContext context = eglCreateContext(display, config, EGL_NO_CONTEXT, nullptr);
+        context = eglCreateContext(display, config, EGL_NO_CONTEXT, nullptr);
         if (context == EGL_NO_CONTEXT) {
             error = "no EGL context";
             return;
@@ -87,8 +88,10 @@ const ProcessContext& processContext() {
 OffscreenContext::OffscreenContext(int width, int height, int nvgFlags)
     : width_(width), height_(height) {
     const ProcessContext& process = processContext();
-    if (!process.ok) {
-        error_ = process.error;
+    // Current again: the process may have used other GL contexts (a plug-in's window) since.
+    if (!process.ok ||
+        !eglMakeCurrent(process.display, EGL_NO_SURFACE, EGL_NO_SURFACE, process.context)) {
+        error_ = process.ok ? "cannot make the context current" : process.error;
         return;
     }
     nvg_ = nvgCreateGL2(nvgFlags < 0 ? NVG_ANTIALIAS : nvgFlags);
