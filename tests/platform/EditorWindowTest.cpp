@@ -12,6 +12,8 @@
 // GoogleTest before Xlib, whose macros (None, Bool) clash with its names.
 #include <gtest/gtest.h>
 
+#define EGL_NO_X11 1
+#include <EGL/egl.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
@@ -180,19 +182,31 @@ VstIntPtr VSTCALLBACK quietHost(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, 
 }
 
 // The same editor drawn in this process on an offscreen context, after the same value changes.
+// The harness's EGL context is released afterwards: with it current, this thread could not make
+// the plug-in's GLX context current.
 std::vector<std::uint32_t> offscreenRender(const std::vector<std::pair<int, float>>& values) {
+    static EGLDisplay eglDisplay = EGL_NO_DISPLAY;
+    static EGLContext eglContext = EGL_NO_CONTEXT;
+    if (eglContext != EGL_NO_CONTEXT)
+        eglMakeCurrent(eglDisplay, EGL_NO_SURFACE, EGL_NO_SURFACE, eglContext);
     std::unique_ptr<Korvel::Ombrel> fx(Korvel::createEffect(quietHost, "OmbrelSkin.txt"));
     for (auto [index, v] : values)
         fx->setParameter(index, v);
     Korvel::KEditor* editor = fx->hostEditor()->editor();
-    Korvel::OffscreenContext gl(kW, kH);
-    if (!gl.ok()) return {};
-    Korvel::KDrawSurface surface(gl.nvg(), kW, kH);
-    editor->editorOpened();
-    editor->attachSurface(surface);
-    editor->draw(surface);
-    std::vector<std::uint32_t> pixels = gl.readPixels();
-    editor->detachSurface(surface);
+    std::vector<std::uint32_t> pixels;
+    {
+        Korvel::OffscreenContext gl(kW, kH);
+        if (!gl.ok()) return {};
+        Korvel::KDrawSurface surface(gl.nvg(), kW, kH);
+        editor->editorOpened();
+        editor->attachSurface(surface);
+        editor->draw(surface);
+        pixels = gl.readPixels();
+        editor->detachSurface(surface);
+    }
+    eglDisplay = eglGetCurrentDisplay();
+    eglContext = eglGetCurrentContext();
+    eglMakeCurrent(eglDisplay, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
     return pixels;
 }
 
