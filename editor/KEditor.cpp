@@ -92,15 +92,20 @@ void KEditor::draw(KDrawSurface& surface) {
         fullRedraw_ = false;
     }
 
-    for (int i = 0; i < controls_.size(); ++i) {
-        KEditorControl* control = controls_.get(i);
-        surface.setClip(control->x(), control->y(), control->width(), control->height());
-        if (!isVisible(*control))
-            control->erase(surface);
-        else
-            control->drawIfNeeded(surface);
-        surface.resetClip();
-    }
+    // Erase every invisible control before painting any visible one: restoring the background
+    // under a control of the page left behind must not wipe a control of the new page that lies
+    // under it and was just painted (page 2's labels over page 1's knobs, going back to page 1).
+    for (int pass = 0; pass < 2; ++pass)
+        for (int i = 0; i < controls_.size(); ++i) {
+            KEditorControl* control = controls_.get(i);
+            if (isVisible(*control) != (pass == 1)) continue;
+            surface.setClip(control->x(), control->y(), control->width(), control->height());
+            if (pass == 0)
+                control->erase(surface);
+            else
+                control->drawIfNeeded(surface);
+            surface.resetClip();
+        }
 }
 
 void KEditor::restoreBackground(KDrawSurface& surface, const KEditorControl& control) {

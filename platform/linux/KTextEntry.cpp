@@ -131,9 +131,10 @@ bool KTextEntry::handleEvent(XEvent& event) {
         key(event.xkey);
         break;
     case FocusOut:
-        // Focus moving inside the field, or a grab's temporary move, is not leaving it.
-        if (event.xfocus.detail != NotifyInferior && event.xfocus.mode != NotifyGrab &&
-            event.xfocus.mode != NotifyUngrab)
+        // Focus moving inside the field, a grab's temporary move, or the pointer's window losing
+        // the pointer-root focus as we take it is not leaving the field.
+        if (event.xfocus.detail != NotifyInferior && event.xfocus.detail != NotifyPointer &&
+            event.xfocus.mode != NotifyGrab && event.xfocus.mode != NotifyUngrab)
             close(true);
         break;
     default:

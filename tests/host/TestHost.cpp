@@ -8,7 +8,9 @@ namespace OmbrelTest {
 namespace {
 HostAnswers gAnswers;
 
-VstIntPtr VSTCALLBACK hostCallback(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float) {
+VstIntPtr VSTCALLBACK hostCallback(AEffect*, VstInt32 opcode, VstInt32 index, VstIntPtr, void*,
+                                   float opt) {
+    if (gAnswers.observer) gAnswers.observer(opcode, index, opt);
     switch (opcode) {
     case audioMasterVersion:
         return gAnswers.version;

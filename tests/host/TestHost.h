@@ -14,6 +14,8 @@ struct HostAnswers {
     VstIntPtr sampleRate = 44100;
     // Served for audioMasterGetTime; null answers "no time information".
     VstTimeInfo* timeInfo = nullptr;
+    // Sees every call from the effect first (editor tests record the host notices).
+    void (*observer)(VstInt32 opcode, VstInt32 index, float opt) = nullptr;
 };
 
 class TestHost {

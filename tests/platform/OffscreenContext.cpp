@@ -13,58 +13,85 @@
 
 namespace Korvel {
 
+namespace {
+
+// One GL context for the whole process, never destroyed: Mesa unloads its
+// driver with the last context, and what the driver keeps would then show as leaks from an
+// unknown module under LeakSanitizer.
+struct ProcessContext {
+    std::string error;
+    bool ok = false;
+    EGLDisplay display = EGL_NO_DISPLAY;
+    EGLContext context = EGL_NO_CONTEXT;
+
+    ProcessContext() {
+        auto getPlatformDisplay = reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(
+            eglGetProcAddress("eglGetPlatformDisplayEXT"));
+        if (!getPlatformDisplay) {
+            error = "no eglGetPlatformDisplayEXT";
+            return;
+        }
+        display = getPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
+        if (display == EGL_NO_DISPLAY || !eglInitialize(display, nullptr, nullptr)) {
+            error = "no surfaceless EGL display";
+            return;
+        }
+        if (!eglBindAPI(EGL_OPENGL_API)) {
+            error = "no desktop OpenGL through EGL";
+            return;
+        }
+        const EGLint configAttributes[] = {EGL_SURFACE_TYPE,
+                                           EGL_PBUFFER_BIT,
+                                           EGL_RENDERABLE_TYPE,
+                                           EGL_OPENGL_BIT,
+                                           EGL_RED_SIZE,
+                                           8,
+                                           EGL_GREEN_SIZE,
+                                           8,
+                                           EGL_BLUE_SIZE,
+                                           8,
+                                           EGL_STENCIL_SIZE,
+                                           8,
+                                           EGL_NONE};
+        EGLConfig config = nullptr;
+        EGLint configs = 0;
+        if (!eglChooseConfig(display, configAttributes, &config, 1, &configs) || configs < 1) {
+            error = "no EGL config with OpenGL and a stencil";
+            return;
+        }
+        // No version asked: a compatibility context, which NanoVG's GL2 back end needs.
+        context = eglCreateContext(display, config, EGL_NO_CONTEXT, nullptr);
+        if (context == EGL_NO_CONTEXT) {
+            error = "no EGL context";
+            return;
+        }
+        if (!eglMakeCurrent(display, EGL_NO_SURFACE, EGL_NO_SURFACE, context)) {
+            error = "cannot make the context current without a surface";
+            return;
+        }
+        if (!gladLoadGL(reinterpret_cast<GLADloadfunc>(eglGetProcAddress)) ||
+            !GLAD_GL_ARB_framebuffer_object) {
+            error = "glad could not load OpenGL with framebuffer objects";
+            return;
+        }
+        ok = true;
+    }
+};
+
+const ProcessContext& processContext() {
+    static const ProcessContext* context = new ProcessContext;
+    return *context;
+}
+
+} // namespace
+
 OffscreenContext::OffscreenContext(int width, int height, int nvgFlags)
     : width_(width), height_(height) {
-    auto getPlatformDisplay = reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(
-        eglGetProcAddress("eglGetPlatformDisplayEXT"));
-    if (!getPlatformDisplay) {
-        error_ = "no eglGetPlatformDisplayEXT";
-        return;
-    }
-    EGLDisplay display =
-        getPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
-    if (display == EGL_NO_DISPLAY || !eglInitialize(display, nullptr, nullptr)) {
-        error_ = "no surfaceless EGL display";
-        return;
-    }
-    display_ = display;
-    if (!eglBindAPI(EGL_OPENGL_API)) {
-        error_ = "no desktop OpenGL through EGL";
-        return;
-    }
-    const EGLint configAttributes[] = {EGL_SURFACE_TYPE,
-                                       EGL_PBUFFER_BIT,
-                                       EGL_RENDERABLE_TYPE,
-                                       EGL_OPENGL_BIT,
-                                       EGL_RED_SIZE,
-                                       8,
-                                       EGL_GREEN_SIZE,
-                                       8,
-                                       EGL_BLUE_SIZE,
-                                       8,
-                                       EGL_STENCIL_SIZE,
-                                       8,
-                                       EGL_NONE};
-    EGLConfig config = nullptr;
-    EGLint configs = 0;
-    if (!eglChooseConfig(display, configAttributes, &config, 1, &configs) || configs < 1) {
-        error_ = "no EGL config with OpenGL and a stencil";
-        return;
-    }
-    // No version asked: a compatibility context, which NanoVG's GL2 back end needs.
-    EGLContext context = eglCreateContext(display, config, EGL_NO_CONTEXT, nullptr);
-    if (context == EGL_NO_CONTEXT) {
-        error_ = "no EGL context";
-        return;
-    }
-    context_ = context;
-    if (!eglMakeCurrent(display, EGL_NO_SURFACE, EGL_NO_SURFACE, context)) {
-        error_ = "cannot make the context current without a surface";
-        return;
-    }
-    if (!gladLoadGL(reinterpret_cast<GLADloadfunc>(eglGetProcAddress)) ||
-        !GLAD_GL_ARB_framebuffer_object) {
-        error_ = "glad could not load OpenGL with framebuffer objects";
+    const ProcessContext& process = processContext();
+    // Current again: the process may have used other GL contexts (a plug-in's window) since.
+    if (!process.ok ||
+        !eglMakeCurrent(process.display, EGL_NO_SURFACE, EGL_NO_SURFACE, process.context)) {
+        error_ = process.ok ? "cannot make the context current" : process.error;
         return;
     }
     nvg_ = nvgCreateGL2(nvgFlags < 0 ? NVG_ANTIALIAS : nvgFlags);
@@ -88,11 +115,6 @@ OffscreenContext::~OffscreenContext() {
         nvgluDeleteFramebuffer(framebuffer_);
     }
     if (nvg_) nvgDeleteGL2(nvg_);
-    if (context_) {
-        eglMakeCurrent(display_, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
-        eglDestroyContext(display_, context_);
-    }
-    if (display_) eglTerminate(display_);
 }
 
 void OffscreenContext::clear(std::uint32_t rgba) {

@@ -1,5 +1,6 @@
-// An OpenGL context without any window system (EGL on Mesa's surfaceless platform) with a NanoVG
-// context and an offscreen framebuffer, for drawing tests and benchmarks. Read-backs come top row
+// NanoVG and an offscreen framebuffer on an OpenGL context without any window system (EGL on
+// Mesa's surfaceless platform, one context per process, current on the first thread that uses
+// it), for drawing tests and benchmarks. Read-backs come top row
 // first as packed RGBA, red in the lowest byte.
 #pragma once
 
@@ -36,8 +37,6 @@ private:
     int width_;
     int height_;
     std::string error_;
-    void* display_ = nullptr;
-    void* context_ = nullptr;
     NVGcontext* nvg_ = nullptr;
     NVGLUframebuffer* framebuffer_ = nullptr;
 };
