@@ -68,15 +68,10 @@ KEffect::KEffect(audioMasterCallback audioMaster, VstInt32 numPrograms, VstInt32
 KEffect::~KEffect() = default;
 
 void KEffect::buildEditor(const char* skinFileName, KWindowFactory windows) {
-    // An editor that cannot be built (no memory) leaves the effect without one; the builder frees
-    // whatever it had made.
-    KHostEditor* built = nullptr;
-    try {
-        KEditorSkinBuilder builder(this);
-        built = builder.build(skinFileName, this, windows);
-    } catch (...) {
-        built = nullptr;
-    }
+    // A failed allocation throws out of here, and creation fails as a whole: an editor missing some
+    // of its controls would be worse than none. The builder frees whatever it had made.
+    KEditorSkinBuilder builder(this);
+    KHostEditor* built = builder.build(skinFileName, this, windows);
     if (!built) return;
     hostEditor_ = built;
     setEditor(built);

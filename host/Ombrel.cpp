@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <memory>
 
 namespace Korvel {
 
@@ -156,16 +157,15 @@ void Ombrel::processDouble(double** inputs, int inputCount, double** outputs, in
 Ombrel* createEffect(audioMasterCallback audioMaster, const char* skinFileName,
                      KWindowFactory windows) {
     moduleRecord().instance.store(libraryInstanceHandle(), std::memory_order_relaxed);
-    // Every member owns what it allocated, so a throw from any allocation inside the constructor
-    // unwinds without a leak. The editor comes last; without one the audio side works all the same.
-    Ombrel* effect = nullptr;
+    // Every member owns what it allocated, so a throw from any allocation, the editor's included,
+    // unwinds without a leak.
     try {
-        effect = new Ombrel(audioMaster);
+        std::unique_ptr<Ombrel> effect(new Ombrel(audioMaster));
+        effect->buildEditor(skinFileName, windows);
+        return effect.release();
     } catch (...) {
         return nullptr;
     }
-    effect->buildEditor(skinFileName, windows);
-    return effect;
 }
 
 } // namespace Korvel

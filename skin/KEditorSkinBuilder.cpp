@@ -170,17 +170,15 @@ KHostEditor* KEditorSkinBuilder::build(const char* fileName, AudioEffect* owner,
     std::unique_ptr<KEditor> editor(buildEditor(file.bytes, file.size));
     if (!editor) return nullptr;
     std::unique_ptr<KWindowInterface> window(windows ? windows(*editor) : nullptr);
-    KHostEditor* host = new (std::nothrow) KHostEditor(owner, effect_, editor.get(), window.get());
-    if (host) {
-        editor.release();
-        window.release();
-    }
+    KHostEditor* host = new KHostEditor(owner, effect_, editor.get(), window.get());
+    editor.release();
+    window.release();
     return host;
 }
 
 KEditor* KEditorSkinBuilder::buildEditor(const unsigned char* data, std::size_t size) {
     delete editor_;
-    editor_ = new (std::nothrow) KEditor(effect_);
+    editor_ = new KEditor(effect_);
     if (!editor_) return nullptr;
     conditions_.clear();
     KScriptReader reader(data, size);
@@ -232,7 +230,7 @@ void KEditorSkinBuilder::statement(KScriptReader& r) {
     } else if (r.atKeyword("AddNameCtl", 6)) {
         addControl(r, true);
     } else if (r.atKeyword("InstallTTF", 2)) {
-        editor_->addResource(new (std::nothrow) KFontTypeResource(r.token(1), r.token(2)));
+        editor_->addResource(new KFontTypeResource(r.token(1), r.token(2)));
     }
 }
 
@@ -258,13 +256,13 @@ void KEditorSkinBuilder::addCheck(KScriptReader& r) {
         int index = Lookup{effect_, editor_}.parameter(r.token(3));
         int comparison = comparisonCode(r.token(4));
         if (index >= 0 && comparison != kInvalid)
-            check = new (std::nothrow) KParamCheck(effect_, index, comparison, r.number(5));
+            check = new KParamCheck(effect_, index, comparison, r.number(5));
     } else if (r.atKeyword("InOut", 4)) {
         int in = comparisonCode(r.token(3)), out = comparisonCode(r.token(5));
         if (in != kInvalid && out != kInvalid)
-            check = new (std::nothrow) KInOutCheck(effect_, in, r.integer(4), out, r.integer(6));
+            check = new KInOutCheck(effect_, in, r.integer(4), out, r.integer(6));
     } else if (r.atKeyword("OS", 1)) {
-        check = new (std::nothrow) KOSCheck(r.token(3));
+        check = new KOSCheck(r.token(3));
     }
     if (!check) return;
     check->setName(r.token(1));
@@ -294,19 +292,19 @@ KResource* KEditorSkinBuilder::createResource(KScriptReader& r) {
     if (r.atKeyword("PngResource", 4)) {
         int w = r.integer(a + 1), h = r.integer(a + 2), n = r.integer(a + 3);
         if (w < 1 || h < 1 || n < 1) return nullptr;
-        return new (std::nothrow) KImageResource(r.token(a), w, h, n);
+        return new KImageResource(r.token(a), w, h, n);
     }
     if (r.atKeyword("RGBColour", 3))
-        return new (std::nothrow) KColourResource(r.integer(a), r.integer(a + 1), r.integer(a + 2));
+        return new KColourResource(r.integer(a), r.integer(a + 1), r.integer(a + 2));
     if (r.atKeyword("RGBAColour", 4))
-        return new (std::nothrow)
-            KColourResource(r.integer(a), r.integer(a + 1), r.integer(a + 2), r.integer(a + 3));
+        return new KColourResource(r.integer(a), r.integer(a + 1), r.integer(a + 2),
+                                   r.integer(a + 3));
     if (r.atKeyword("DefFont", 3)) {
         double size = r.number(a);
         std::uint32_t colour = 0;
         if (!(size > 0) || !Lookup{effect_, editor_}.colour(r.token(a + 1), &colour))
             return nullptr;
-        return new (std::nothrow) KFontResource(size, colour, r.token(a + 2));
+        return new KFontResource(size, colour, r.token(a + 2));
     }
     return nullptr;
 }
@@ -333,7 +331,7 @@ KEditorControl* KEditorSkinBuilder::createControl(const KControlPlacement& p, KS
 #if OMBREL_HAS_KBarFracMeter
         const double* source = find.doubleSource(t(0));
         if (source && find.colour(t(2), &c0))
-            return new (std::nothrow) KBarFracMeter(p, source, orientationCode(t(1)), c0);
+            return new KBarFracMeter(p, source, orientationCode(t(1)), c0);
 #endif
         return nullptr;
     }
@@ -342,7 +340,7 @@ KEditorControl* KEditorSkinBuilder::createControl(const KControlPlacement& p, KS
         int param = find.parameter(t(0));
         double distance = number(2);
         if (param >= 0 && find.colour(t(1), &c0) && distance > 0 && find.colour(t(3), &c1))
-            return new (std::nothrow) KPotDot(p, param, c0, distance, c1);
+            return new KPotDot(p, param, c0, distance, c1);
 #endif
         return nullptr;
     }
@@ -352,7 +350,7 @@ KEditorControl* KEditorSkinBuilder::createControl(const KControlPlacement& p, KS
         const KImageResource* image = find.image(t(1));
         double distance = number(2);
         if (param >= 0 && image && distance > 0 && find.colour(t(3), &c0))
-            return new (std::nothrow) KBgPotDot(p, param, image, distance, c0);
+            return new KBgPotDot(p, param, image, distance, c0);
 #endif
         return nullptr;
     }
@@ -360,7 +358,7 @@ KEditorControl* KEditorSkinBuilder::createControl(const KControlPlacement& p, KS
 #if OMBREL_HAS_KPotLine
         int param = find.parameter(t(0));
         if (param >= 0 && find.colour(t(1), &c0) && find.colour(t(3), &c1))
-            return new (std::nothrow) KPotLine(p, param, c0, number(2), c1);
+            return new KPotLine(p, param, c0, number(2), c1);
 #endif
         return nullptr;
     }
@@ -370,21 +368,19 @@ KEditorControl* KEditorSkinBuilder::createControl(const KControlPlacement& p, KS
         int command = find.command(t(1));
         const KFontResource* f0 = find.font(t(2));
         const KFontResource* f1 = find.font(t(3));
-        if (source && command >= 0 && f0 && f1)
-            return new (std::nothrow) KTextPeak(p, source, command, f0, f1);
+        if (source && command >= 0 && f0 && f1) return new KTextPeak(p, source, command, f0, f1);
 #endif
         return nullptr;
     }
     if (r.atKeyword("KUrl", 1)) {
 #if OMBREL_HAS_KUrl
-        return new (std::nothrow) KUrl(p, t(0));
+        return new KUrl(p, t(0));
 #endif
         return nullptr;
     }
     if (r.atKeyword("KImgUrl", 2)) {
 #if OMBREL_HAS_KImgUrl
-        if (const KImageResource* image = find.image(t(0)))
-            return new (std::nothrow) KImgUrl(p, image, t(1));
+        if (const KImageResource* image = find.image(t(0))) return new KImgUrl(p, image, t(1));
 #endif
         return nullptr;
     }
@@ -392,7 +388,7 @@ KEditorControl* KEditorSkinBuilder::createControl(const KControlPlacement& p, KS
 #if OMBREL_HAS_KImgCommand
         int command = find.command(t(0));
         const KImageResource* image = find.image(t(1));
-        if (command >= 0 && image) return new (std::nothrow) KImgCommand(p, command, image);
+        if (command >= 0 && image) return new KImgCommand(p, command, image);
 #endif
         return nullptr;
     }
@@ -400,7 +396,7 @@ KEditorControl* KEditorSkinBuilder::createControl(const KControlPlacement& p, KS
 #if OMBREL_HAS_KImgFracMeter
         const double* source = find.doubleSource(t(0));
         const KImageResource* image = find.image(t(1));
-        if (source && image) return new (std::nothrow) KImgFracMeter(p, source, image);
+        if (source && image) return new KImgFracMeter(p, source, image);
 #endif
         return nullptr;
     }
@@ -409,8 +405,7 @@ KEditorControl* KEditorSkinBuilder::createControl(const KControlPlacement& p, KS
         const int* source = find.intSource(t(0));
         double scale = number(1);
         const KImageResource* image = find.image(t(3));
-        if (source && image && scale > 0)
-            return new (std::nothrow) KImgMeter(p, source, scale, number(2), image);
+        if (source && image && scale > 0) return new KImgMeter(p, source, scale, number(2), image);
 #endif
         return nullptr;
     }
@@ -418,7 +413,7 @@ KEditorControl* KEditorSkinBuilder::createControl(const KControlPlacement& p, KS
 #if OMBREL_HAS_KImgPot
         int param = find.parameter(t(0));
         const KImageResource* image = find.image(t(1));
-        if (param >= 0 && image) return new (std::nothrow) KImgPot(p, param, image);
+        if (param >= 0 && image) return new KImgPot(p, param, image);
 #endif
         return nullptr;
     }
@@ -426,7 +421,7 @@ KEditorControl* KEditorSkinBuilder::createControl(const KControlPlacement& p, KS
 #if OMBREL_HAS_KImgButton
         int param = find.parameter(t(0));
         const KImageResource* image = find.image(t(1));
-        if (param >= 0 && image) return new (std::nothrow) KImgButton(p, param, image);
+        if (param >= 0 && image) return new KImgButton(p, param, image);
 #endif
         return nullptr;
     }
@@ -434,7 +429,7 @@ KEditorControl* KEditorSkinBuilder::createControl(const KControlPlacement& p, KS
 #if OMBREL_HAS_KImgPageSel
         const KImageResource* image = find.image(t(0));
         int page = integer(1);
-        if (image && page >= 1) return new (std::nothrow) KImgPageSel(p, image, page);
+        if (image && page >= 1) return new KImgPageSel(p, image, page);
 #endif
         return nullptr;
     }
@@ -444,7 +439,7 @@ KEditorControl* KEditorSkinBuilder::createControl(const KControlPlacement& p, KS
         int option = integer(1), highest = integer(2);
         const KImageResource* image = find.image(t(3));
         if (param >= 0 && option >= 0 && option <= highest && image)
-            return new (std::nothrow) KImgRadio(p, param, option, highest, image);
+            return new KImgRadio(p, param, option, highest, image);
 #endif
         return nullptr;
     }
@@ -452,7 +447,7 @@ KEditorControl* KEditorSkinBuilder::createControl(const KControlPlacement& p, KS
 #if OMBREL_HAS_KImgSwitch
         int param = find.parameter(t(0));
         const KImageResource* image = find.image(t(1));
-        if (param >= 0 && image) return new (std::nothrow) KImgSwitch(p, param, image);
+        if (param >= 0 && image) return new KImgSwitch(p, param, image);
 #endif
         return nullptr;
     }
@@ -461,22 +456,20 @@ KEditorControl* KEditorSkinBuilder::createControl(const KControlPlacement& p, KS
         const double* source = find.doubleSource(t(0));
         int command = find.command(t(1));
         const KImageResource* image = find.image(t(2));
-        if (source && command >= 0 && image)
-            return new (std::nothrow) KImgPeak(p, source, command, image);
+        if (source && command >= 0 && image) return new KImgPeak(p, source, command, image);
 #endif
         return nullptr;
     }
     if (r.atKeyword("KImg", 1)) {
 #if OMBREL_HAS_KImg
-        if (const KImageResource* image = find.image(t(0)))
-            return new (std::nothrow) KImg(p, image);
+        if (const KImageResource* image = find.image(t(0))) return new KImg(p, image);
 #endif
         return nullptr;
     }
     if (r.atKeyword("KLabel", 4)) {
 #if OMBREL_HAS_KLabel
         if (const KFontResource* font = find.font(t(2)))
-            return new (std::nothrow) KLabel(p, alignmentCode(t(0)), t(1), font, integer(3));
+            return new KLabel(p, alignmentCode(t(0)), t(1), font, integer(3));
 #endif
         return nullptr;
     }
@@ -484,7 +477,7 @@ KEditorControl* KEditorSkinBuilder::createControl(const KControlPlacement& p, KS
 #if OMBREL_HAS_KValue
         int param = find.parameter(t(0));
         const KFontResource* font = find.font(t(1));
-        if (param >= 0 && font) return new (std::nothrow) KValue(p, param, font);
+        if (param >= 0 && font) return new KValue(p, param, font);
 #endif
         return nullptr;
     }
@@ -493,14 +486,14 @@ KEditorControl* KEditorSkinBuilder::createControl(const KControlPlacement& p, KS
         int param = find.parameter(t(0));
         const KImageResource* image = find.image(t(1));
         const KFontResource* font = find.font(t(2));
-        if (param >= 0 && image && font) return new (std::nothrow) KBgValue(p, param, image, font);
+        if (param >= 0 && image && font) return new KBgValue(p, param, image, font);
 #endif
         return nullptr;
     }
     if (r.atKeyword("KPageSelHlt", 2)) {
 #if OMBREL_HAS_KPageSelHlt
         int page = integer(0);
-        if (page >= 1 && find.colour(t(1), &c0)) return new (std::nothrow) KPageSelHlt(p, page, c0);
+        if (page >= 1 && find.colour(t(1), &c0)) return new KPageSelHlt(p, page, c0);
 #endif
         return nullptr;
     }
@@ -510,9 +503,8 @@ KEditorControl* KEditorSkinBuilder::createControl(const KControlPlacement& p, KS
         const KFontResource* font = find.font(t(9));
         if (history && find.colour(t(3), &c0) && find.colour(t(4), &c1) && find.colour(t(5), &c2) &&
             find.colour(t(6), &c3) && find.colour(t(7), &c4) && find.colour(t(8), &c5) && font)
-            return new (std::nothrow)
-                KZoomWave(p, history, find.doubleSource(t(1)), find.doubleSource(t(2)), c0, c1, c2,
-                          c3, c4, c5, font);
+            return new KZoomWave(p, history, find.doubleSource(t(1)), find.doubleSource(t(2)), c0,
+                                 c1, c2, c3, c4, c5, font);
 #endif
         return nullptr;
     }
@@ -520,8 +512,8 @@ KEditorControl* KEditorSkinBuilder::createControl(const KControlPlacement& p, KS
 #if OMBREL_HAS_KWave
         const KHistory* history = find.historySource(t(0));
         if (history && find.colour(t(3), &c0) && find.colour(t(4), &c1) && find.colour(t(5), &c2))
-            return new (std::nothrow)
-                KWave(p, history, find.doubleSource(t(1)), find.doubleSource(t(2)), c0, c1, c2);
+            return new KWave(p, history, find.doubleSource(t(1)), find.doubleSource(t(2)), c0, c1,
+                             c2);
 #endif
         return nullptr;
     }
@@ -530,8 +522,8 @@ KEditorControl* KEditorSkinBuilder::createControl(const KControlPlacement& p, KS
         int param = find.parameter(t(0));
         if (param >= 0 && find.colour(t(5), &c0) && find.colour(t(6), &c1) &&
             find.colour(t(7), &c2))
-            return new (std::nothrow)
-                KHlSwitch(p, param, integer(1), integer(2), integer(3), integer(4), c0, c1, c2);
+            return new KHlSwitch(p, param, integer(1), integer(2), integer(3), integer(4), c0, c1,
+                                 c2);
 #endif
         return nullptr;
     }
@@ -540,8 +532,8 @@ KEditorControl* KEditorSkinBuilder::createControl(const KControlPlacement& p, KS
         int param = find.parameter(t(0));
         if (param >= 0 && find.colour(t(7), &c0) && find.colour(t(8), &c1) &&
             find.colour(t(9), &c2))
-            return new (std::nothrow) KHlRadio(p, param, integer(1), integer(2), integer(3),
-                                               integer(4), integer(5), integer(6), c0, c1, c2);
+            return new KHlRadio(p, param, integer(1), integer(2), integer(3), integer(4),
+                                integer(5), integer(6), c0, c1, c2);
 #endif
         return nullptr;
     }
@@ -550,8 +542,7 @@ KEditorControl* KEditorSkinBuilder::createControl(const KControlPlacement& p, KS
         int param = find.parameter(t(0));
         const KImageResource* image = find.image(t(1));
         if (param >= 0 && image && find.colour(t(2), &c0))
-            return new (std::nothrow)
-                KSlide(p, param, image, c0, integer(3), integer(4), integer(5), integer(6));
+            return new KSlide(p, param, image, c0, integer(3), integer(4), integer(5), integer(6));
 #endif
         return nullptr;
     }

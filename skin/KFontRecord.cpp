@@ -9,7 +9,7 @@ KFontRecord::KFontRecord(double size, std::uint32_t colour, const char* face)
     : size_(size), colour_(colour) {
     if (!face) face = "";
     std::size_t n = std::strlen(face);
-    face_.reset(new (std::nothrow) char[n + 1]);
+    face_.reset(new char[n + 1]);
     if (face_) std::memcpy(face_.get(), face, n + 1);
 }
 

@@ -18,23 +18,17 @@ KTypeId KLabel::classId() {
 KLabel::KLabel(const KControlPlacement& placement, int alignment, const char* text,
                const KFontResource* font, int periodMs)
     : KEditorControl(placement), font_(font), alignment_(alignment), periodMs_(periodMs) {
-    // Without memory the label stays empty rather than throwing into the host.
+    // Built while the effect is created, where a failed allocation fails the whole creation.
     if (!text) text = "";
     std::size_t length = std::strlen(text);
-    template_.reset(new (std::nothrow) char[length + 1]);
-    if (!template_) {
-        static_ = true;
-        return;
-    }
+    template_.reset(new char[length + 1]);
     std::memcpy(template_.get(), text, length + 1);
     bool variables = std::strchr(text, '$') != nullptr;
     static_ = !variables || periodMs_ == 0;
-    if (variables) expanded_.reset(new (std::nothrow) char[kExpandedBytes]);
-    if (expanded_) {
+    if (variables) {
+        expanded_.reset(new char[kExpandedBytes]);
         expanded_[0] = 0;
         if (effect_) effect_->expandText(expanded_.get(), kExpandedBytes, template_.get());
-    } else {
-        static_ = true;
     }
 }
 

@@ -45,7 +45,7 @@ const int kConfigAttributes[] = {GLX_X_RENDERABLE,
 } // namespace
 
 KWindowInterface* createEditorWindow(KEditor& editor) {
-    return new (std::nothrow) KEditorWindow(editor);
+    return new KEditorWindow(editor);
 }
 
 KEditorWindow::KEditorWindow(KEditor& editor) : editor_(editor), entry_(editor) {
