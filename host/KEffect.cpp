@@ -3,13 +3,16 @@
 #include "core/KNamedFiles.h"
 #include "core/KText.h"
 #include "dsp/ChannelRouting.h"
-#include "editor/KHostEditor.h"
+#include "editor/KEditor.h"
+#include "editor/KWindowInterface.h"
+#include "host/KHostEditor.h"
 #include "params/KParameterLookup.h"
 #include "skin/KEditorSkinBuilder.h"
 #include "state/KPresetFile.h"
 
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <utility>
 
@@ -70,9 +73,12 @@ KEffect::~KEffect() = default;
 void KEffect::buildEditor(const char* skinFileName, KWindowFactory windows) {
     // A failed allocation throws out of here, and creation fails as a whole: an editor missing some
     // of its controls would be worse than none. The builder frees whatever it had made.
-    KEditorSkinBuilder builder(this);
-    KHostEditor* built = builder.build(skinFileName, this, windows);
-    if (!built) return;
+    std::unique_ptr<KEditor> editor(KEditorSkinBuilder(this).build(skinFileName));
+    if (!editor) return;
+    std::unique_ptr<KWindowInterface> window(windows ? windows(*editor) : nullptr);
+    KHostEditor* built = new KHostEditor(this, this, editor.get(), window.get());
+    editor.release();
+    window.release();
     hostEditor_ = built;
     setEditor(built);
 }

@@ -6,7 +6,6 @@
 #include "core/KText.h"
 #include "editor/KEditor.h"
 #include "editor/KEditorControl.h"
-#include "editor/KHostEditor.h"
 #include "skin/KColourResource.h"
 #include "skin/KFontResource.h"
 #include "skin/KFontTypeResource.h"
@@ -15,85 +14,32 @@
 #include "skin/KOSCheck.h"
 #include "skin/KParamCheck.h"
 
-// Control classes join the factory as their families list them in the build (OMBREL_HAS_<class>).
-#if OMBREL_HAS_KBarFracMeter
-#include "editor/meters/KBarFracMeter.h"
-#endif
-#if OMBREL_HAS_KPotDot
-#include "editor/knobs/KPotDot.h"
-#endif
-#if OMBREL_HAS_KBgPotDot
-#include "editor/knobs/KBgPotDot.h"
-#endif
-#if OMBREL_HAS_KPotLine
-#include "editor/knobs/KPotLine.h"
-#endif
-#if OMBREL_HAS_KTextPeak
-#include "editor/text/KTextPeak.h"
-#endif
-#if OMBREL_HAS_KUrl
-#include "editor/buttons/KUrl.h"
-#endif
-#if OMBREL_HAS_KImgUrl
-#include "editor/buttons/KImgUrl.h"
-#endif
-#if OMBREL_HAS_KImgCommand
-#include "editor/buttons/KImgCommand.h"
-#endif
-#if OMBREL_HAS_KImgFracMeter
-#include "editor/meters/KImgFracMeter.h"
-#endif
-#if OMBREL_HAS_KImgMeter
-#include "editor/meters/KImgMeter.h"
-#endif
-#if OMBREL_HAS_KImgPot
-#include "editor/knobs/KImgPot.h"
-#endif
-#if OMBREL_HAS_KImgButton
-#include "editor/buttons/KImgButton.h"
-#endif
-#if OMBREL_HAS_KImgPageSel
-#include "editor/buttons/KImgPageSel.h"
-#endif
-#if OMBREL_HAS_KImgRadio
-#include "editor/buttons/KImgRadio.h"
-#endif
-#if OMBREL_HAS_KImgSwitch
-#include "editor/buttons/KImgSwitch.h"
-#endif
-#if OMBREL_HAS_KImgPeak
-#include "editor/meters/KImgPeak.h"
-#endif
-#if OMBREL_HAS_KImg
-#include "editor/buttons/KImg.h"
-#endif
-#if OMBREL_HAS_KLabel
-#include "editor/text/KLabel.h"
-#endif
-#if OMBREL_HAS_KValue
-#include "editor/text/KValue.h"
-#endif
-#if OMBREL_HAS_KBgValue
-#include "editor/text/KBgValue.h"
-#endif
-#if OMBREL_HAS_KPageSelHlt
-#include "editor/buttons/KPageSelHlt.h"
-#endif
-#if OMBREL_HAS_KZoomWave
-#include "editor/meters/KZoomWave.h"
-#endif
-#if OMBREL_HAS_KWave
-#include "editor/meters/KWave.h"
-#endif
-#if OMBREL_HAS_KHlSwitch
-#include "editor/buttons/KHlSwitch.h"
-#endif
-#if OMBREL_HAS_KHlRadio
 #include "editor/buttons/KHlRadio.h"
-#endif
-#if OMBREL_HAS_KSlide
+#include "editor/buttons/KHlSwitch.h"
+#include "editor/buttons/KImg.h"
+#include "editor/buttons/KImgButton.h"
+#include "editor/buttons/KImgCommand.h"
+#include "editor/buttons/KImgPageSel.h"
+#include "editor/buttons/KImgRadio.h"
+#include "editor/buttons/KImgSwitch.h"
+#include "editor/buttons/KImgUrl.h"
+#include "editor/buttons/KPageSelHlt.h"
+#include "editor/buttons/KUrl.h"
+#include "editor/knobs/KBgPotDot.h"
+#include "editor/knobs/KImgPot.h"
+#include "editor/knobs/KPotDot.h"
+#include "editor/knobs/KPotLine.h"
 #include "editor/knobs/KSlide.h"
-#endif
+#include "editor/meters/KBarFracMeter.h"
+#include "editor/meters/KImgFracMeter.h"
+#include "editor/meters/KImgMeter.h"
+#include "editor/meters/KImgPeak.h"
+#include "editor/meters/KWave.h"
+#include "editor/meters/KZoomWave.h"
+#include "editor/text/KBgValue.h"
+#include "editor/text/KLabel.h"
+#include "editor/text/KTextPeak.h"
+#include "editor/text/KValue.h"
 
 #include <cstdint>
 #include <memory>
@@ -140,7 +86,7 @@ struct Lookup {
     }
 };
 
-[[maybe_unused]] int orientationCode(const char* word) {
+int orientationCode(const char* word) {
     static const char* const words[] = {"LeftToRight", "RightToLeft", "TopToBottom", "BottomToTop"};
     for (int i = 0; i < 4; ++i)
         if (equalsNoCase(word, words[i])) return i + 1;
@@ -148,7 +94,7 @@ struct Lookup {
 }
 
 // "C"/"c" centre 1, "R"/"r" right 2, anything else left 0.
-[[maybe_unused]] int alignmentCode(const char* word) {
+int alignmentCode(const char* word) {
     char c = word ? word[0] : 0;
     if (c == 'C' || c == 'c') return 1;
     if (c == 'R' || c == 'r') return 2;
@@ -163,17 +109,10 @@ KEditorSkinBuilder::~KEditorSkinBuilder() {
     delete editor_;
 }
 
-KHostEditor* KEditorSkinBuilder::build(const char* fileName, AudioEffect* owner,
-                                       KWindowFactory windows) {
+KEditor* KEditorSkinBuilder::build(const char* fileName) {
     KFileData file;
     if (!fileName || !loadNamedFile(fileName, file)) return nullptr;
-    std::unique_ptr<KEditor> editor(buildEditor(file.bytes, file.size));
-    if (!editor) return nullptr;
-    std::unique_ptr<KWindowInterface> window(windows ? windows(*editor) : nullptr);
-    KHostEditor* host = new KHostEditor(owner, effect_, editor.get(), window.get());
-    editor.release();
-    window.release();
-    return host;
+    return buildEditor(file.bytes, file.size);
 }
 
 KEditor* KEditorSkinBuilder::buildEditor(const unsigned char* data, std::size_t size) {
@@ -316,234 +255,173 @@ KEditorControl* KEditorSkinBuilder::createControl(const KControlPlacement& p, KS
     auto t = [&r, a](int i) { return r.token(a + i); };
     auto integer = [&r, a](int i) { return r.integer(a + i); };
     auto number = [&r, a](int i) { return r.number(a + i); };
-    (void)t;
-    (void)integer;
-    (void)number;
     std::uint32_t c0 = 0, c1 = 0, c2 = 0, c3 = 0, c4 = 0, c5 = 0;
-    (void)c0;
-    (void)c1;
-    (void)c2;
-    (void)c3;
-    (void)c4;
-    (void)c5;
 
     if (r.atKeyword("KBarFracMeter", 3)) {
-#if OMBREL_HAS_KBarFracMeter
         const double* source = find.doubleSource(t(0));
         if (source && find.colour(t(2), &c0))
             return new KBarFracMeter(p, source, orientationCode(t(1)), c0);
-#endif
         return nullptr;
     }
     if (r.atKeyword("KPotDot", 4)) {
-#if OMBREL_HAS_KPotDot
         int param = find.parameter(t(0));
         double distance = number(2);
         if (param >= 0 && find.colour(t(1), &c0) && distance > 0 && find.colour(t(3), &c1))
             return new KPotDot(p, param, c0, distance, c1);
-#endif
         return nullptr;
     }
     if (r.atKeyword("KBgPotDot", 4)) {
-#if OMBREL_HAS_KBgPotDot
         int param = find.parameter(t(0));
         const KImageResource* image = find.image(t(1));
         double distance = number(2);
         if (param >= 0 && image && distance > 0 && find.colour(t(3), &c0))
             return new KBgPotDot(p, param, image, distance, c0);
-#endif
         return nullptr;
     }
     if (r.atKeyword("KPotLine", 4)) {
-#if OMBREL_HAS_KPotLine
         int param = find.parameter(t(0));
         if (param >= 0 && find.colour(t(1), &c0) && find.colour(t(3), &c1))
             return new KPotLine(p, param, c0, number(2), c1);
-#endif
         return nullptr;
     }
     if (r.atKeyword("KTextPeak", 4)) {
-#if OMBREL_HAS_KTextPeak
         const double* source = find.doubleSource(t(0));
         int command = find.command(t(1));
         const KFontResource* f0 = find.font(t(2));
         const KFontResource* f1 = find.font(t(3));
         if (source && command >= 0 && f0 && f1) return new KTextPeak(p, source, command, f0, f1);
-#endif
         return nullptr;
     }
     if (r.atKeyword("KUrl", 1)) {
-#if OMBREL_HAS_KUrl
         return new KUrl(p, t(0));
-#endif
         return nullptr;
     }
     if (r.atKeyword("KImgUrl", 2)) {
-#if OMBREL_HAS_KImgUrl
         if (const KImageResource* image = find.image(t(0))) return new KImgUrl(p, image, t(1));
-#endif
         return nullptr;
     }
     if (r.atKeyword("KImgCommand", 2)) {
-#if OMBREL_HAS_KImgCommand
         int command = find.command(t(0));
         const KImageResource* image = find.image(t(1));
         if (command >= 0 && image) return new KImgCommand(p, command, image);
-#endif
         return nullptr;
     }
     if (r.atKeyword("KImgFracMeter", 2)) {
-#if OMBREL_HAS_KImgFracMeter
         const double* source = find.doubleSource(t(0));
         const KImageResource* image = find.image(t(1));
         if (source && image) return new KImgFracMeter(p, source, image);
-#endif
         return nullptr;
     }
     if (r.atKeyword("KImgMeter", 4)) {
-#if OMBREL_HAS_KImgMeter
         const int* source = find.intSource(t(0));
         double scale = number(1);
         const KImageResource* image = find.image(t(3));
         if (source && image && scale > 0) return new KImgMeter(p, source, scale, number(2), image);
-#endif
         return nullptr;
     }
     if (r.atKeyword("KImgPot", 2)) {
-#if OMBREL_HAS_KImgPot
         int param = find.parameter(t(0));
         const KImageResource* image = find.image(t(1));
         if (param >= 0 && image) return new KImgPot(p, param, image);
-#endif
         return nullptr;
     }
     if (r.atKeyword("KImgButton", 2)) {
-#if OMBREL_HAS_KImgButton
         int param = find.parameter(t(0));
         const KImageResource* image = find.image(t(1));
         if (param >= 0 && image) return new KImgButton(p, param, image);
-#endif
         return nullptr;
     }
     if (r.atKeyword("KImgPageSel", 2)) {
-#if OMBREL_HAS_KImgPageSel
         const KImageResource* image = find.image(t(0));
         int page = integer(1);
         if (image && page >= 1) return new KImgPageSel(p, image, page);
-#endif
         return nullptr;
     }
     if (r.atKeyword("KImgRadio", 4)) {
-#if OMBREL_HAS_KImgRadio
         int param = find.parameter(t(0));
         int option = integer(1), highest = integer(2);
         const KImageResource* image = find.image(t(3));
         if (param >= 0 && option >= 0 && option <= highest && image)
             return new KImgRadio(p, param, option, highest, image);
-#endif
         return nullptr;
     }
     if (r.atKeyword("KImgSwitch", 2)) {
-#if OMBREL_HAS_KImgSwitch
         int param = find.parameter(t(0));
         const KImageResource* image = find.image(t(1));
         if (param >= 0 && image) return new KImgSwitch(p, param, image);
-#endif
         return nullptr;
     }
     if (r.atKeyword("KImgPeak", 3)) {
-#if OMBREL_HAS_KImgPeak
         const double* source = find.doubleSource(t(0));
         int command = find.command(t(1));
         const KImageResource* image = find.image(t(2));
         if (source && command >= 0 && image) return new KImgPeak(p, source, command, image);
-#endif
         return nullptr;
     }
     if (r.atKeyword("KImg", 1)) {
-#if OMBREL_HAS_KImg
         if (const KImageResource* image = find.image(t(0))) return new KImg(p, image);
-#endif
         return nullptr;
     }
     if (r.atKeyword("KLabel", 4)) {
-#if OMBREL_HAS_KLabel
         if (const KFontResource* font = find.font(t(2)))
             return new KLabel(p, alignmentCode(t(0)), t(1), font, integer(3));
-#endif
         return nullptr;
     }
     if (r.atKeyword("KValue", 2)) {
-#if OMBREL_HAS_KValue
         int param = find.parameter(t(0));
         const KFontResource* font = find.font(t(1));
         if (param >= 0 && font) return new KValue(p, param, font);
-#endif
         return nullptr;
     }
     if (r.atKeyword("KBgValue", 3)) {
-#if OMBREL_HAS_KBgValue
         int param = find.parameter(t(0));
         const KImageResource* image = find.image(t(1));
         const KFontResource* font = find.font(t(2));
         if (param >= 0 && image && font) return new KBgValue(p, param, image, font);
-#endif
         return nullptr;
     }
     if (r.atKeyword("KPageSelHlt", 2)) {
-#if OMBREL_HAS_KPageSelHlt
         int page = integer(0);
         if (page >= 1 && find.colour(t(1), &c0)) return new KPageSelHlt(p, page, c0);
-#endif
         return nullptr;
     }
     if (r.atKeyword("KZoomWave", 10)) {
-#if OMBREL_HAS_KZoomWave
         const KHistory* history = find.historySource(t(0));
         const KFontResource* font = find.font(t(9));
         if (history && find.colour(t(3), &c0) && find.colour(t(4), &c1) && find.colour(t(5), &c2) &&
             find.colour(t(6), &c3) && find.colour(t(7), &c4) && find.colour(t(8), &c5) && font)
             return new KZoomWave(p, history, find.doubleSource(t(1)), find.doubleSource(t(2)), c0,
                                  c1, c2, c3, c4, c5, font);
-#endif
         return nullptr;
     }
     if (r.atKeyword("KWave", 6)) {
-#if OMBREL_HAS_KWave
         const KHistory* history = find.historySource(t(0));
         if (history && find.colour(t(3), &c0) && find.colour(t(4), &c1) && find.colour(t(5), &c2))
             return new KWave(p, history, find.doubleSource(t(1)), find.doubleSource(t(2)), c0, c1,
                              c2);
-#endif
         return nullptr;
     }
     if (r.atKeyword("KHlSwitch", 8)) {
-#if OMBREL_HAS_KHlSwitch
         int param = find.parameter(t(0));
         if (param >= 0 && find.colour(t(5), &c0) && find.colour(t(6), &c1) &&
             find.colour(t(7), &c2))
             return new KHlSwitch(p, param, integer(1), integer(2), integer(3), integer(4), c0, c1,
                                  c2);
-#endif
         return nullptr;
     }
     if (r.atKeyword("KHlRadio", 10)) {
-#if OMBREL_HAS_KHlRadio
         int param = find.parameter(t(0));
         if (param >= 0 && find.colour(t(7), &c0) && find.colour(t(8), &c1) &&
             find.colour(t(9), &c2))
             return new KHlRadio(p, param, integer(1), integer(2), integer(3), integer(4),
                                 integer(5), integer(6), c0, c1, c2);
-#endif
         return nullptr;
     }
     if (r.atKeyword("KSlide", 7)) {
-#if OMBREL_HAS_KSlide
         int param = find.parameter(t(0));
         const KImageResource* image = find.image(t(1));
         if (param >= 0 && image && find.colour(t(2), &c0))
             return new KSlide(p, param, image, c0, integer(3), integer(4), integer(5), integer(6));
-#endif
         return nullptr;
     }
     return nullptr;

@@ -2,19 +2,15 @@
 // conditions, backgrounds and controls. A line that cannot be used is skipped silently. [ui]
 #pragma once
 
-#include "editor/KWindowInterface.h"
 #include "skin/KConditionSet.h"
 
 #include <cstddef>
-
-class AudioEffect;
 
 namespace Korvel {
 
 class KEditor;
 class KEditorControl;
 class KEffectInterface;
-class KHostEditor;
 class KResource;
 class KScriptReader;
 struct KControlPlacement;
@@ -33,9 +29,8 @@ public:
     virtual KResource* createResource(KScriptReader& reader);
 
     // Builds from the named file; null when the script gives no editor (no file, no valid
-    // "Init"). owner is what the host editor answers as its effect; windows makes the window
-    // object (null: none, the editor then never opens).
-    KHostEditor* build(const char* fileName, AudioEffect* owner, KWindowFactory windows = nullptr);
+    // "Init"). The caller owns the editor.
+    KEditor* build(const char* fileName);
     // The editor core alone, from script bytes (tests, fuzzing); null as above.
     KEditor* buildEditor(const unsigned char* data, std::size_t size);
 

@@ -5,7 +5,7 @@
 
 #include "editor/KEditor.h"
 #include "editor/KEditorControl.h"
-#include "editor/KHostEditor.h"
+#include "host/KHostEditor.h"
 #include "editor/KWindowInterface.h"
 #include "host/Ombrel.h"
 

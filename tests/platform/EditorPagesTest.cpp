@@ -3,7 +3,7 @@
 // the repaint of one knob step. OMBREL_UPDATE_REFERENCES=1 rewrites the references; every run
 // leaves its pictures in the build folder.
 #include "editor/KEditor.h"
-#include "editor/KHostEditor.h"
+#include "host/KHostEditor.h"
 #include "host/Ombrel.h"
 #include "params/OmbrelParameters.h"
 #include "platform/KDrawSurface.h"

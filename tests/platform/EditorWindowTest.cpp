@@ -3,7 +3,7 @@
 // notices, links, and the window's life cycle under repetition, a vanishing parent, two instances
 // and other threads.
 #include "editor/KEditor.h"
-#include "editor/KHostEditor.h"
+#include "host/KHostEditor.h"
 #include "host/Ombrel.h"
 #include "platform/KDrawSurface.h"
 #include "tests/host/TestHost.h"

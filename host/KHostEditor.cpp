@@ -1,4 +1,4 @@
-#include "editor/KHostEditor.h"
+#include "host/KHostEditor.h"
 
 #include "core/KEffectInterface.h"
 #include "editor/KEditor.h"
