@@ -13,11 +13,17 @@
 // text whatever thread writes at the same time.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 
 namespace Korvel {
 
 class KHistory;
+
+// Display sources are written by the audio thread and read by the editor's paint, so the value
+// types are atomics (relaxed loads and stores cost nothing on the usual processors).
+using KDoubleSource = std::atomic<double>;
+using KIntSource = std::atomic<int>;
 
 // Value types of display sources: what a meter or a wave display can show.
 enum class KSourceType { Double, Int, History };
@@ -70,7 +76,7 @@ public:
     // [any] Command names match exactly on their first 35 characters.
     virtual int commandId(const char* name) const = 0;
     // [any] A display source of the given value type, matched exactly on 35 characters: points to
-    // a double, an int or a KHistory that lives as long as the effect.
+    // a KDoubleSource, a KIntSource or a KHistory that lives as long as the effect.
     virtual const void* displaySource(const char* name, KSourceType type) const = 0;
 
     // Text variables: "${Name}" in text is replaced by the variable's value; unknown names give
@@ -90,11 +96,11 @@ public:
     virtual bool editorIsOpen() const = 0;
 
     // Typed helpers over displaySource.
-    const double* doubleSource(const char* name) const {
-        return static_cast<const double*>(displaySource(name, KSourceType::Double));
+    const KDoubleSource* doubleSource(const char* name) const {
+        return static_cast<const KDoubleSource*>(displaySource(name, KSourceType::Double));
     }
-    const int* intSource(const char* name) const {
-        return static_cast<const int*>(displaySource(name, KSourceType::Int));
+    const KIntSource* intSource(const char* name) const {
+        return static_cast<const KIntSource*>(displaySource(name, KSourceType::Int));
     }
     const KHistory* historySource(const char* name) const {
         return static_cast<const KHistory*>(displaySource(name, KSourceType::History));

@@ -332,11 +332,11 @@ void KEffect::addSource(const char* name, KSourceType type, const void* value) {
     displaySources_.push_back(source);
 }
 
-void KEffect::addDisplaySource(const char* name, const double* value) {
+void KEffect::addDisplaySource(const char* name, const KDoubleSource* value) {
     addSource(name, KSourceType::Double, value);
 }
 
-void KEffect::addDisplaySource(const char* name, const int* value) {
+void KEffect::addDisplaySource(const char* name, const KIntSource* value) {
     addSource(name, KSourceType::Int, value);
 }
 

@@ -143,8 +143,8 @@ protected:
 
     // Publishes a display source for meters and wave displays; value lives as long as the effect.
     // [ui], during construction.
-    void addDisplaySource(const char* name, const double* value);
-    void addDisplaySource(const char* name, const int* value);
+    void addDisplaySource(const char* name, const KDoubleSource* value);
+    void addDisplaySource(const char* name, const KIntSource* value);
     void addDisplaySource(const char* name, const KHistory* value);
 
     // Finishes a change of parameter index in the current program. [any]

@@ -75,10 +75,10 @@ struct Lookup {
     const KImageResource* image(const char* name) const { return resource<KImageResource>(name); }
     const KFontResource* font(const char* name) const { return resource<KFontResource>(name); }
     // Display sources: "Null" means none without a lookup.
-    const double* doubleSource(const char* name) const {
+    const KDoubleSource* doubleSource(const char* name) const {
         return isNull(name) || !effect ? nullptr : effect->doubleSource(name);
     }
-    const int* intSource(const char* name) const {
+    const KIntSource* intSource(const char* name) const {
         return isNull(name) || !effect ? nullptr : effect->intSource(name);
     }
     const KHistory* historySource(const char* name) const {
@@ -258,7 +258,7 @@ KEditorControl* KEditorSkinBuilder::createControl(const KControlPlacement& p, KS
     std::uint32_t c0 = 0, c1 = 0, c2 = 0, c3 = 0, c4 = 0, c5 = 0;
 
     if (r.atKeyword("KBarFracMeter", 3)) {
-        const double* source = find.doubleSource(t(0));
+        const KDoubleSource* source = find.doubleSource(t(0));
         if (source && find.colour(t(2), &c0))
             return new KBarFracMeter(p, source, orientationCode(t(1)), c0);
         return nullptr;
@@ -285,7 +285,7 @@ KEditorControl* KEditorSkinBuilder::createControl(const KControlPlacement& p, KS
         return nullptr;
     }
     if (r.atKeyword("KTextPeak", 4)) {
-        const double* source = find.doubleSource(t(0));
+        const KDoubleSource* source = find.doubleSource(t(0));
         int command = find.command(t(1));
         const KFontResource* f0 = find.font(t(2));
         const KFontResource* f1 = find.font(t(3));
@@ -307,13 +307,13 @@ KEditorControl* KEditorSkinBuilder::createControl(const KControlPlacement& p, KS
         return nullptr;
     }
     if (r.atKeyword("KImgFracMeter", 2)) {
-        const double* source = find.doubleSource(t(0));
+        const KDoubleSource* source = find.doubleSource(t(0));
         const KImageResource* image = find.image(t(1));
         if (source && image) return new KImgFracMeter(p, source, image);
         return nullptr;
     }
     if (r.atKeyword("KImgMeter", 4)) {
-        const int* source = find.intSource(t(0));
+        const KIntSource* source = find.intSource(t(0));
         double scale = number(1);
         const KImageResource* image = find.image(t(3));
         if (source && image && scale > 0) return new KImgMeter(p, source, scale, number(2), image);
@@ -352,7 +352,7 @@ KEditorControl* KEditorSkinBuilder::createControl(const KControlPlacement& p, KS
         return nullptr;
     }
     if (r.atKeyword("KImgPeak", 3)) {
-        const double* source = find.doubleSource(t(0));
+        const KDoubleSource* source = find.doubleSource(t(0));
         int command = find.command(t(1));
         const KImageResource* image = find.image(t(2));
         if (source && command >= 0 && image) return new KImgPeak(p, source, command, image);

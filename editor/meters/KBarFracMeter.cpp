@@ -11,13 +11,13 @@ KTypeId KBarFracMeter::classId() {
     return &tag;
 }
 
-KBarFracMeter::KBarFracMeter(const KControlPlacement& placement, const double* source,
+KBarFracMeter::KBarFracMeter(const KControlPlacement& placement, const KDoubleSource* source,
                              int orientation, std::uint32_t colour)
     : KEditorControl(placement), source_(source), orientation_(orientation), colour_(colour) {}
 
 double KBarFracMeter::fraction() const {
     if (!source_) return 0.0;
-    double v = *source_;
+    double v = source_->load(std::memory_order_relaxed);
     if (!(v > 0.0)) return 0.0;
     return v < 1.0 ? v : 1.0;
 }

@@ -1,11 +1,12 @@
 // KBarFracMeter: a bar filled in proportion to a double display source (0..1), growing from the
 // edge its orientation names.
-// Constructor: KBarFracMeter(placement, const double* source, int orientation,
+// Constructor: KBarFracMeter(placement, const KDoubleSource* source, int orientation,
 //                            std::uint32_t colour); orientation one of
 //                            the enum (the skin's word), colour
 //                            packed RGBA, red lowest. [ui]
 #pragma once
 
+#include "core/KEffectInterface.h"
 #include "editor/KEditorControl.h"
 
 #include <cstdint>
@@ -17,7 +18,7 @@ public:
     enum Orientation { kNone = 0, kLeftToRight, kRightToLeft, kTopToBottom, kBottomToTop };
     static KTypeId classId();
 
-    KBarFracMeter(const KControlPlacement& placement, const double* source, int orientation,
+    KBarFracMeter(const KControlPlacement& placement, const KDoubleSource* source, int orientation,
                   std::uint32_t colour);
     KTypeId typeId() const override { return classId(); }
 
@@ -31,7 +32,7 @@ public:
     void paint(KDrawSurface& surface) override;
 
 private:
-    const double* source_;
+    const KDoubleSource* source_;
     int orientation_;
     std::uint32_t colour_;
     double drawn_ = 0.0;

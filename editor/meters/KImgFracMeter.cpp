@@ -9,13 +9,14 @@ KTypeId KImgFracMeter::classId() {
     return &tag;
 }
 
-KImgFracMeter::KImgFracMeter(const KControlPlacement& placement, const double* source,
+KImgFracMeter::KImgFracMeter(const KControlPlacement& placement, const KDoubleSource* source,
                              const KImageResource* image)
     : KEditorControl(placement), source_(source), frame_(image) {}
 
 int KImgFracMeter::frameToDraw() const {
     if (!source_) return 0;
-    return meterFrame((frame_.count() - 1) * *source_, frame_.count());
+    return meterFrame((frame_.count() - 1) * source_->load(std::memory_order_relaxed),
+                      frame_.count());
 }
 
 bool KImgFracMeter::needsRedraw() const {

@@ -1,8 +1,10 @@
 // KImgFracMeter: picks an image frame in proportion to a double display source: frame
 // (frames - 1) x value, truncated, so only a value of 1 reaches the last frame.
-// Constructor: KImgFracMeter(placement, const double* source, const KImageResource* image). [ui]
+// Constructor: KImgFracMeter(placement, const KDoubleSource* source, const KImageResource* image).
+// [ui]
 #pragma once
 
+#include "core/KEffectInterface.h"
 #include "editor/KEditorControl.h"
 #include "editor/buttons/KImageFrame.h"
 
@@ -12,7 +14,7 @@ class KImgFracMeter : public KEditorControl {
 public:
     static KTypeId classId();
 
-    KImgFracMeter(const KControlPlacement& placement, const double* source,
+    KImgFracMeter(const KControlPlacement& placement, const KDoubleSource* source,
                   const KImageResource* image);
     KTypeId typeId() const override { return classId(); }
 
@@ -23,7 +25,7 @@ public:
     void paint(KDrawSurface& surface) override;
 
 private:
-    const double* source_;
+    const KDoubleSource* source_;
     KImageFrame frame_;
 };
 

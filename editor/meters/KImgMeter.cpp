@@ -9,13 +9,14 @@ KTypeId KImgMeter::classId() {
     return &tag;
 }
 
-KImgMeter::KImgMeter(const KControlPlacement& placement, const int* source, double scale,
+KImgMeter::KImgMeter(const KControlPlacement& placement, const KIntSource* source, double scale,
                      double offset, const KImageResource* image)
     : KEditorControl(placement), source_(source), scale_(scale), offset_(offset), frame_(image) {}
 
 int KImgMeter::frameToDraw() const {
     if (!source_) return 0;
-    return meterFrame(*source_ * scale_ + offset_ + 0.5, frame_.count());
+    return meterFrame(source_->load(std::memory_order_relaxed) * scale_ + offset_ + 0.5,
+                      frame_.count());
 }
 
 bool KImgMeter::needsRedraw() const {

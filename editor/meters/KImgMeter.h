@@ -1,9 +1,10 @@
 // KImgMeter: picks an image frame from an int display source: frame = value x scale + offset,
 // rounded, limited to the image's frames.
-// Constructor: KImgMeter(placement, const int* source, double scale, double offset,
+// Constructor: KImgMeter(placement, const KIntSource* source, double scale, double offset,
 //                        const KImageResource* image). [ui]
 #pragma once
 
+#include "core/KEffectInterface.h"
 #include "editor/KEditorControl.h"
 #include "editor/buttons/KImageFrame.h"
 
@@ -13,8 +14,8 @@ class KImgMeter : public KEditorControl {
 public:
     static KTypeId classId();
 
-    KImgMeter(const KControlPlacement& placement, const int* source, double scale, double offset,
-              const KImageResource* image);
+    KImgMeter(const KControlPlacement& placement, const KIntSource* source, double scale,
+              double offset, const KImageResource* image);
     KTypeId typeId() const override { return classId(); }
 
     int frameToDraw() const;
@@ -24,7 +25,7 @@ public:
     void paint(KDrawSurface& surface) override;
 
 private:
-    const int* source_;
+    const KIntSource* source_;
     double scale_;
     double offset_;
     KImageFrame frame_;

@@ -9,12 +9,12 @@ KTypeId KImgPeak::classId() {
     return &tag;
 }
 
-KImgPeak::KImgPeak(const KControlPlacement& placement, const double* source, int command,
+KImgPeak::KImgPeak(const KControlPlacement& placement, const KDoubleSource* source, int command,
                    const KImageResource* image)
     : KEditorControl(placement), source_(source), command_(command), frame_(image) {}
 
 int KImgPeak::frameToDraw() const {
-    return source_ && *source_ >= 1.0 ? 1 : 0;
+    return source_ && source_->load(std::memory_order_relaxed) >= 1.0 ? 1 : 0;
 }
 
 bool KImgPeak::needsRedraw() const {

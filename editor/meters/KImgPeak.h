@@ -1,9 +1,10 @@
 // KImgPeak: a peak lamp: frame 1 while a double display source is at 1 or above, else 0. A click
 // runs a command (typically one that resets the peak) without taking the mouse.
-// Constructor: KImgPeak(placement, const double* source, int command,
+// Constructor: KImgPeak(placement, const KDoubleSource* source, int command,
 //                       const KImageResource* image). [ui]
 #pragma once
 
+#include "core/KEffectInterface.h"
 #include "editor/KEditorControl.h"
 #include "editor/buttons/KImageFrame.h"
 
@@ -13,7 +14,7 @@ class KImgPeak : public KEditorControl {
 public:
     static KTypeId classId();
 
-    KImgPeak(const KControlPlacement& placement, const double* source, int command,
+    KImgPeak(const KControlPlacement& placement, const KDoubleSource* source, int command,
              const KImageResource* image);
     KTypeId typeId() const override { return classId(); }
 
@@ -26,7 +27,7 @@ public:
     bool mouseDown(bool shift, bool control, int x, int y) override;
 
 private:
-    const double* source_;
+    const KDoubleSource* source_;
     int command_;
     KImageFrame frame_;
 };

@@ -12,9 +12,9 @@ KTypeId KWave::classId() {
     return &tag;
 }
 
-KWave::KWave(const KControlPlacement& placement, const KHistory* history, const double* level1,
-             const double* level2, std::uint32_t colourA, std::uint32_t colourB,
-             std::uint32_t colourC)
+KWave::KWave(const KControlPlacement& placement, const KHistory* history,
+             const KDoubleSource* level1, const KDoubleSource* level2, std::uint32_t colourA,
+             std::uint32_t colourB, std::uint32_t colourC)
     : KEditorControl(placement), history_(history), level1_(level1), level2_(level2),
       colourA_(colourA), colourB_(colourB), colourC_(colourC) {
     setArea(height_);
@@ -40,9 +40,9 @@ int KWave::rowOf(double value) const {
     return static_cast<int>(y);
 }
 
-int KWave::levelOffset(const double* level) const {
+int KWave::levelOffset(const KDoubleSource* level) const {
     if (!level) return -1;
-    double v = *level;
+    double v = level->load(std::memory_order_relaxed);
     if (!(v >= 0.0 && v <= 1.0)) return -1;
     return static_cast<int>(std::round(v * zoom_ * scale_));
 }
@@ -71,7 +71,7 @@ void KWave::paintWave(KDrawSurface& surface) {
         surface.vLine(x, rowOf(e.min2), rowOf(e.max2), colourB_);
     }
     surface.hLine(0, centre_, width_, colourC_);
-    for (const double* source : {level1_, level2_}) {
+    for (const KDoubleSource* source : {level1_, level2_}) {
         int offset = levelOffset(source);
         if (offset < 0) continue;
         for (int y : {centre_ - offset, centre_ + offset})

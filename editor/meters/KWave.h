@@ -1,12 +1,13 @@
 // KWave: a waveform display of a KHistory display source: one column per entry, the newest at
 // the right edge, a vertical line per signal from its minimum to its maximum around a centre
 // line, and optional level lines mirrored about the centre from two double sources.
-// Constructor: KWave(placement, const KHistory* history, const double* level1,
-//                    const double* level2, std::uint32_t colourA, std::uint32_t colourB,
+// Constructor: KWave(placement, const KHistory* history, const KDoubleSource* level1,
+//                    const KDoubleSource* level2, std::uint32_t colourA, std::uint32_t colourB,
 //                    std::uint32_t colourC); either level may be null; colours packed RGBA,
 //                    red lowest. [ui]
 #pragma once
 
+#include "core/KEffectInterface.h"
 #include "editor/KEditorControl.h"
 
 #include <cstdint>
@@ -19,8 +20,8 @@ class KWave : public KEditorControl {
 public:
     static KTypeId classId();
 
-    KWave(const KControlPlacement& placement, const KHistory* history, const double* level1,
-          const double* level2, std::uint32_t colourA, std::uint32_t colourB,
+    KWave(const KControlPlacement& placement, const KHistory* history, const KDoubleSource* level1,
+          const KDoubleSource* level2, std::uint32_t colourA, std::uint32_t colourB,
           std::uint32_t colourC);
     KTypeId typeId() const override { return classId(); }
 
@@ -32,7 +33,7 @@ public:
     int rowOf(double value) const;
     // Distance of a level's lines from the centre, or -1 when the level is absent or outside
     // 0..1.
-    int levelOffset(const double* level) const;
+    int levelOffset(const KDoubleSource* level) const;
     std::uint32_t drawnWritten() const { return drawnWritten_; }
 
     bool needsRedraw() const override;
@@ -42,14 +43,16 @@ protected:
     // The wave area is the top areaHeight rows of the control.
     void setArea(int areaHeight);
     void paintWave(KDrawSurface& surface);
-    double level(const double* source) const { return source ? *source : 0.0; }
+    double level(const KDoubleSource* source) const {
+        return source ? source->load(std::memory_order_relaxed) : 0.0;
+    }
     bool levelsMoved(double threshold, bool inclusive) const;
     // A new entry landed in the history since the last paint.
     bool historyMoved() const;
 
     const KHistory* history_;
-    const double* level1_;
-    const double* level2_;
+    const KDoubleSource* level1_;
+    const KDoubleSource* level2_;
     std::uint32_t colourA_, colourB_, colourC_;
     int areaHeight_ = 0;
     int centre_ = 0;

@@ -14,10 +14,10 @@ KTypeId KZoomWave::classId() {
 }
 
 KZoomWave::KZoomWave(const KControlPlacement& placement, const KHistory* history,
-                     const double* level1, const double* level2, std::uint32_t colourA,
-                     std::uint32_t colourB, std::uint32_t colourC, std::uint32_t barColour,
-                     std::uint32_t handleColour, std::uint32_t draggedColour,
-                     const KFontResource* font)
+                     const KDoubleSource* level1, const KDoubleSource* level2,
+                     std::uint32_t colourA, std::uint32_t colourB, std::uint32_t colourC,
+                     std::uint32_t barColour, std::uint32_t handleColour,
+                     std::uint32_t draggedColour, const KFontResource* font)
     : KWave(placement, history, level1, level2, colourA, colourB, colourC), barColour_(barColour),
       handleColour_(handleColour), draggedColour_(draggedColour), font_(font) {
     setArea(height_ - kBarHeight);

@@ -1,8 +1,8 @@
 // KZoomWave: a KWave with a vertical zoom from 0.1x to 10x, set on a 16-pixel zoom bar along its
 // bottom: press or drag on the bar to pick the zoom, Ctrl-click to return to 1x. The handle
 // shows the zoom as text.
-// Constructor: KZoomWave(placement, const KHistory* history, const double* level1,
-//                        const double* level2, std::uint32_t colourA, std::uint32_t colourB,
+// Constructor: KZoomWave(placement, const KHistory* history, const KDoubleSource* level1,
+//                        const KDoubleSource* level2, std::uint32_t colourA, std::uint32_t colourB,
 //                        std::uint32_t colourC, std::uint32_t barColour,
 //                        std::uint32_t handleColour, std::uint32_t draggedColour,
 //                        const KFontResource* font); either level may be null. [ui]
@@ -21,10 +21,10 @@ public:
     enum DragState { kIdle = 0, kDragging = 1, kHeldAtOne = 2 };
     static KTypeId classId();
 
-    KZoomWave(const KControlPlacement& placement, const KHistory* history, const double* level1,
-              const double* level2, std::uint32_t colourA, std::uint32_t colourB,
-              std::uint32_t colourC, std::uint32_t barColour, std::uint32_t handleColour,
-              std::uint32_t draggedColour, const KFontResource* font);
+    KZoomWave(const KControlPlacement& placement, const KHistory* history,
+              const KDoubleSource* level1, const KDoubleSource* level2, std::uint32_t colourA,
+              std::uint32_t colourB, std::uint32_t colourC, std::uint32_t barColour,
+              std::uint32_t handleColour, std::uint32_t draggedColour, const KFontResource* font);
     KTypeId typeId() const override { return classId(); }
 
     float zoom() const { return zoom_; }

@@ -13,13 +13,13 @@ KTypeId KTextPeak::classId() {
     return &tag;
 }
 
-KTextPeak::KTextPeak(const KControlPlacement& placement, const double* source, int command,
+KTextPeak::KTextPeak(const KControlPlacement& placement, const KDoubleSource* source, int command,
                      const KFontResource* normal, const KFontResource* over)
     : KEditorControl(placement), source_(source), command_(command), normal_(normal), over_(over) {}
 
 double KTextPeak::value() const {
     if (!source_) return 0;
-    double v = *source_;
+    double v = source_->load(std::memory_order_relaxed);
     return v >= 0.000001 ? v : 0;
 }
 

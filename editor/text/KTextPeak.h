@@ -1,11 +1,12 @@
 // KTextPeak: a peak level read from a double display source, shown as "Peak: <dB> dB" with one
 // decimal ("-Inf" for silence), in the over font above 0 dB. A click runs a command (typically
 // one that resets the peak) without taking the mouse.
-// Constructor: KTextPeak(placement, const double* source, int command,
+// Constructor: KTextPeak(placement, const KDoubleSource* source, int command,
 //                        const KFontResource* normal, const KFontResource* over); the source
 //                        lives as long as the effect; the fonts are not owned. [ui]
 #pragma once
 
+#include "core/KEffectInterface.h"
 #include "editor/KEditorControl.h"
 
 #include <cstddef>
@@ -19,7 +20,7 @@ public:
     static KTypeId classId();
     static constexpr std::size_t kTextBytes = 32;
 
-    KTextPeak(const KControlPlacement& placement, const double* source, int command,
+    KTextPeak(const KControlPlacement& placement, const KDoubleSource* source, int command,
               const KFontResource* normal, const KFontResource* over);
     KTypeId typeId() const override { return classId(); }
 
@@ -34,7 +35,7 @@ public:
     bool mouseDown(bool shift, bool control, int x, int y) override;
 
 private:
-    const double* source_;
+    const KDoubleSource* source_;
     int command_;
     const KFontResource* normal_;
     const KFontResource* over_;

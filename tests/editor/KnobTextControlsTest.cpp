@@ -234,7 +234,7 @@ public:
     bool parameterAcceptsText(int index) const override {
         return index != kSpeed && Ombrel::parameterAcceptsText(index);
     }
-    double peak = 1.0;
+    KDoubleSource peak{1.0};
 };
 
 const char kTextSkin[] = "Init 200 120 1\n"

@@ -30,8 +30,8 @@ public:
         addDisplaySource("Count", &count);
         addDisplaySource("Wave", &history);
     }
-    double level = 0.0;
-    int count = 0;
+    KDoubleSource level{0.0};
+    KIntSource count{0};
     KHistory history;
 };
 
