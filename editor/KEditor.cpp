@@ -95,17 +95,47 @@ void KEditor::draw(KDrawSurface& surface) {
     // Erase every invisible control before painting any visible one: restoring the background
     // under a control of the page left behind must not wipe a control of the new page that lies
     // under it and was just painted (page 2's labels over page 1's knobs, going back to page 1).
-    for (int pass = 0; pass < 2; ++pass)
+    for (int i = 0; i < controls_.size(); ++i) {
+        KEditorControl* control = controls_.get(i);
+        if (isVisible(*control) || !control->isDrawn()) continue;
+        markOverlapping(*control);
+        surface.setClip(control->x(), control->y(), control->width(), control->height());
+        control->erase(surface);
+        surface.resetClip();
+    }
+    // A visible control that repaints erases itself first, which wipes the parts of the controls
+    // overlapping it: they paint again too (the later ones on top, in list order).
+    for (bool marked = true; marked;) {
+        marked = false;
         for (int i = 0; i < controls_.size(); ++i) {
-            KEditorControl* control = controls_.get(i);
-            if (isVisible(*control) != (pass == 1)) continue;
-            surface.setClip(control->x(), control->y(), control->width(), control->height());
-            if (pass == 0)
-                control->erase(surface);
-            else
-                control->drawIfNeeded(surface);
-            surface.resetClip();
+            const KEditorControl* control = controls_.get(i);
+            if (control->isDrawn() && isVisible(*control) && control->needsRedraw())
+                marked = markOverlapping(*control) || marked;
         }
+    }
+    for (int i = 0; i < controls_.size(); ++i) {
+        KEditorControl* control = controls_.get(i);
+        if (!isVisible(*control)) continue;
+        surface.setClip(control->x(), control->y(), control->width(), control->height());
+        control->drawIfNeeded(surface);
+        surface.resetClip();
+    }
+}
+
+bool KEditor::markOverlapping(const KEditorControl& erased) {
+    bool marked = false;
+    for (int i = 0; i < controls_.size(); ++i) {
+        KEditorControl* other = controls_.get(i);
+        if (other == &erased || other->needsRedraw() || !isVisible(*other)) continue;
+        bool overlaps =
+            other->x() < erased.x() + erased.width() && erased.x() < other->x() + other->width() &&
+            other->y() < erased.y() + erased.height() && erased.y() < other->y() + other->height();
+        if (overlaps) {
+            other->markForRedraw();
+            marked = true;
+        }
+    }
+    return marked;
 }
 
 void KEditor::restoreBackground(KDrawSurface& surface, const KEditorControl& control) {

@@ -125,6 +125,9 @@ public:
     bool redrawsSuspended() const { return suspended_.load(std::memory_order_relaxed); }
 
 private:
+    // Marks for redraw every visible control overlapping erased that does not already need one;
+    // true when it marked any.
+    bool markOverlapping(const KEditorControl& erased);
     int hitTest(int x, int y) const;
     // The captured control or the one under the point, when visible; null otherwise.
     KEditorControl* target(int x, int y) const;

@@ -108,6 +108,14 @@ TEST(EditorEvents, OverlappingControlsEarlierGetsTheClickLaterIsDrawnOnTop) {
     EXPECT_GT(second->paintedAt, first->paintedAt);
     editor.draw(surface);
     EXPECT_EQ(first->paints + second->paints, 2) << "clean controls are not repainted";
+
+    // Repainting the earlier one restores the background under it, over part of the later one:
+    // the later one paints again, on top.
+    first->markForRedraw();
+    editor.draw(surface);
+    EXPECT_EQ(first->paints, 2);
+    EXPECT_EQ(second->paints, 2);
+    EXPECT_GT(second->paintedAt, first->paintedAt);
 }
 
 TEST(EditorEvents, AControlWhoseConditionFailsIsErasedAndLosesTheMouseEvenWhileCaptured) {
