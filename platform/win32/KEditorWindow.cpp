@@ -23,7 +23,7 @@ HCURSOR cursorFor(int kind) {
 } // namespace
 
 KWindowInterface* createEditorWindow(KEditor& editor) {
-    return new (std::nothrow) KEditorWindow(editor);
+    return new KEditorWindow(editor);
 }
 
 KEditorWindow::KEditorWindow(KEditor& editor) : editor_(editor), entry_(editor) {
