@@ -5,8 +5,8 @@
 
 #include "editor/KEditor.h"
 #include "editor/KEditorControl.h"
-#include "host/KHostEditor.h"
 #include "editor/KWindowInterface.h"
+#include "host/KHostEditor.h"
 #include "host/Ombrel.h"
 
 #include <cstdint>
