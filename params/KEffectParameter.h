@@ -85,7 +85,7 @@ protected:
     void formatReal(char* buffer, std::size_t size, double x) const;
 
 private:
-    char extra_[65] = {}; // reserved text field, unused by this plug-in
+    [[maybe_unused]] char extra_[65] = {}; // reserved text field, unused by this plug-in
     char unit_[kMaxUnit + 1] = {};
     int decimals_ = 0;
     double value_ = 0;
