@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace {
 
 using OmbrelHost::PresetFile;
@@ -48,6 +50,12 @@ TEST(PresetFile, ParameterAndChunkContainersRoundTrip) {
     EXPECT_EQ(back.programName, "Lead");
     EXPECT_EQ(back.chunk, chunk.chunk);
     EXPECT_EQ(back.numParams, 3);
+
+    // A name field filled to its end by another writer reads as the 27 characters written back.
+    std::vector<std::uint8_t> bytes = OmbrelHost::encodePreset(chunk);
+    std::fill(bytes.begin() + 28, bytes.begin() + 56, 'n');
+    ASSERT_TRUE(OmbrelHost::decodePreset(bytes, back, error)) << error;
+    EXPECT_EQ(back.programName, std::string(27, 'n'));
 }
 
 TEST(PresetFile, DamagedFilesAreRefusedWithAReason) {
