@@ -112,6 +112,9 @@ sf_count_t vioTell(void* user) {
     return lseek(static_cast<VirtualFile*>(user)->fd, 0, SEEK_CUR);
 }
 
+// The data 32-bit container headers can count, with a margin for the header itself.
+constexpr long long kDataLimit = 0xFFFFFFFFLL - (1 << 20);
+
 int bytesPerSample(int format) {
     switch (format & SF_FORMAT_SUBMASK) {
     case SF_FORMAT_PCM_16:
@@ -142,20 +145,24 @@ AudioReader::AudioReader(const std::string& path) : path_(path) {
                                             sf_error_number(code));
         throw ToolError(kExitInput, "cannot read " + path + ": " + sf_error_number(code));
     }
+    // A constructor that throws runs no destructor: close before refusing.
+    auto refuse = [file](const std::string& why) {
+        sf_close(file);
+        return ToolError(kExitInput, why);
+    };
+    if (info.channels < 1 || info.channels > 2)
+        throw refuse(path + " has " + std::to_string(info.channels) +
+                     " channels; only mono and stereo input is supported");
+    if (info.samplerate < kMinSampleRate || info.samplerate > kMaxSampleRate)
+        throw refuse(path + " has a sample rate of " + std::to_string(info.samplerate) +
+                     " Hz; renders run at " + std::to_string(kMinSampleRate) + " to " +
+                     std::to_string(kMaxSampleRate) + " Hz");
     file_ = file;
     sampleRate_ = info.samplerate;
     channels_ = info.channels;
     format_ = info.format;
     // Streams and pipes report 0 or the largest count.
     if (info.frames > 0 && info.frames < SF_COUNT_MAX) claimedFrames_ = info.frames;
-    if (info.channels < 1 || info.channels > 2)
-        throw ToolError(kExitInput, path + " has " + std::to_string(info.channels) +
-                                        " channels; only mono and stereo input is supported");
-    if (info.samplerate < kMinSampleRate || info.samplerate > kMaxSampleRate)
-        throw ToolError(kExitInput, path + " has a sample rate of " +
-                                        std::to_string(info.samplerate) + " Hz; renders run at " +
-                                        std::to_string(kMinSampleRate) + " to " +
-                                        std::to_string(kMaxSampleRate) + " Hz");
 }
 
 AudioReader::~AudioReader() {
@@ -194,12 +201,14 @@ int outputFormatFor(const std::string& path, int sourceFormat, long long expecte
     probe.channels = 2;
     probe.format = major | sub;
     int format = keepable && sf_format_check(&probe) ? major | sub : major | SF_FORMAT_PCM_24;
-    // A margin below 4 GiB for the header; plain WAV otherwise, the same bytes as ever.
-    const long long kWavDataLimit = 0xFFFFFFFFLL - (1 << 20);
-    if (major == SF_FORMAT_WAV &&
-        (expectedFrames < 0 || expectedFrames > kWavDataLimit / (static_cast<long long>(channels) *
-                                                                 bytesPerSample(format))))
-        format = SF_FORMAT_RF64 | (format & SF_FORMAT_SUBMASK);
+    const bool tooLong =
+        expectedFrames < 0 ||
+        expectedFrames > kDataLimit / (static_cast<long long>(channels) * bytesPerSample(format));
+    // Plain WAV when it surely fits: the same bytes as ever.
+    if (major == SF_FORMAT_WAV && tooLong) format = SF_FORMAT_RF64 | (format & SF_FORMAT_SUBMASK);
+    if (major == SF_FORMAT_AIFF && tooLong && expectedFrames >= 0)
+        throw ToolError(kExitUsage, "the render is too long for AIFF, whose header counts at "
+                                    "most 4 GiB: use .wav (RF64) or .flac");
     return format;
 }
 
@@ -209,6 +218,8 @@ struct AudioWriter::Private {
     VirtualFile io;
     SNDFILE* file = nullptr;
     int format = 0;
+    long long frameBytes = 0;
+    long long dataBytes = 0;
     std::string path;
 };
 
@@ -222,6 +233,7 @@ AudioWriter::AudioWriter(const std::string& path, int format, int sampleRate, in
     d_.reset(new Private(path));
     d_->path = path;
     d_->format = format;
+    d_->frameBytes = static_cast<long long>(channels) * bytesPerSample(format);
     d_->io.fd = d_->output.descriptor();
     SF_VIRTUAL_IO vio = {vioLength, vioSeek, vioRead, vioWrite, vioTell};
     d_->file = sf_open_virtual(&vio, SFM_WRITE, &info, &d_->io);
@@ -239,6 +251,11 @@ AudioWriter::~AudioWriter() {
 }
 
 void AudioWriter::write(const double* interleaved, long long frames) {
+    // An AIFF of unknown length that outgrows its header fails rather than wraps.
+    d_->dataBytes += frames * d_->frameBytes;
+    if ((d_->format & SF_FORMAT_TYPEMASK) == SF_FORMAT_AIFF && d_->dataBytes > kDataLimit)
+        throw ToolError(kExitOutput, "cannot write " + d_->path +
+                                         ": more than the 4 GiB an AIFF header can count");
     if (sf_writef_double(d_->file, interleaved, frames) != frames || d_->io.error)
         throw ToolError(kExitOutput,
                         "cannot write " + d_->path + ": " +

@@ -43,7 +43,8 @@ private:
 // Throws a usage error for an extension we cannot write; answers the libsndfile format.
 // sourceFormat, when not 0, lends its sample type to containers that can hold it. A WAV whose
 // data may outgrow the 4 GiB of its header (expectedFrames of channels, or an unknown length
-// given as -1) is written as RF64, which libsndfile turns back into plain WAV when it fits.
+// given as -1) is written as RF64, which libsndfile turns back into plain WAV when it fits; an
+// AIFF that would outgrow its header is refused.
 int outputFormatFor(const std::string& path, int sourceFormat, long long expectedFrames = 0,
                     int channels = 2);
 
