@@ -1,5 +1,6 @@
-// The preset container codec on its own: round trips and damaged files.
+// The preset container codec on its own: round trips and damaged files; and a refused restore.
 #include "tools/host/PresetFile.h"
+#include "tools/host/PluginState.h"
 
 #include <gtest/gtest.h>
 
@@ -83,3 +84,19 @@ TEST(PresetFile, DamagedFilesAreRefusedWithAReason) {
 }
 
 } // namespace
+
+TEST(PresetFile, AChunkThePluginRefusesChangesNothingItsNameIncluded) {
+    OmbrelHost::PluginHost host;
+    std::string error;
+    ASSERT_TRUE(host.load(OMBREL_PLUGIN_FILE, 44100, 512, error)) << error;
+    const std::string before = host.programName(0);
+    PresetFile shortChunk;
+    shortChunk.isChunk = true;
+    shortChunk.fxId = host.effect()->uniqueID;
+    shortChunk.programName = "Renamed";
+    shortChunk.chunk = {1, 2, 3};
+    EXPECT_EQ(OmbrelHost::restorePreset(host, shortChunk, error),
+              OmbrelHost::RestoreResult::Refused);
+    EXPECT_NE(error.find("refuses"), std::string::npos) << error;
+    EXPECT_EQ(host.programName(0), before);
+}
