@@ -480,9 +480,10 @@ TEST_F(ToolTest, FailuresExplainThemselvesAndLeaveNoOutput) {
     { std::ofstream(path("huge.fxp")) << "CcnK"; }
     fs::resize_file(path("huge.fxp"), 65 << 20);
     writeAudio(path("fast.wav"), sine(1, 0.01, 440, 2000000));
-    const std::vector<std::string> inputs = {"in.wav",      "three.wav",   "text.wav",
-                                             "probe.fxp",   "damaged.fxp", "ombrel.fxp",
-                                             "refused.fxp", "huge.fxp",    "fast.wav"};
+    ASSERT_EQ(mkfifo(path("fifo.fxp").c_str(), 0600), 0);
+    const std::vector<std::string> inputs = {
+        "in.wav",     "three.wav",   "text.wav", "probe.fxp", "damaged.fxp",
+        "ombrel.fxp", "refused.fxp", "huge.fxp", "fast.wav",  "fifo.fxp"};
     const std::string in = path("in.wav"), out = path("out.wav");
 
     const std::vector<Failure> failures = {
@@ -516,6 +517,7 @@ TEST_F(ToolTest, FailuresExplainThemselvesAndLeaveNoOutput) {
         {{"render", in, out, "--load", path("refused.fxp")}, kExitPreset, "refuses the preset"},
         {{"preset", "load", path("refused.fxp")}, kExitPreset, "refuses the preset"},
         {{"preset", "show", "/dev/zero"}, kExitInput, "not a regular file"},
+        {{"render", in, out, "--load", path("fifo.fxp")}, kExitInput, "not a regular file"},
         {{"preset", "show", path("huge.fxp")}, kExitPreset, "larger than the 64 MiB"},
         {{"render", path("fast.wav"), out}, kExitInput, "sample rate of 2000000 Hz"},
         // The outputs are made before the plug-in runs, so a missing folder is found first.

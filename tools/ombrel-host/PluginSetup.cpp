@@ -228,7 +228,8 @@ void checkPresetPath(const std::string& path) {
 }
 
 std::vector<std::uint8_t> readPresetBytes(const std::string& path) {
-    int fd = open(path.c_str(), O_RDONLY);
+    // Non-blocking, so that opening a FIFO cannot wait for a writer; regular files ignore it.
+    int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) throw ToolError(kExitInput, "cannot read " + path + ": " + std::strerror(errno));
     struct stat st;
     if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
