@@ -188,7 +188,8 @@ void KEffect::setParamNormalised(int index, double n) {
     int program = currentProgram();
     KCellCopy cell = bank_.load(program, index);
     if (!p || !cell.valid()) return;
-    p->storeValue(cell.cell(), std::isfinite(n) ? n : p->getValue());
+    // Clamped, so the display, getParameter and the engine read the same bounded value.
+    p->storeValue(cell.cell(), std::isfinite(n) ? clamp01(n) : p->getValue());
     bank_.store(program, index, cell);
     parameterStored(index);
 }

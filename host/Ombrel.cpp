@@ -90,7 +90,8 @@ EngineSettings Ombrel::currentSettings() const {
     auto real = [&](int index) { return parameter(index)->cellReal(bank_.load(program, index)); };
     auto gain = [&](int index) { return parameter(index)->cellValue(bank_.load(program, index)); };
     auto rounded = [&real](int index) {
-        double r = real(index);
+        // Bounded first: converting a double beyond int's range is undefined.
+        double r = std::fmax(-1e6, std::fmin(1e6, real(index)));
         return static_cast<int>(r < 0 ? r - 0.5 : r + 0.5);
     };
 

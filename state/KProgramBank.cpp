@@ -120,7 +120,11 @@ void KProgramBank::readRecord(int program, const unsigned char* record) {
         std::memcpy(&bits, record + kNameField + j * KCellCopy::kBytes, KCellCopy::kBytes);
         KCellCopy cell(bits);
         const KEffectParameter* p = parameters_->get(j);
-        if (!std::isfinite(p->cellValue(cell))) p->storeOwnValue(cell.cell());
+        double n = p->cellValue(cell);
+        if (!std::isfinite(n))
+            p->storeOwnValue(cell.cell());
+        else if (n < 0 || n > 1)
+            p->storeValue(cell.cell(), clamp01(n));
         store(program, j, cell);
     }
 }

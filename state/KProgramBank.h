@@ -77,8 +77,8 @@ public:
     unsigned char* saveProgram(int program);
     unsigned char* saveBank();
     // [ui] Takes recordSize() bytes into program, or bankSize() bytes into every program. A cell
-    // that is not a finite number takes the parameter's default: a NaN or infinity reaching the
-    // engine would poison the oscillators for the rest of the session.
+    // that is not a finite number takes the parameter's default and others are clamped into 0..1,
+    // so the display, the host and the engine agree on a bounded value.
     void loadProgram(int program, const unsigned char* record);
     void loadBank(const unsigned char* bytes);
 

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need; skips those already present.
-# "tools/setup.sh windows" adds the Windows cross toolchain and Wine, which run its tests.
+# "tools/setup.sh windows" adds the Windows cross toolchain and Wine, which run its tests;
+# "tools/setup.sh fuzz" adds clang and its runtime libraries for the libFuzzer targets.
 set -euo pipefail
 packages=(cmake ninja-build g++ libgtest-dev googletest libbenchmark-dev libx11-dev libgl-dev
   libgl1-mesa-dri libegl-dev libegl-mesa0 libpng-dev python3-glad dpf-source libsndfile1-dev
@@ -8,6 +9,9 @@ packages=(cmake ninja-build g++ libgtest-dev googletest libbenchmark-dev libx11-
   dragonfly-reverb-vst lsp-plugins-vst)
 if [ "${1:-}" = windows ]; then
   packages+=(g++-mingw-w64-x86-64-posix wine64)
+fi
+if [ "${1:-}" = fuzz ]; then
+  packages+=(clang libclang-rt-14-dev)
 fi
 missing=()
 for p in "${packages[@]}"; do

@@ -6,7 +6,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <limits>
+#include <string>
 #include <vector>
 
 using namespace OmbrelTest;
@@ -273,4 +275,53 @@ TEST(EngineHost, TempoSyncedTremoloFollowsTheTransport) {
     // From 0.5 s: phase 0..0.5 of each cycle is loud, 0.5..1 silent.
     EXPECT_NEAR(peakOf(out, 22050 + 500, 22050 + 10500), kDefaultPeak, 0.02 * kDefaultPeak);
     EXPECT_LT(peakOf(out, 33075 + 500, 33075 + 10500), 0.01);
+}
+
+TEST(EngineHost, OutOfRangeValuesFromHostAndChunkAreClampedSoOutputStaysBounded) {
+    Effect fx;
+    ASSERT_NE(fx.e, nullptr);
+    auto display = [&](int index) {
+        char text[64] = {};
+        fx.host.dispatch(effGetParamDisplay, index, 0, text);
+        return std::string(text);
+    };
+    // Host values: what the host reads back and what the display shows are the clamped value.
+    fx.e->setParameter(fx.e, 28, 1.0f);
+    const std::string loudest = display(28);
+    fx.e->setParameter(fx.e, 28, 1e30f);
+    EXPECT_EQ(fx.e->getParameter(fx.e, 28), 1.0f);
+    EXPECT_EQ(display(28), loudest);
+    fx.e->setParameter(fx.e, 8, -1e9f);
+    EXPECT_EQ(fx.e->getParameter(fx.e, 8), 0.0f);
+
+    // A program chunk with huge cells: MainLvl, Noise1 (shown as "-Inf" when clamped), Speed and
+    // Wave1; NaN keeps its mend, the default.
+    void* data = nullptr;
+    ASSERT_EQ(fx.host.dispatch(effGetChunk, 1, 0, &data), 257);
+    std::vector<unsigned char> chunk(static_cast<unsigned char*>(data),
+                                     static_cast<unsigned char*>(data) + 257);
+    auto poke = [&](int index, double v) { std::memcpy(&chunk[25 + 8 * index], &v, 8); };
+    poke(28, 1e300);
+    poke(8, -1e9);
+    poke(3, 1e300);
+    poke(4, -1e300);
+    poke(9, std::numeric_limits<double>::quiet_NaN());
+    ASSERT_EQ(fx.host.dispatch(effSetChunk, 1, 257, chunk.data()), 257);
+    EXPECT_EQ(fx.e->getParameter(fx.e, 28), 1.0f);
+    EXPECT_EQ(display(28), loudest);
+    EXPECT_EQ(fx.e->getParameter(fx.e, 8), 0.0f);
+    EXPECT_EQ(display(8), "-Inf");
+    EXPECT_EQ(fx.e->getParameter(fx.e, 3), 1.0f);
+    EXPECT_EQ(fx.e->getParameter(fx.e, 4), 0.0f);
+    EXPECT_EQ(display(9), "0.0");
+    fx.host.dispatch(effGetChunk, 1, 0, &data);
+    for (int j = 0; j < 29; ++j) {
+        double v;
+        std::memcpy(&v, static_cast<unsigned char*>(data) + 25 + 8 * j, 8);
+        EXPECT_TRUE(v >= 0 && v <= 1) << j;
+    }
+    // Three oscillators at full level: the output never exceeds their sum.
+    std::vector<float> out = render(fx.e, sine(441, 1.0));
+    EXPECT_LT(peakOf(out, 0, out.size()), 3.5);
+    EXPECT_GT(peakOf(out, 22050, out.size()), 0.5);
 }

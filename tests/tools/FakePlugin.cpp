@@ -1,13 +1,14 @@
 // Stand-in plug-ins for the command-line host's tests, written straight against the effect record.
 // FAKE_PROBE builds a small working effect that shows what the host feeds it; the others fail in
-// the ways a broken plug-in can.
+// the ways a broken plug-in can (FAKE_CRASH is the probe crashing in its first block).
 #include "host/VstInterface.h"
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
-#if defined(FAKE_PROBE) || defined(FAKE_BAD_COUNTS)
+#if defined(FAKE_PROBE) || defined(FAKE_BAD_COUNTS) || defined(FAKE_CRASH)
 namespace {
 
 // "Gain" scales channel 0 by twice its normalised value; channel 1 reports the transport:
@@ -75,6 +76,9 @@ float VSTCALLBACK getParameter(AEffect* e, VstInt32 index) {
 }
 
 void VSTCALLBACK process(AEffect* e, float** in, float** out, VstInt32 frames) {
+#if defined(FAKE_CRASH)
+    std::raise(SIGSEGV);
+#endif
     Probe* p = probeOf(e);
     auto* time = reinterpret_cast<VstTimeInfo*>(
         p->host(e, audioMasterGetTime, 0, kVstPpqPosValid | kVstTempoValid, nullptr, 0));

@@ -1,7 +1,10 @@
-// The preset container codec on its own: round trips and damaged files.
+// The preset container codec on its own: round trips and damaged files; and a refused restore.
 #include "tools/host/PresetFile.h"
+#include "tools/host/PluginState.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 namespace {
 
@@ -48,6 +51,12 @@ TEST(PresetFile, ParameterAndChunkContainersRoundTrip) {
     EXPECT_EQ(back.programName, "Lead");
     EXPECT_EQ(back.chunk, chunk.chunk);
     EXPECT_EQ(back.numParams, 3);
+
+    // A name field filled to its end by another writer reads as the 27 characters written back.
+    std::vector<std::uint8_t> bytes = OmbrelHost::encodePreset(chunk);
+    std::fill(bytes.begin() + 28, bytes.begin() + 56, 'n');
+    ASSERT_TRUE(OmbrelHost::decodePreset(bytes, back, error)) << error;
+    EXPECT_EQ(back.programName, std::string(27, 'n'));
 }
 
 TEST(PresetFile, DamagedFilesAreRefusedWithAReason) {
@@ -75,3 +84,19 @@ TEST(PresetFile, DamagedFilesAreRefusedWithAReason) {
 }
 
 } // namespace
+
+TEST(PresetFile, AChunkThePluginRefusesChangesNothingItsNameIncluded) {
+    OmbrelHost::PluginHost host;
+    std::string error;
+    ASSERT_TRUE(host.load(OMBREL_PLUGIN_FILE, 44100, 512, error)) << error;
+    const std::string before = host.programName(0);
+    PresetFile shortChunk;
+    shortChunk.isChunk = true;
+    shortChunk.fxId = host.effect()->uniqueID;
+    shortChunk.programName = "Renamed";
+    shortChunk.chunk = {1, 2, 3};
+    EXPECT_EQ(OmbrelHost::restorePreset(host, shortChunk, error),
+              OmbrelHost::RestoreResult::Refused);
+    EXPECT_NE(error.find("refuses"), std::string::npos) << error;
+    EXPECT_EQ(host.programName(0), before);
+}

@@ -1,10 +1,13 @@
 // Runs the built ombrel-host executable as users and scripts do and checks its files, messages
 // and exit codes: on Ombrel, on stand-in plug-ins and on peer plug-ins from Debian's packages.
+#include "tools/ombrel-host/AudioFile.h"
 #include "tools/ombrel-host/DemoPhrase.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
+#include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
@@ -13,7 +16,11 @@
 #include <sndfile.h>
 #include <spawn.h>
 #include <string>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
 #include <vector>
 
 extern char** environ;
@@ -22,7 +29,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr int kExitUsage = 2, kExitInput = 3, kExitPlugin = 4, kExitPreset = 5;
+constexpr int kExitUsage = 2, kExitInput = 3, kExitPlugin = 4, kExitPreset = 5, kExitOutput = 6;
 
 struct Result {
     int code = -1;
@@ -118,8 +125,9 @@ protected:
 
     fs::path path(const std::string& name) const { return dir_ / name; }
 
-    // The tool with its output captured through files, so nothing can fill a pipe.
-    Result run(std::vector<std::string> args) {
+    // The tool with its output captured through files, so nothing can fill a pipe; stdin from
+    // the descriptor given, when not -1.
+    pid_t start(std::vector<std::string> args, int stdinFd = -1) {
         args.insert(args.begin(), OMBREL_HOST_TOOL);
         std::vector<char*> argv;
         for (std::string& a : args)
@@ -132,19 +140,26 @@ protected:
                                          0644);
         posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                          0644);
-        pid_t pid;
-        Result r;
-        if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
-            int status = 0;
-            waitpid(pid, &status, 0);
-            r.code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        }
+        if (stdinFd >= 0) posix_spawn_file_actions_adddup2(&actions, stdinFd, 0);
+        pid_t pid = -1;
+        if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid = -1;
         posix_spawn_file_actions_destroy(&actions);
-        r.out = slurp(out);
-        r.err = slurp(err);
-        fs::remove(out);
-        fs::remove(err);
+        return pid;
+    }
+    // Exit code, or 128 + the signal that ended it.
+    Result wait(pid_t pid) {
+        Result r;
+        int status = 0;
+        if (pid > 0 && waitpid(pid, &status, 0) == pid)
+            r.code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        r.out = slurp(dir_ / ".stdout");
+        r.err = slurp(dir_ / ".stderr");
+        fs::remove(dir_ / ".stdout");
+        fs::remove(dir_ / ".stderr");
         return r;
+    }
+    Result run(std::vector<std::string> args, int stdinFd = -1) {
+        return wait(start(std::move(args), stdinFd));
     }
 
     // The files a failed command must not leave: the output and any temporary file.
@@ -456,8 +471,19 @@ TEST_F(ToolTest, FailuresExplainThemselvesAndLeaveNoOutput) {
     ASSERT_EQ(run({"preset", "save", FAKE_PROBE, path("probe.fxp")}).code, 0);
     std::string damaged = slurp(path("probe.fxp")).substr(0, 40);
     std::ofstream(path("damaged.fxp"), std::ios::binary) << damaged;
-    const std::vector<std::string> inputs = {"in.wav", "three.wav", "text.wav", "probe.fxp",
-                                             "damaged.fxp"};
+    // Ombrel's own program chunk container, holding 10 bytes where a program needs 257.
+    ASSERT_EQ(run({"preset", "save", path("ombrel.fxp")}).code, 0);
+    std::string shortChunk = slurp(path("ombrel.fxp")).substr(0, 56) +
+                             std::string("\0\0\0\x0a", 4) + std::string(10, 'x');
+    std::ofstream(path("refused.fxp"), std::ios::binary) << shortChunk;
+    // Larger than any preset, without taking the space.
+    { std::ofstream(path("huge.fxp")) << "CcnK"; }
+    fs::resize_file(path("huge.fxp"), 65 << 20);
+    writeAudio(path("fast.wav"), sine(1, 0.01, 440, 2000000));
+    ASSERT_EQ(mkfifo(path("fifo.fxp").c_str(), 0600), 0);
+    const std::vector<std::string> inputs = {
+        "in.wav",     "three.wav",   "text.wav", "probe.fxp", "damaged.fxp",
+        "ombrel.fxp", "refused.fxp", "huge.fxp", "fast.wav",  "fifo.fxp"};
     const std::string in = path("in.wav"), out = path("out.wav");
 
     const std::vector<Failure> failures = {
@@ -483,9 +509,21 @@ TEST_F(ToolTest, FailuresExplainThemselvesAndLeaveNoOutput) {
         {{"render", FAKE_PROBE, in, out, "--set", "Gain=loud"},
          kExitUsage,
          "does not accept 'loud'"},
-        {{"render", in, out, "--set", "Wave1=Saw"},
-         kExitUsage,
-         "the plug-in kept 'Sine' after 'Saw'"},
+        {{"render", in, out, "--set", "Wave1=Saw"}, kExitUsage, "does not accept 'Saw'"},
+        // Garbage is refused whether or not it would change the value.
+        {{"render", in, out, "--set", "Noise1=abc"}, kExitUsage, "does not accept 'abc'"},
+        {{"render", in, out, "--set", "MinFreq=abc"}, kExitUsage, "does not accept 'abc'"},
+        {{"render", in, out, "--set", "MinFreq=90 Hzz"}, kExitUsage, "does not accept"},
+        {{"render", in, out, "--load", path("refused.fxp")}, kExitPreset, "refuses the preset"},
+        {{"preset", "load", path("refused.fxp")}, kExitPreset, "refuses the preset"},
+        {{"preset", "show", "/dev/zero"}, kExitInput, "not a regular file"},
+        {{"render", in, out, "--load", path("fifo.fxp")}, kExitInput, "not a regular file"},
+        {{"preset", "show", path("huge.fxp")}, kExitPreset, "larger than the 64 MiB"},
+        {{"render", path("fast.wav"), out}, kExitInput, "sample rate of 2000000 Hz"},
+        // The outputs are made before the plug-in runs, so a missing folder is found first.
+        {{"render", FAKE_CRASH, in, out, "--save", path("missing/x.fxp")},
+         kExitOutput,
+         "missing/x.fxp"},
         {{"render", in, out, "--program", "10"}, kExitUsage, "the plug-in has 10 programs"},
         {{"render", in, out, "--block", "0"}, kExitUsage, "bad value for --block: '0'"},
         {{"render", FAKE_PROBE, in, out, "--double"},
@@ -582,6 +620,137 @@ TEST_F(ToolTest, DemoRenderFollowsThePhrasesNotes) {
             << note.name << " at " << note.start << " s: " << hz << " Hz instead of "
             << note.frequency;
     }
+}
+
+// ---- failures of the system around the tool --------------------------------------------------
+
+// A FLAC header's total sample count (36 bits of STREAMINFO).
+void setFlacTotal(const fs::path& file, bool huge) {
+    std::string bytes = slurp(file);
+    ASSERT_EQ(bytes.substr(0, 4), "fLaC");
+    bytes[21] = static_cast<char>((bytes[21] & 0xF0) | (huge ? 0x0F : 0));
+    for (int i = 22; i < 26; ++i)
+        bytes[static_cast<std::size_t>(i)] = static_cast<char>(huge ? 0xFF : 0);
+    std::ofstream(file, std::ios::binary) << bytes;
+}
+
+TEST_F(ToolTest, InputsOfUnknownOrFalseLengthAreReadAsTheyCome) {
+    writeAudio(path("zero.flac"), sine(1, 0.5), SF_FORMAT_FLAC | SF_FORMAT_PCM_16);
+    fs::copy_file(path("zero.flac"), path("huge.flac"));
+    setFlacTotal(path("zero.flac"), false);
+    setFlacTotal(path("huge.flac"), true);
+    for (const char* name : {"zero.flac", "huge.flac"}) {
+        Result r = run({"render", path(name), path("out.wav"), "--bypass", "--quiet"});
+        ASSERT_EQ(r.code, 0) << name << ": " << r.err;
+        EXPECT_EQ(readAudio(path("out.wav")).frames(), 22050) << name;
+    }
+    // Ogg through a pipe, with a tail: the output is RF64-capable and reads back whole.
+    writeAudio(path("in.ogg"), sine(2, 0.5), SF_FORMAT_OGG | SF_FORMAT_VORBIS);
+    std::string ogg = slurp(path("in.ogg"));
+    int fds[2];
+    ASSERT_EQ(pipe2(fds, O_CLOEXEC), 0); // the tool must see the end of the stream
+    pid_t pid = start({"render", "/dev/stdin", path("piped.wav"), "--tail", "0.5"}, fds[0]);
+    close(fds[0]);
+    std::thread feed([&] {
+        for (std::size_t at = 0; at < ogg.size();) {
+            ssize_t n = write(fds[1], ogg.data() + at, ogg.size() - at);
+            if (n <= 0) break;
+            at += static_cast<std::size_t>(n);
+        }
+        close(fds[1]);
+    });
+    Result r = wait(pid);
+    feed.join();
+    ASSERT_EQ(r.code, 0) << r.err;
+    Audio piped = readAudio(path("piped.wav"));
+    EXPECT_EQ(piped.channels, 2);
+    EXPECT_EQ(piped.frames(), 22050 + 22050);
+}
+
+TEST_F(ToolTest, WavOutputsThatMayOutgrowFourGigabytesAreRf64) {
+    using OmbrelHost::outputFormatFor;
+    const int source = SF_FORMAT_WAV | SF_FORMAT_DOUBLE;
+    // 1,501 s of stereo doubles at 192 kHz is 4.6 GB; a minute is not; unknown lengths may be.
+    EXPECT_EQ(outputFormatFor("o.wav", source, 1501LL * 192000, 2),
+              SF_FORMAT_RF64 | SF_FORMAT_DOUBLE);
+    EXPECT_EQ(outputFormatFor("o.wav", source, 60LL * 192000, 2), source);
+    EXPECT_EQ(outputFormatFor("o.wav", source, -1, 2), SF_FORMAT_RF64 | SF_FORMAT_DOUBLE);
+    EXPECT_EQ(outputFormatFor("o.flac", source, -1, 2) & SF_FORMAT_TYPEMASK, SF_FORMAT_FLAC);
+}
+
+TEST_F(ToolTest, WriteFailuresUpToTheLastFlushLeaveNothing) {
+    writeAudio(path("in.wav"), sine(2, 1.0));
+    ASSERT_EQ(run({"render", path("in.wav"), path("full.flac"), "--quiet"}).code, 0);
+    const auto size = static_cast<rlim_t>(fs::file_size(path("full.flac")));
+    fs::remove(path("full.flac"));
+    struct rlimit saved;
+    getrlimit(RLIMIT_FSIZE, &saved);
+    struct rlimit limit = saved;
+    limit.rlim_cur = size - 1; // only the encoder's final flush fails
+    for (bool ignored : {true, false}) {
+        std::signal(SIGXFSZ, ignored ? SIG_IGN : SIG_DFL);
+        setrlimit(RLIMIT_FSIZE, &limit);
+        pid_t pid = start({"render", path("in.wav"), path("o.flac"), "--save", path("s.fxp")});
+        setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, SIG_DFL);
+        Result r = wait(pid);
+        if (ignored) {
+            EXPECT_EQ(r.code, kExitOutput) << r.err;
+            EXPECT_TRUE(has(r.err, "File too large")) << r.err;
+        } else {
+            EXPECT_EQ(r.code, 128 + SIGXFSZ) << r.err;
+        }
+        EXPECT_EQ(leftovers({"in.wav"}), std::vector<std::string>()) << ignored;
+    }
+}
+
+TEST_F(ToolTest, EveryTerminatingSignalAndAPluginCrashLeaveNothing) {
+    writeAudio(path("in.wav"), sine(1, 0.1));
+    struct rlimit noCore = {0, 0};
+    setrlimit(RLIMIT_CORE, &noCore);
+    for (int sig : {SIGQUIT, SIGALRM, SIGUSR1, SIGTERM, SIGPIPE}) {
+        // An hour of tail: the render is still running when the signal comes.
+        pid_t pid = start({"render", path("in.wav"), path("o.wav"), "--tail", "3600"});
+        bool pending = false;
+        for (int i = 0; i < 1000 && !pending; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            for (const auto& e : fs::directory_iterator(dir_))
+                pending = pending || has(e.path().filename(), ".tmp-");
+        }
+        EXPECT_TRUE(pending);
+        kill(pid, sig);
+        Result r = wait(pid);
+        EXPECT_EQ(r.code, 128 + sig) << strsignal(sig) << ": " << r.err;
+        EXPECT_EQ(leftovers({"in.wav"}), std::vector<std::string>()) << strsignal(sig);
+    }
+    Result r = run({"render", FAKE_CRASH, path("in.wav"), path("o.wav"), "--save", path("s.fxp")});
+    EXPECT_EQ(r.code, 128 + SIGSEGV) << r.err;
+    EXPECT_EQ(leftovers({"in.wav"}), std::vector<std::string>());
+}
+
+TEST_F(ToolTest, OutputsAreCheckedFirstAndCommittedAllOrNone) {
+    writeAudio(path("in.wav"), sine(1, 0.2));
+    // Names up to the file-name limit, whatever the temporary name needs.
+    const std::string longName = std::string(251, 'n') + ".wav";
+    Result r = run({"render", path("in.wav"), path(longName), "--bypass", "--quiet"});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(readAudio(path(longName)).frames(), 8820);
+    fs::remove(path(longName));
+    // The demo's copy of its input is in the format its name asks for.
+    r = run({"demo", "--output", path("d.wav"), "--input-copy", path("c.flac"), "--quiet"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(readAudio(path("c.flac")).format & SF_FORMAT_TYPEMASK, SF_FORMAT_FLAC);
+    fs::remove(path("c.flac"));
+    // A read-only output is refused, not replaced, and the demo then writes neither file.
+    fs::permissions(path("d.wav"), fs::perms::owner_read | fs::perms::group_read);
+    std::string before = slurp(path("d.wav"));
+    r = run({"demo", "--output", path("d.wav"), "--input-copy", path("c.wav")});
+    EXPECT_EQ(r.code, kExitOutput);
+    EXPECT_TRUE(has(r.err, "read-only")) << r.err;
+    r = run({"render", path("in.wav"), path("d.wav"), "--quiet"});
+    EXPECT_EQ(r.code, kExitOutput);
+    EXPECT_TRUE(slurp(path("d.wav")) == before);
+    EXPECT_EQ(leftovers({"in.wav", "d.wav"}), std::vector<std::string>());
 }
 
 } // namespace

@@ -263,10 +263,11 @@ std::vector<std::uint8_t> PluginHost::chunk(bool program) {
     return std::vector<std::uint8_t>(bytes, bytes + size);
 }
 
-void PluginHost::setChunk(const std::vector<std::uint8_t>& data, bool program) {
+bool PluginHost::setChunk(const std::vector<std::uint8_t>& data, bool program) {
     // The effect may keep reading while it parses: hand it a copy that lives through the call.
     std::vector<std::uint8_t> copy = data;
-    dispatch(effSetChunk, program ? 1 : 0, static_cast<VstIntPtr>(copy.size()), copy.data(), 0);
+    return dispatch(effSetChunk, program ? 1 : 0, static_cast<VstIntPtr>(copy.size()), copy.data(),
+                    0) != 0;
 }
 
 bool PluginHost::setSpeakers(int inputs, int outputs) {

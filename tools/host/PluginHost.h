@@ -88,7 +88,8 @@ public:
     // chunk request anyway (some effects do without setting the flag).
     bool hasChunk();
     std::vector<std::uint8_t> chunk(bool program);
-    void setChunk(const std::vector<std::uint8_t>& data, bool program);
+    // False when the effect refuses the chunk (answers 0).
+    bool setChunk(const std::vector<std::uint8_t>& data, bool program);
 
     // effSetSpeakerArrangement with mono or stereo records; true when the effect accepts it.
     bool setSpeakers(int inputs, int outputs);

@@ -58,8 +58,12 @@ RestoreResult restorePreset(PluginHost& host, const PresetFile& preset, std::str
     }
     bool program = preset.kind == PresetFile::Kind::Program;
     if (preset.isChunk) {
+        if (!host.setChunk(preset.chunk, program)) {
+            error = "the plug-in refuses the preset's state chunk (" +
+                    std::to_string(preset.chunk.size()) + " bytes)";
+            return RestoreResult::Refused;
+        }
         if (program) host.setProgramName(preset.programName);
-        host.setChunk(preset.chunk, program);
         // Not every bank chunk records which program was current; the container does.
         if (!program && preset.currentProgram >= 0 && preset.currentProgram < host.numPrograms() &&
             preset.currentProgram != host.program())

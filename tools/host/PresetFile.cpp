@@ -62,7 +62,8 @@ public:
     }
     std::string name() {
         const char* p = reinterpret_cast<const char*>(&bytes[pos]);
-        std::string s(p, strnlen(p, kNameBytes));
+        // At most 27 characters, as written: a field filled to the end re-encodes unchanged.
+        std::string s(p, strnlen(p, kNameBytes - 1));
         pos += kNameBytes;
         return s;
     }

@@ -4,11 +4,7 @@
 #include "tools/ombrel-host/PluginSetup.h"
 #include "tools/ombrel-host/ToolError.h"
 
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
-#include <fstream>
-#include <iterator>
 
 namespace OmbrelHost {
 
@@ -64,10 +60,7 @@ int load(const Args& args) {
 int show(const Args& args) {
     const auto& pos = args.positional();
     if (pos.size() != 1) throw ToolError(kExitUsage, "preset show needs FILE");
-    std::ifstream in(pos[0], std::ios::binary);
-    if (!in) throw ToolError(kExitInput, "cannot read " + pos[0] + ": " + std::strerror(errno));
-    std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)),
-                                    std::istreambuf_iterator<char>());
+    std::vector<std::uint8_t> bytes = readPresetBytes(pos[0]);
     PresetFile p;
     std::string error;
     if (!decodePreset(bytes, p, error)) throw ToolError(kExitPreset, pos[0] + ": " + error);

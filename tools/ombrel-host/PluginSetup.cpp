@@ -10,8 +10,8 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iterator>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace OmbrelHost {
@@ -140,6 +140,29 @@ bool matchDisplay(PluginHost& host, int index, const std::string& text) {
     return false;
 }
 
+// The typed text --set takes: a number, optionally followed by the parameter's unit; "Inf" or
+// "-Inf"; or a text the parameter itself displays somewhere in its range (an item's name). Any
+// other text is refused, whatever the parameter's current value.
+bool sensibleText(PluginHost& host, int index, const std::string& text) {
+    const std::string t = lower(trim(text));
+    if (t == "inf" || t == "-inf" || t == "+inf") return true;
+    char* end = nullptr;
+    double v = std::strtod(t.c_str(), &end);
+    if (end != t.c_str() && std::isfinite(v)) {
+        std::string rest = trim(end);
+        if (rest.empty() || rest == lower(trim(host.paramLabel(index)))) return true;
+    }
+    const float original = host.getParameter(index);
+    bool shown = false;
+    constexpr int kSteps = 1000;
+    for (int i = 0; i <= kSteps && !shown; ++i) {
+        host.setParameter(index, static_cast<float>(i) / kSteps);
+        shown = lower(trim(host.paramDisplay(index))) == t;
+    }
+    host.setParameter(index, original);
+    return shown;
+}
+
 } // namespace
 
 int findParameter(PluginHost& host, const std::string& name) {
@@ -175,6 +198,12 @@ void applyState(PluginHost& host, const StateOptions& state) {
         } else {
             if (s.value.empty())
                 throw ToolError(kExitUsage, "bad value for --set " + s.name + ": empty text");
+            if (!sensibleText(host, index, s.value))
+                throw ToolError(kExitUsage,
+                                "bad value for --set " + s.name +
+                                    ": the plug-in does not accept '" + s.value +
+                                    "' (expected a number, Inf, -Inf or a text the parameter "
+                                    "displays; --set-normalised takes a value from 0 to 1)");
             const std::string before = trim(host.paramDisplay(index));
             bool taken = host.setParameterText(index, s.value);
             if (!taken && !matchDisplay(host, index, s.value))
@@ -198,11 +227,36 @@ void checkPresetPath(const std::string& path) {
                         "a preset file must end in .fxp (a program) or .fxb (a bank): " + path);
 }
 
+std::vector<std::uint8_t> readPresetBytes(const std::string& path) {
+    // Non-blocking, so that opening a FIFO cannot wait for a writer; regular files ignore it.
+    int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) throw ToolError(kExitInput, "cannot read " + path + ": " + std::strerror(errno));
+    struct stat st;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        close(fd);
+        throw ToolError(kExitInput, "cannot read " + path + ": not a regular file");
+    }
+    // One past the cap tells a file that grew while being read from one that fits.
+    std::vector<std::uint8_t> bytes;
+    std::uint8_t buffer[65536];
+    ssize_t n = 0;
+    while (bytes.size() <= kMaxPresetBytes && (n = read(fd, buffer, sizeof buffer)) != 0) {
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) break;
+        bytes.insert(bytes.end(), buffer, buffer + n);
+    }
+    int error = errno;
+    close(fd);
+    if (n < 0) throw ToolError(kExitInput, "cannot read " + path + ": " + std::strerror(error));
+    if (bytes.size() > kMaxPresetBytes)
+        throw ToolError(kExitPreset, path + " is larger than the " +
+                                         std::to_string(kMaxPresetBytes >> 20) +
+                                         " MiB a preset may have");
+    return bytes;
+}
+
 void loadPresetFile(PluginHost& host, const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw ToolError(kExitInput, "cannot read " + path + ": " + std::strerror(errno));
-    std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)),
-                                    std::istreambuf_iterator<char>());
+    std::vector<std::uint8_t> bytes = readPresetBytes(path);
     PresetFile preset;
     std::string error;
     if (!decodePreset(bytes, preset, error)) throw ToolError(kExitPreset, path + ": " + error);
@@ -210,25 +264,16 @@ void loadPresetFile(PluginHost& host, const std::string& path) {
         throw ToolError(kExitPreset, path + ": " + error);
 }
 
-void savePresetFile(PluginHost& host, const std::string& path, bool preferParameters) {
+std::vector<std::uint8_t> presetBytes(PluginHost& host, const std::string& path,
+                                      bool preferParameters) {
     PresetFile::Kind kind;
     if (!presetKindForPath(path, kind)) checkPresetPath(path);
-    std::vector<std::uint8_t> bytes = encodePreset(capturePreset(host, kind, preferParameters));
+    return encodePreset(capturePreset(host, kind, preferParameters));
+}
+
+void savePresetFile(PluginHost& host, const std::string& path, bool preferParameters) {
     OutputFile out(path);
-    int fd = out.takeDescriptor();
-    const std::uint8_t* p = bytes.data();
-    std::size_t left = bytes.size();
-    while (left > 0) {
-        ssize_t n = ::write(fd, p, left);
-        if (n <= 0) {
-            ::close(fd);
-            throw ToolError(kExitOutput, "cannot write " + path + ": " + std::strerror(errno));
-        }
-        p += n;
-        left -= static_cast<std::size_t>(n);
-    }
-    if (::close(fd) != 0)
-        throw ToolError(kExitOutput, "cannot write " + path + ": " + std::strerror(errno));
+    out.write(presetBytes(host, path, preferParameters));
     out.commit();
 }
 

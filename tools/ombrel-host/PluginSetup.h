@@ -5,6 +5,8 @@
 #include "tools/host/PluginHost.h"
 #include "tools/ombrel-host/Args.h"
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -37,9 +39,17 @@ void applyState(PluginHost& host, const StateOptions& state);
 // error listing the valid names.
 int findParameter(PluginHost& host, const std::string& name);
 
+// Presets of any plug-in fit; a larger file is no preset.
+constexpr std::size_t kMaxPresetBytes = std::size_t(64) << 20;
+// The bytes of a preset file; throws an input error unless it is a readable regular file, a
+// preset error when it is larger than the cap.
+std::vector<std::uint8_t> readPresetBytes(const std::string& path);
 // Reads an .fxp or .fxb file and restores it, or writes the plug-in's state into one; both throw.
 void loadPresetFile(PluginHost& host, const std::string& path);
 void savePresetFile(PluginHost& host, const std::string& path, bool preferParameters);
+// The plug-in's state in the container path's extension names.
+std::vector<std::uint8_t> presetBytes(PluginHost& host, const std::string& path,
+                                      bool preferParameters);
 // Throws a usage error unless the path ends in .fxp or .fxb.
 void checkPresetPath(const std::string& path);
 

@@ -1,5 +1,6 @@
 #include "tools/ombrel-host/Progress.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <unistd.h>
 
@@ -16,7 +17,8 @@ Progress::~Progress() {
 void Progress::update(long long done) {
     if (!enabled_) return;
     if (!shown_ && std::chrono::steady_clock::now() - start_ < std::chrono::seconds(1)) return;
-    int percent = static_cast<int>(done * 100 / total_);
+    // A header may claim more than the file holds.
+    int percent = static_cast<int>(std::min<long long>(100, done * 100 / total_));
     if (percent == lastPercent_) return;
     lastPercent_ = percent;
     shown_ = true;

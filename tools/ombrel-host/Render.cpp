@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <memory>
 #include <ostream>
 
 namespace OmbrelHost {
@@ -46,22 +47,40 @@ struct Routing {
     int pluginOutputs;
 };
 
+// Reads the input block by block as it comes, then appends tailFrames of silence; answers the
+// input frames read.
 template <typename Sample>
-void runBlocks(PluginHost& host, const Audio& audio, const Routing& r, bool hostBypass,
-               long long totalFrames, AudioWriter& writer, Progress& progress) {
+long long runBlocks(PluginHost& host, AudioReader& reader, const Routing& r, bool hostBypass,
+                    long long tailFrames, AudioWriter& writer, Progress& progress) {
     const int block = host.blockSize();
     const int inCount = std::max(host.numInputs(), r.pluginInputs);
     const int outCount = std::max(host.numOutputs(), r.pluginOutputs);
     Buffers<Sample> b(inCount, outCount, block);
+    std::vector<double> fileIn(static_cast<std::size_t>(block) * r.fileInputs);
     std::vector<double> interleaved(static_cast<std::size_t>(block) * r.fileOutputs);
     const int C = r.fileInputs;
-    for (long long start = 0; start < totalFrames; start += block) {
-        int frames = static_cast<int>(std::min<long long>(block, totalFrames - start));
+    long long done = 0, inputFrames = 0, tailLeft = tailFrames;
+    bool inputEnded = false;
+    for (;;) {
+        int frames = 0;
+        while (!inputEnded && frames < block) {
+            long long got =
+                reader.read(&fileIn[static_cast<std::size_t>(frames) * C], block - frames);
+            inputEnded = got == 0;
+            frames += static_cast<int>(got);
+        }
+        inputFrames += frames;
+        if (frames < block && tailLeft > 0) {
+            long long more = std::min<long long>(block - frames, tailLeft);
+            std::fill(fileIn.begin() + static_cast<std::ptrdiff_t>(frames) * C,
+                      fileIn.begin() + static_cast<std::ptrdiff_t>(frames + more) * C, 0.0);
+            frames += static_cast<int>(more);
+            tailLeft -= more;
+        }
+        if (frames == 0) break;
         std::fill(b.in.begin(), b.in.end(), Sample(0));
         for (int i = 0; i < frames; ++i) {
-            long long f = start + i;
-            if (f >= audio.frames) break;
-            const double* frame = &audio.samples[static_cast<std::size_t>(f * C)];
+            const double* frame = &fileIn[static_cast<std::size_t>(i * C)];
             for (int k = 0; k < r.pluginInputs; ++k) {
                 double v = C == 1                ? frame[0]
                            : r.pluginInputs == 1 ? (frame[0] + frame[1]) * 0.5
@@ -84,14 +103,17 @@ void runBlocks(PluginHost& host, const Audio& audio, const Routing& r, bool host
                 interleaved[static_cast<std::size_t>(i * r.fileOutputs + j)] = static_cast<double>(
                     b.outPtr[static_cast<std::size_t>(std::min(j, r.pluginOutputs - 1))][i]);
         writer.write(interleaved.data(), frames);
-        progress.update(start + frames);
+        done += frames;
+        progress.update(done);
     }
+    return inputFrames;
 }
 
 } // namespace
 
 void render(const RenderJob& job, std::ostream& log) {
-    // Everything that can be checked without the plug-in is checked first.
+    // Everything that can be checked without the plug-in is checked first, the outputs included:
+    // a folder that is missing or read-only is found before the render, not after it.
     refuseSameFile(job.output, job.input, "input");
     if (!job.save.empty()) {
         checkPresetPath(job.save);
@@ -99,18 +121,25 @@ void render(const RenderJob& job, std::ostream& log) {
         if (job.save == job.output)
             throw ToolError(kExitUsage, "--save and the output are the same file");
     }
-    int format = outputFormatFor(job.output, 0);
-    Audio audio = readAudio(job.input);
-    format = outputFormatFor(job.output, audio.format);
+    outputFormatFor(job.output, 0);
+    AudioReader reader(job.input);
+    const int rate = reader.sampleRate();
+    long long tailFrames = std::llround(job.tailSeconds * rate);
+    long long expected = reader.claimedFrames() < 0 ? -1 : reader.claimedFrames() + tailFrames;
+    int fileOutputs = job.outputs > 0 ? job.outputs : reader.channels();
+    int format = outputFormatFor(job.output, reader.format(), expected, fileOutputs);
+    std::unique_ptr<OutputFile> save;
+    if (!job.save.empty()) save.reset(new OutputFile(job.save));
+    AudioWriter writer(job.output, format, rate, fileOutputs);
 
     PluginHost host;
-    loadPlugin(host, job.plugin, audio.sampleRate, job.blockSize);
+    loadPlugin(host, job.plugin, rate, job.blockSize);
     if (host.numOutputs() < 1)
         throw ToolError(kExitPlugin, "plug-in " + job.plugin + " has no outputs");
 
     Routing r;
-    r.fileInputs = audio.channels;
-    r.fileOutputs = job.outputs > 0 ? job.outputs : audio.channels;
+    r.fileInputs = reader.channels();
+    r.fileOutputs = fileOutputs;
     bool accepted = host.setSpeakers(r.fileInputs, r.fileOutputs);
     r.pluginInputs = accepted ? r.fileInputs : host.numInputs();
     r.pluginOutputs = accepted ? r.fileOutputs : host.numOutputs();
@@ -125,33 +154,38 @@ void render(const RenderJob& job, std::ostream& log) {
     bool hostBypass = false;
     if (job.bypass) hostBypass = host.canDo("bypass") != 1 || !host.setBypass(true);
 
-    long long tailFrames = std::llround(job.tailSeconds * audio.sampleRate);
-    long long total = audio.frames + tailFrames;
-    AudioWriter writer(job.output, format, audio.sampleRate, r.fileOutputs);
+    long long inputFrames;
     {
-        Progress progress(total, !job.quiet);
+        Progress progress(expected, !job.quiet && expected > 0);
         host.resume();
         if (job.doublePrecision)
-            runBlocks<double>(host, audio, r, hostBypass, total, writer, progress);
+            inputFrames =
+                runBlocks<double>(host, reader, r, hostBypass, tailFrames, writer, progress);
         else
-            runBlocks<float>(host, audio, r, hostBypass, total, writer, progress);
+            inputFrames =
+                runBlocks<float>(host, reader, r, hostBypass, tailFrames, writer, progress);
         host.suspend();
     }
-    if (!job.save.empty()) savePresetFile(host, job.save, job.saveParameters);
+    if (save) save->write(presetBytes(host, job.save, job.saveParameters));
     std::string name = host.effectName();
     if (name.empty()) name = job.plugin;
     host.unload();
+    // All outputs or none: every write and flush is done before the first rename.
+    writer.finish();
+    if (save) save->finish();
+    if (job.companion) job.companion->finish();
     writer.commit();
+    if (save) save->commit();
+    if (job.companion) job.companion->commit();
+    const long long total = inputFrames + tailFrames;
 
     if (job.quiet) return;
-    log << "Rendered " << job.input << " (" << seconds(audio.frames, audio.sampleRate) << ", "
-        << audio.sampleRate << " Hz, " << channelWord(audio.channels) << ") through " << name
-        << " into " << job.output << " (" << seconds(total, audio.sampleRate) << ", "
-        << channelWord(r.fileOutputs) << ")\n";
+    log << "Rendered " << job.input << " (" << seconds(inputFrames, rate) << ", " << rate << " Hz, "
+        << channelWord(reader.channels()) << ") through " << name << " into " << job.output << " ("
+        << seconds(total, rate) << ", " << channelWord(r.fileOutputs) << ")\n";
     log << "  blocks of " << job.blockSize << " frames, "
         << (job.doublePrecision ? "double" : "single") << " precision";
-    if (tailFrames > 0)
-        log << ", " << seconds(tailFrames, audio.sampleRate) << " of silence appended";
+    if (tailFrames > 0) log << ", " << seconds(tailFrames, rate) << " of silence appended";
     log << ", transport " << (job.play ? "playing" : "stopped") << " at " << job.tempo << " BPM\n";
     if (!accepted)
         log << "  the plug-in kept its own channel layout (" << r.pluginInputs << " in, "

@@ -1,6 +1,7 @@
 // One audio file through one plug-in instance, driven block by block as a DAW drives an insert.
 #pragma once
 
+#include "tools/ombrel-host/AudioFile.h"
 #include "tools/ombrel-host/PluginSetup.h"
 
 #include <iosfwd>
@@ -23,6 +24,8 @@ struct RenderJob {
     bool bypass = false;
     int outputs = 0; // 0: as many as the input has
     bool quiet = false;
+    // A finished output of the caller's, committed together with the render's own.
+    AudioWriter* companion = nullptr;
 };
 
 // Throws a ToolError on any failure; the output then does not exist. Says what it did on log
