@@ -9,7 +9,7 @@ wine_run="$here/../../../tools/wine-run.sh"
 export WINEDLLOVERRIDES="mscoree=;mshtml=;winedbg.exe=d"
 export OMBREL_WINEPREFIX=${OMBREL_WINE_GUI_PREFIX:-/tmp/ombrel-wine-gui-$(id -u)}
 if [ -z "${OMBREL_IN_XVFB:-}" ]; then
-  OMBREL_IN_XVFB=1 exec xvfb-run -a -s "-screen 0 1280x800x24" "$0" "$@"
+  OMBREL_IN_XVFB=1 exec "$here/../with-xvfb.sh" "$0" "$@"
 fi
 # A server left by an earlier run would keep its old display.
 "$wine_run" --stop
