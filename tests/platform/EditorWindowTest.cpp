@@ -384,7 +384,13 @@ TEST_F(EditorWindowTest, OpenCloseRepeatedlyLeavesNothingBehind) {
         host.dispatch(effEditClose);
     }
     EXPECT_EQ(fds, openDescriptors());
+#ifndef __SANITIZE_ADDRESS__
+    // AddressSanitizer keeps freed memory in quarantine, so growth means nothing there; its leak
+    // check covers that build.
     EXPECT_LT(residentKb() - rss, 20 * 1024) << "kB grown over the cycles";
+#else
+    (void)rss;
+#endif
     Window root, up, *children = nullptr;
     unsigned n = 0;
     XQueryTree(display, parent, &root, &up, &children, &n);
