@@ -19,8 +19,11 @@ public:
     // Makes room for at least count entries; new entries are empty.
     void reserve(int count) {
         if (count <= size()) return;
-        int rounded = (count + kGrowStep - 1) / kGrowStep * kGrowStep;
-        items_.reserve(static_cast<std::size_t>(rounded));
+        // Steps of kGrowStep, but at least doubling, so appending one at a time stays linear.
+        std::size_t rounded = static_cast<std::size_t>((count + kGrowStep - 1) / kGrowStep) *
+                              static_cast<std::size_t>(kGrowStep);
+        if (rounded > items_.capacity())
+            items_.reserve(rounded > 2 * items_.capacity() ? rounded : 2 * items_.capacity());
         items_.resize(static_cast<std::size_t>(count));
     }
 

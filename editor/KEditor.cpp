@@ -241,7 +241,10 @@ void KEditor::addBackground(int page, const KImageResource* image, int frame,
 void KEditor::mapBackground(const KImageResource* image, const KConditionSet& conditions) {
     if (!image) return;
     bool framePerPage = image->frameCount() == pageCount_;
-    for (int p = 1; p <= pageCount_; ++p)
+    // One entry per page: a skin declaring millions of pages would otherwise take the host's
+    // memory with one line. Pages beyond the bound show the black of a page without background.
+    const int pages = pageCount_ < kMaxMappedPages ? pageCount_ : kMaxMappedPages;
+    for (int p = 1; p <= pages; ++p)
         addBackground(p, image, framePerPage ? p - 1 : 0, conditions);
 }
 

@@ -97,7 +97,9 @@ public:
     void addBackground(int page, const KImageResource* image, int frame,
                        const KConditionSet& conditions);
     // One entry per page 1..pageCount: frame p-1 when the image has as many frames as pages.
+    // One entry per page, for the first kMaxMappedPages pages.
     void mapBackground(const KImageResource* image, const KConditionSet& conditions);
+    static constexpr int kMaxMappedPages = 1024;
     // First with the name (35 characters, exact case), or null.
     KResource* findResource(const char* name) const;
     KCheck* findCheck(const char* name) const;

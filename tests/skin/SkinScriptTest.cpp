@@ -208,4 +208,12 @@ TEST(SkinScript, NoValidInitGivesNoEditor) {
     EXPECT_NE(Skin("Init 640 395 0\nInit 10 10 1\n").editor, nullptr) << "a later Init overrides";
 }
 
+TEST(SkinScript, AHugePageCountCannotTakeTheHostsMemoryWithOneLine) {
+    Skin s("Init 640 395 2000000000\n"
+           "AddResource bg PngResource Ombrel.png 640 395 2\n"
+           "BackgroundMap bg\n");
+    ASSERT_NE(s.editor, nullptr);
+    EXPECT_EQ(s.editor->backgrounds().size(), KEditor::kMaxMappedPages);
+}
+
 } // namespace
