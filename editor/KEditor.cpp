@@ -127,9 +127,10 @@ bool KEditor::markOverlapping(const KEditorControl& erased) {
     for (int i = 0; i < controls_.size(); ++i) {
         KEditorControl* other = controls_.get(i);
         if (other == &erased || other->needsRedraw() || !isVisible(*other)) continue;
-        bool overlaps =
-            other->x() < erased.x() + erased.width() && erased.x() < other->x() + other->width() &&
-            other->y() < erased.y() + erased.height() && erased.y() < other->y() + other->height();
+        // 64-bit sums: skin rectangles are not range-checked.
+        long long ox = other->x(), oy = other->y(), ex = erased.x(), ey = erased.y();
+        bool overlaps = ox < ex + erased.width() && ex < ox + other->width() &&
+                        oy < ey + erased.height() && ey < oy + other->height();
         if (overlaps) {
             other->markForRedraw();
             marked = true;
