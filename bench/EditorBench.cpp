@@ -3,12 +3,12 @@
 // waited for with glFinish. Counters: the controls painted (clips drawn into) and the NanoVG
 // frames per paint, and the heap the editor holds without GPU objects.
 #include "core/KNamedFiles.h"
+#include "editor/KDrawSurface.h"
 #include "editor/KEditor.h"
+#include "editor/KEditorSkinBuilder.h"
 #include "host/Ombrel.h"
 #include "params/OmbrelParameters.h"
-#include "platform/KDrawSurface.h"
 #include "platform/KNanoVgGl.h"
-#include "skin/KEditorSkinBuilder.h"
 #include "tests/platform/OffscreenContext.h"
 
 #include <benchmark/benchmark.h>

@@ -1,7 +1,7 @@
 # Our own code builds warning-free; third-party code (NanoVG, glad, GoogleTest) is not ours to warn
 # about and does not use this.
 function(ombrel_warnings target)
-  target_compile_options(${target} PRIVATE -Wall -Wextra -Werror)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Wshadow -Werror)
 endfunction()
 
 # A static library of ours: warnings on, sources relative to the caller, includes from the root.

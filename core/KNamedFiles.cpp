@@ -1,8 +1,8 @@
 #include "core/KNamedFiles.h"
 
 #include "core/KList.h"
+#include "core/KModule.h"
 #include "core/KText.h"
-#include "platform/KModule.h"
 
 namespace Korvel {
 

@@ -1,9 +1,9 @@
 #include "editor/KEditor.h"
 
 #include "core/KEffectInterface.h"
+#include "editor/KDrawSurface.h"
 #include "editor/KEditorControl.h"
 #include "editor/KWindowInterface.h"
-#include "platform/KDrawSurface.h"
 #include "skin/KCheck.h"
 #include "skin/KImageResource.h"
 #include "skin/KResource.h"

@@ -10,7 +10,7 @@
 
 class AudioEffect {
 public:
-    AudioEffect(audioMasterCallback audioMaster, VstInt32 numPrograms, VstInt32 numParams);
+    AudioEffect(audioMasterCallback host, VstInt32 programs, VstInt32 params);
     virtual ~AudioEffect();
 
     // Any thread the host calls it on.

@@ -7,8 +7,8 @@
 
 class AudioEffectX : public AudioEffect {
 public:
-    AudioEffectX(audioMasterCallback audioMaster, VstInt32 numPrograms, VstInt32 numParams)
-        : AudioEffect(audioMaster, numPrograms, numParams) {}
+    AudioEffectX(audioMasterCallback host, VstInt32 programs, VstInt32 params)
+        : AudioEffect(host, programs, params) {}
 
     VstIntPtr dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,
                          float opt) override;

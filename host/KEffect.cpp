@@ -4,10 +4,10 @@
 #include "core/KText.h"
 #include "dsp/ChannelRouting.h"
 #include "editor/KEditor.h"
+#include "editor/KEditorSkinBuilder.h"
 #include "editor/KWindowInterface.h"
 #include "host/KHostEditor.h"
 #include "params/KParameterLookup.h"
-#include "skin/KEditorSkinBuilder.h"
 #include "state/KPresetFile.h"
 
 #include <cmath>
@@ -54,10 +54,9 @@ void copyIdentity(char* out, const char* text, std::size_t maxChars) {
 
 } // namespace
 
-KEffect::KEffect(audioMasterCallback audioMaster, VstInt32 numPrograms, VstInt32 numParams,
-                 VstInt32 numInputs, VstInt32 numOutputs)
-    : AudioEffectX(audioMaster, numPrograms, numParams),
-      inputArrangement_(new KSpeakerArrangement(numInputs)),
+KEffect::KEffect(audioMasterCallback host, VstInt32 programs, VstInt32 params, VstInt32 numInputs,
+                 VstInt32 numOutputs)
+    : AudioEffectX(host, programs, params), inputArrangement_(new KSpeakerArrangement(numInputs)),
       outputArrangement_(new KSpeakerArrangement(numOutputs)), inputChannels_(numInputs),
       outputChannels_(numOutputs) {
     cEffect.numInputs = numInputs;
@@ -73,11 +72,11 @@ KEffect::~KEffect() = default;
 void KEffect::buildEditor(const char* skinFileName, KWindowFactory windows) {
     // A failed allocation throws out of here, and creation fails as a whole: an editor missing some
     // of its controls would be worse than none. The builder frees whatever it had made.
-    std::unique_ptr<KEditor> editor(KEditorSkinBuilder(this).build(skinFileName));
-    if (!editor) return;
-    std::unique_ptr<KWindowInterface> window(windows ? windows(*editor) : nullptr);
-    KHostEditor* built = new KHostEditor(this, this, editor.get(), window.get());
-    editor.release();
+    std::unique_ptr<KEditor> core(KEditorSkinBuilder(this).build(skinFileName));
+    if (!core) return;
+    std::unique_ptr<KWindowInterface> window(windows ? windows(*core) : nullptr);
+    KHostEditor* built = new KHostEditor(this, this, core.get(), window.get());
+    core.release();
     window.release();
     hostEditor_ = built;
     setEditor(built);

@@ -23,8 +23,8 @@ class KHostEditor;
 
 class KEffect : public AudioEffectX, public KEffectInterface {
 public:
-    KEffect(audioMasterCallback audioMaster, VstInt32 numPrograms, VstInt32 numParams,
-            VstInt32 numInputs, VstInt32 numOutputs);
+    KEffect(audioMasterCallback host, VstInt32 programs, VstInt32 params, VstInt32 numInputs,
+            VstInt32 numOutputs);
     ~KEffect() override;
 
     // Identity texts; null when the effect has none.

@@ -1,7 +1,7 @@
 #include "host/Ombrel.h"
 
+#include "core/KModule.h"
 #include "params/OmbrelParameters.h"
-#include "platform/KModule.h"
 
 #include <cmath>
 #include <cstring>
@@ -18,8 +18,8 @@ static_assert(kDegreesToCycles == 0.002777777777777778, "the double nearest 1/36
 
 } // namespace
 
-Ombrel::Ombrel(audioMasterCallback audioMaster)
-    : KEffect(audioMaster, kOmbrelProgramCount, kOmbrelParamCount, 2, 2) {
+Ombrel::Ombrel(audioMasterCallback host)
+    : KEffect(host, kOmbrelProgramCount, kOmbrelParamCount, 2, 2) {
     setUniqueID(vstFourCC('g', 'y', 'A', 'u'));
     canProcessReplacing();
     canDoubleReplacing();

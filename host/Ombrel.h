@@ -18,7 +18,7 @@ constexpr const char* kOmbrelPlatform = "Linux";
 
 class Ombrel : public KEffect {
 public:
-    explicit Ombrel(audioMasterCallback audioMaster);
+    explicit Ombrel(audioMasterCallback host);
     ~Ombrel() override;
 
     const char* effectName() const override { return "Ombrel"; }

@@ -1,6 +1,6 @@
 #include "editor/buttons/KHighlightMark.h"
 
-#include "platform/KDrawSurface.h"
+#include "editor/KDrawSurface.h"
 
 #include <algorithm>
 

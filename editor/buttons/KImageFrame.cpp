@@ -1,6 +1,6 @@
 #include "editor/buttons/KImageFrame.h"
 
-#include "platform/KDrawSurface.h"
+#include "editor/KDrawSurface.h"
 #include "skin/KImageResource.h"
 
 namespace Korvel {

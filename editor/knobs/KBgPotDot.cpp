@@ -1,7 +1,7 @@
 #include "editor/knobs/KBgPotDot.h"
 
+#include "editor/KDrawSurface.h"
 #include "editor/knobs/KPotDot.h"
-#include "platform/KDrawSurface.h"
 
 namespace Korvel {
 

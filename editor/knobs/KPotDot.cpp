@@ -1,6 +1,6 @@
 #include "editor/knobs/KPotDot.h"
 
-#include "platform/KDrawSurface.h"
+#include "editor/KDrawSurface.h"
 
 namespace Korvel {
 

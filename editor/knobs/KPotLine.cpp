@@ -1,6 +1,6 @@
 #include "editor/knobs/KPotLine.h"
 
-#include "platform/KDrawSurface.h"
+#include "editor/KDrawSurface.h"
 
 namespace Korvel {
 

@@ -1,6 +1,6 @@
 #include "editor/knobs/KSlide.h"
 
-#include "platform/KDrawSurface.h"
+#include "editor/KDrawSurface.h"
 #include "skin/KImageResource.h"
 
 namespace Korvel {

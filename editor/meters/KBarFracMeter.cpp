@@ -1,6 +1,6 @@
 #include "editor/meters/KBarFracMeter.h"
 
-#include "platform/KDrawSurface.h"
+#include "editor/KDrawSurface.h"
 
 #include <cmath>
 

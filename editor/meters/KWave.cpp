@@ -1,7 +1,7 @@
 #include "editor/meters/KWave.h"
 
 #include "core/KHistory.h"
-#include "platform/KDrawSurface.h"
+#include "editor/KDrawSurface.h"
 
 #include <cmath>
 

@@ -1,7 +1,7 @@
 #include "editor/meters/KZoomWave.h"
 
+#include "editor/KDrawSurface.h"
 #include "editor/KEditor.h"
-#include "platform/KDrawSurface.h"
 
 #include <cmath>
 #include <cstdio>

@@ -1,8 +1,8 @@
 #include "editor/text/KLabel.h"
 
 #include "core/KEffectInterface.h"
+#include "editor/KDrawSurface.h"
 #include "editor/KEditor.h"
-#include "platform/KDrawSurface.h"
 
 #include <cstdint>
 #include <cstring>

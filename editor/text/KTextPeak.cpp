@@ -2,7 +2,7 @@
 
 #include "core/KEffectInterface.h"
 #include "core/KText.h"
-#include "platform/KDrawSurface.h"
+#include "editor/KDrawSurface.h"
 
 #include <cmath>
 

@@ -1,9 +1,9 @@
 #include "editor/text/KValue.h"
 
 #include "core/KEffectInterface.h"
+#include "editor/KDrawSurface.h"
 #include "editor/KEditor.h"
 #include "editor/KWindowInterface.h"
-#include "platform/KDrawSurface.h"
 
 #include <cmath>
 

@@ -1,7 +1,7 @@
 #include "platform/linux/KEditorWindow.h"
 
+#include "editor/KDrawSurface.h"
 #include "editor/KEditor.h"
-#include "platform/KDrawSurface.h"
 #include "platform/KEditorWindowFactory.h"
 #include "platform/KNanoVgGl.h"
 #include "platform/linux/KLinkLauncher.h"

@@ -1,7 +1,7 @@
 #include "platform/win32/KEditorWindow.h"
 
+#include "editor/KDrawSurface.h"
 #include "editor/KEditor.h"
-#include "platform/KDrawSurface.h"
 #include "platform/KEditorWindowFactory.h"
 #include "platform/KNanoVgGl.h"
 #include "platform/win32/KLinkLauncher.h"

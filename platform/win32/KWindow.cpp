@@ -1,6 +1,6 @@
 #include "platform/win32/KWindow.h"
 
-#include "platform/KModule.h"
+#include "core/KModule.h"
 
 #include <cstdio>
 

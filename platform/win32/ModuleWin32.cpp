@@ -2,7 +2,7 @@
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
-#include "platform/KModule.h"
+#include "core/KModule.h"
 
 #include <atomic>
 

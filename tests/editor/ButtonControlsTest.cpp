@@ -1,6 +1,7 @@
 // Switches, radios, buttons, commands, page selectors and links built from a skin on the real
 // effect, driven through the editor's mouse routing, with the host notices they send recorded.
 #include "editor/KEditor.h"
+#include "editor/KEditorSkinBuilder.h"
 #include "editor/buttons/KHlRadio.h"
 #include "editor/buttons/KImgButton.h"
 #include "editor/buttons/KImgCommand.h"
@@ -8,7 +9,6 @@
 #include "editor/buttons/KImgSwitch.h"
 #include "editor/buttons/KPageSelHlt.h"
 #include "host/Ombrel.h"
-#include "skin/KEditorSkinBuilder.h"
 #include "tests/editor/EditorTestKit.h"
 
 #include <gtest/gtest.h>

@@ -2,8 +2,8 @@
 // skin, a fake window with a fake clock, and a host callback that records edit notices.
 #include "EditorTestKit.h"
 
+#include "editor/KDrawSurface.h"
 #include "params/OmbrelParameters.h"
-#include "platform/KDrawSurface.h"
 #include "skin/KCheck.h"
 #include "skin/KImageResource.h"
 #include "skin/KParamCheck.h"

@@ -1,9 +1,9 @@
 // A dot knob drawn through the editor on an offscreen GL context: the dot's pixels centre where
 // the knob's angle formula puts them, and the highlight disc comes and goes with the press.
+#include "editor/KDrawSurface.h"
 #include "editor/KEditor.h"
+#include "editor/KEditorSkinBuilder.h"
 #include "params/OmbrelParameters.h"
-#include "platform/KDrawSurface.h"
-#include "skin/KEditorSkinBuilder.h"
 #include "tests/editor/EditorTestKit.h"
 #include "tests/platform/OffscreenContext.h"
 

@@ -1,7 +1,9 @@
 // Knobs and text controls as a user meets them: mouse scripts through the editor core on the real
 // effect (built-in skin, fake window and clock, recording host callback), and text controls built
 // from a small skin on an effect that publishes a peak level and refuses typed text for Speed.
+#include "editor/KDrawSurface.h"
 #include "editor/KEditor.h"
+#include "editor/KEditorSkinBuilder.h"
 #include "editor/knobs/KImgPot.h"
 #include "editor/knobs/KPotDot.h"
 #include "editor/knobs/KSlide.h"
@@ -9,8 +11,6 @@
 #include "editor/text/KTextPeak.h"
 #include "editor/text/KValue.h"
 #include "params/OmbrelParameters.h"
-#include "platform/KDrawSurface.h"
-#include "skin/KEditorSkinBuilder.h"
 #include "skin/KImageResource.h"
 #include "tests/editor/EditorTestKit.h"
 

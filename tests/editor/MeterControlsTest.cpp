@@ -2,15 +2,15 @@
 // through the editor on an offscreen GL context: which frame, bar and rows they choose, when they
 // repaint, and the zoom bar's mouse handling.
 #include "core/KHistory.h"
+#include "editor/KDrawSurface.h"
 #include "editor/KEditor.h"
+#include "editor/KEditorSkinBuilder.h"
 #include "editor/meters/KBarFracMeter.h"
 #include "editor/meters/KImgFracMeter.h"
 #include "editor/meters/KImgMeter.h"
 #include "editor/meters/KImgPeak.h"
 #include "editor/meters/KWave.h"
 #include "editor/meters/KZoomWave.h"
-#include "platform/KDrawSurface.h"
-#include "skin/KEditorSkinBuilder.h"
 #include "tests/editor/EditorTestKit.h"
 #include "tests/platform/OffscreenContext.h"
 

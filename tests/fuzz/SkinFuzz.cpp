@@ -1,9 +1,9 @@
 // libFuzzer target: arbitrary bytes as a skin script. The build must not crash, leak or grow
 // without bound, and whatever editor it yields must survive a draw and a click anywhere.
+#include "editor/KDrawSurface.h"
 #include "editor/KEditor.h"
+#include "editor/KEditorSkinBuilder.h"
 #include "host/Ombrel.h"
-#include "platform/KDrawSurface.h"
-#include "skin/KEditorSkinBuilder.h"
 
 #include <cstddef>
 #include <cstdint>

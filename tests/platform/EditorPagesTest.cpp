@@ -2,11 +2,11 @@
 // both pages against reference pictures, page switches that erase what the other page drew, and
 // the repaint of one knob step. OMBREL_UPDATE_REFERENCES=1 rewrites the references; every run
 // leaves its pictures in the build folder.
+#include "editor/KDrawSurface.h"
 #include "editor/KEditor.h"
 #include "host/KHostEditor.h"
 #include "host/Ombrel.h"
 #include "params/OmbrelParameters.h"
-#include "platform/KDrawSurface.h"
 #include "tests/platform/OffscreenContext.h"
 
 #include <gtest/gtest.h>

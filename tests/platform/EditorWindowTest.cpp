@@ -2,10 +2,10 @@
 // against an offscreen render of the same editor, XTEST mouse and keyboard scripts with their host
 // notices, links, and the window's life cycle under repetition, a vanishing parent, two instances
 // and other threads.
+#include "editor/KDrawSurface.h"
 #include "editor/KEditor.h"
 #include "host/KHostEditor.h"
 #include "host/Ombrel.h"
-#include "platform/KDrawSurface.h"
 #include "tests/host/TestHost.h"
 #include "tests/platform/OffscreenContext.h"
 

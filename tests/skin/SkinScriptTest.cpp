@@ -3,6 +3,7 @@
 #include "core/KNamedFiles.h"
 #include "editor/KEditor.h"
 #include "editor/KEditorControl.h"
+#include "editor/KEditorSkinBuilder.h"
 #include "editor/buttons/KHlSwitch.h"
 #include "editor/buttons/KImg.h"
 #include "editor/buttons/KImgCommand.h"
@@ -14,7 +15,6 @@
 #include "host/Ombrel.h"
 #include "params/OmbrelParameters.h"
 #include "skin/KColourResource.h"
-#include "skin/KEditorSkinBuilder.h"
 #include "skin/KFontResource.h"
 #include "skin/KImageResource.h"
 

@@ -213,7 +213,7 @@ int outputFormatFor(const std::string& path, int sourceFormat, long long expecte
 }
 
 struct AudioWriter::Private {
-    explicit Private(const std::string& path) : output(path) {}
+    explicit Private(const std::string& target) : output(target) {}
     OutputFile output;
     VirtualFile io;
     SNDFILE* file = nullptr;

@@ -3,8 +3,8 @@
 // the mouse capture, class cursors, typed entry driven by SendInput, both pages read back from the
 // editor's own back buffer against the offscreen reference pictures, repeated opening, and the
 // module's USER_RES files.
+#include "core/KModule.h"
 #include "core/KNamedFiles.h"
-#include "platform/KModule.h"
 #include "tests/host/TestHost.h"
 
 #include <gtest/gtest.h>

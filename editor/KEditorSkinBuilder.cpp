@@ -1,4 +1,4 @@
-#include "skin/KEditorSkinBuilder.h"
+#include "editor/KEditorSkinBuilder.h"
 
 #include "core/KEffectInterface.h"
 #include "core/KNamedFiles.h"

@@ -1,4 +1,4 @@
-#include "platform/KModule.h"
+#include "core/KModule.h"
 
 namespace Korvel {
 

@@ -1,4 +1,4 @@
-#include "platform/KDrawSurface.h"
+#include "editor/KDrawSurface.h"
 
 #include "skin/KFontResource.h"
 

@@ -1,6 +1,6 @@
 // The drawing surface on a real GL context: clipping, scissoring, the text line and images, read
 // back from the framebuffer.
-#include "platform/KDrawSurface.h"
+#include "editor/KDrawSurface.h"
 #include "platform/KNanoVgGl.h"
 #include "tests/platform/OffscreenContext.h"
 
