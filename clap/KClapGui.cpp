@@ -59,8 +59,11 @@ bool CLAP_ABI guiGetSize(const clap_plugin_t* p, std::uint32_t* width, std::uint
 bool CLAP_ABI guiCanResize(const clap_plugin_t*) {
     return false;
 }
-bool CLAP_ABI guiResizeHints(const clap_plugin_t*, clap_gui_resize_hints_t*) {
-    return false;
+bool CLAP_ABI guiResizeHints(const clap_plugin_t* p, clap_gui_resize_hints_t* hints) {
+    // Known hints, all of them "no": hosts warn when a plug-in has none to give.
+    if (!KClapEffect::from(p) || !hints) return false;
+    *hints = clap_gui_resize_hints_t{};
+    return true;
 }
 bool CLAP_ABI guiAdjustSize(const clap_plugin_t* p, std::uint32_t* width, std::uint32_t* height) {
     // The one size there is.
@@ -100,9 +103,10 @@ const clap_plugin_gui_t kClapGui = {
 
 const clap_plugin_timer_support_t kClapTimer = {timerTick};
 
+// The window system alone: hosts ask while scanning, through a host that may offer no extension
+// at all, and remember the answer for the instances they make later.
 bool KClapEffect::guiSupported(const char* api, bool floating) const {
-    return !floating && api && !std::strcmp(api, kWindowApi) && effect() &&
-           effect()->hostEditor() && (timers_ || !kNeedsTimer);
+    return !floating && api && !std::strcmp(api, kWindowApi) && effect() && effect()->hostEditor();
 }
 
 bool KClapEffect::guiCreate(const char* api, bool floating) {

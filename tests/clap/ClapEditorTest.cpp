@@ -1,7 +1,8 @@
 // The .clap's X11 editor embedded by our CLAP host in a parent window under Xvfb, its event loop
 // running on the host's timer only: the VST editor's page 1 picture, a knob drag that reaches the
-// host as gesture begin, values and gesture end (by flush while inactive, by process while
-// processing), Random and AutoLevel as plain value changes, and host automation repainting it.
+// host as gesture begin, values and gesture end (by flush while inactive, by the blocks of an
+// audio thread of the host's while processing), Random and AutoLevel as plain value changes, and
+// host automation repainting it.
 #include "tests/clap/ClapTestKit.h"
 #include "tests/platform/OffscreenContext.h"
 
@@ -10,6 +11,7 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 
+#include <atomic>
 #include <chrono>
 #include <thread>
 #include <vector>
@@ -39,23 +41,41 @@ protected:
         loadClap(clap);
     }
     void TearDown() override {
+        stopAudio();
         clap.unload();
         if (display) XCloseDisplay(display);
     }
-    // The host's main loop: its timers, and a block now and then while processing.
+    // The host's main loop: its timers.
     void loop(int ms) {
         auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
         do {
             clap.runTimers();
-            if (processing) block();
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         } while (std::chrono::steady_clock::now() < until);
     }
-    void block() {
-        std::vector<float> in(2 * 256, 0.0f), out(2 * 256, 0.0f);
-        float* ins[2] = {in.data(), in.data() + 256};
-        float* outs[2] = {out.data(), out.data() + 256};
-        ASSERT_EQ(CLAP_PROCESS_CONTINUE, clap.process(ins, outs, 256));
+    // The host's audio thread: a block every few milliseconds beside the main thread's work.
+    void startAudio() {
+        named = false;
+        audio = std::thread([this] {
+            while (!named.load())
+                std::this_thread::yield();
+            EXPECT_TRUE(clap.startProcessing());
+            std::vector<float> in(2 * 256, 0.0f), out(2 * 256, 0.0f);
+            float* ins[2] = {in.data(), in.data() + 256};
+            float* outs[2] = {out.data(), out.data() + 256};
+            while (processing.load()) {
+                EXPECT_EQ(CLAP_PROCESS_CONTINUE, clap.process(ins, outs, 256));
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            }
+            clap.stopProcessing();
+        });
+        processing = true;
+        clap.setAudioThread(audio.get_id());
+        named = true;
+    }
+    void stopAudio() {
+        processing = false;
+        if (audio.joinable()) audio.join();
     }
     void move(int x, int y) {
         XTestFakeMotionEvent(display, -1, x, y, CurrentTime);
@@ -122,7 +142,10 @@ protected:
     Display* display = nullptr;
     Window parent = 0;
     OmbrelHost::ClapPlugin clap;
-    bool processing = false;
+    std::thread audio;
+    std::atomic<bool> processing{false};
+    // Set once the host has told the plug-in which thread is its audio thread.
+    std::atomic<bool> named{false};
 };
 
 TEST_F(ClapEditorTest, EmbeddedEditorShowsPage1AndReportsDragsCommandsAndFollowsTheHost) {
@@ -152,9 +175,9 @@ TEST_F(ClapEditorTest, EmbeddedEditorShowsPage1AndReportsDragsCommandsAndFollows
 
     // Processing: the blocks carry the next gesture as it happens, no flush needed.
     ASSERT_TRUE(clap.activate(44100, 1, 256));
-    ASSERT_TRUE(clap.startProcessing());
-    processing = true;
     requests = clap.flushRequests();
+    startAudio();
+    loop(50);
     drag(kKnobX, kKnobY, 20);
     events = clap.takeEvents();
     expectGesture(events, 0);
@@ -185,6 +208,7 @@ TEST_F(ClapEditorTest, EmbeddedEditorShowsPage1AndReportsDragsCommandsAndFollows
     loop(200);
     EXPECT_GT(differing(still, grab()), 20) << "the knob and its value follow the host";
     EXPECT_TRUE(clap.takeEvents().empty()) << "the host's own change is not echoed";
+    stopAudio();
 
     clap.closeGui();
     EXPECT_EQ(0, clap.timerCount());

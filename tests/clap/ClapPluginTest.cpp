@@ -118,6 +118,43 @@ TEST(ClapPlugin, ScanShowsTheDescriptorPortsAndEveryParameterWithTheVstTexts) {
     EXPECT_EQ(-7.0, v);
 }
 
+// Hosts scan through a host record of their own that offers no extension at all and keep what
+// they saw for the instances they make later (Qtractor 0.9.31 does): the editor must show up
+// there, while an X11 editor without the host's timers to run it is refused only at creation.
+TEST(ClapPlugin, AScanWithoutHostExtensionsSeesTheEditor) {
+    Korvel::KDynamicLibrary library;
+    std::string error;
+    ASSERT_TRUE(library.open(clapPath(), error)) << error;
+    auto* entry = static_cast<const clap_plugin_entry_t*>(library.symbol("clap_entry"));
+    ASSERT_NE(nullptr, entry);
+    ASSERT_TRUE(entry->init(clapPath().c_str()));
+    auto* factory =
+        static_cast<const clap_plugin_factory_t*>(entry->get_factory(CLAP_PLUGIN_FACTORY_ID));
+    ASSERT_NE(nullptr, factory);
+    clap_host_t bare{};
+    bare.clap_version = CLAP_VERSION;
+    bare.name = "scanner";
+    bare.version = "1";
+    bare.get_extension = [](const clap_host_t*, const char*) -> const void* { return nullptr; };
+    bare.request_restart = bare.request_process = bare.request_callback = [](const clap_host_t*) {};
+    const clap_plugin_t* p = factory->create_plugin(factory, &bare, "com.korvel.ombrel");
+    ASSERT_NE(nullptr, p);
+    ASSERT_TRUE(p->init(p));
+    auto* gui = static_cast<const clap_plugin_gui_t*>(p->get_extension(p, CLAP_EXT_GUI));
+    ASSERT_NE(nullptr, gui);
+#ifdef _WIN32
+    EXPECT_TRUE(gui->is_api_supported(p, CLAP_WINDOW_API_WIN32, false));
+    EXPECT_TRUE(gui->create(p, CLAP_WINDOW_API_WIN32, false)) << "the host's loop drives it";
+    gui->destroy(p);
+#else
+    EXPECT_TRUE(gui->is_api_supported(p, CLAP_WINDOW_API_X11, false));
+    EXPECT_FALSE(gui->is_api_supported(p, CLAP_WINDOW_API_X11, true)) << "embedded only";
+    EXPECT_FALSE(gui->create(p, CLAP_WINDOW_API_X11, false)) << "nothing would read its events";
+#endif
+    p->destroy(p);
+    entry->deinit();
+}
+
 TEST(ClapPlugin, HostChangesApplyAndCoupledChangesComeBackAsEvents) {
     ClapPlugin clap;
     loadClap(clap);

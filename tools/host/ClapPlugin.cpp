@@ -328,6 +328,7 @@ void ClapPlugin::setValue(int index, double v, std::uint32_t time) {
     event.note_id = -1;
     event.port_index = event.channel = event.key = -1;
     event.value = v;
+    std::lock_guard<std::mutex> hold(lock_);
     pending_.push_back(event);
 }
 
@@ -341,10 +342,14 @@ bool ClapPlugin::setText(int index, const std::string& text) {
 void ClapPlugin::flush() {
     auto* params = extension<clap_plugin_params_t>(CLAP_EXT_PARAMS);
     if (!params) return;
-    InputList in{{nullptr, inputSize, inputGet}, &pending_};
+    std::vector<clap_event_param_value_t> queued;
+    {
+        std::lock_guard<std::mutex> hold(lock_);
+        queued.swap(pending_);
+    }
+    InputList in{{nullptr, inputSize, inputGet}, &queued};
     clap_output_events_t out{this, outputPush};
     params->flush(plugin_, &in.list, &out);
-    pending_.clear();
 }
 
 void ClapPlugin::received(const clap_event_header_t& event) {
@@ -363,11 +368,13 @@ void ClapPlugin::received(const clap_event_header_t& event) {
             e.param = reinterpret_cast<const clap_event_param_gesture_t&>(event).param_id;
         }
     }
+    std::lock_guard<std::mutex> hold(lock_);
     events_.push_back(e);
 }
 
 std::vector<ClapEvent> ClapPlugin::takeEvents() {
     std::vector<ClapEvent> taken;
+    std::lock_guard<std::mutex> hold(lock_);
     taken.swap(events_);
     return taken;
 }
@@ -440,10 +447,15 @@ void ClapPlugin::stopProcessing() {
 
 clap_process_status ClapPlugin::run(clap_audio_buffer_t& in, clap_audio_buffer_t& out,
                                     std::uint32_t frames) {
+    std::vector<clap_event_param_value_t> queued;
+    {
+        std::lock_guard<std::mutex> hold(lock_);
+        queued.swap(pending_);
+    }
     // The events are delivered sorted by time, as the interface promises.
-    std::stable_sort(pending_.begin(), pending_.end(),
+    std::stable_sort(queued.begin(), queued.end(),
                      [](const auto& a, const auto& b) { return a.header.time < b.header.time; });
-    InputList events{{nullptr, inputSize, inputGet}, &pending_};
+    InputList events{{nullptr, inputSize, inputGet}, &queued};
     clap_output_events_t sent{this, outputPush};
     clap_process_t p{};
     p.steady_time = steadyTime_;
@@ -455,7 +467,6 @@ clap_process_status ClapPlugin::run(clap_audio_buffer_t& in, clap_audio_buffer_t
     p.in_events = &events.list;
     p.out_events = &sent;
     clap_process_status status = plugin_->process(plugin_, &p);
-    pending_.clear();
     steadyTime_ += frames;
     transport_.advance(frames, sampleRate_);
     return status;

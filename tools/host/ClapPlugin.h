@@ -3,13 +3,16 @@
 // parameters, state, timers, log, editor), and drives it: parameters by index with their texts,
 // state as bytes, the audio-ports layout, activation, processing in blocks with a transport, the
 // events it sends back, and its embedded editor. One thread is the main thread (the one that
-// loads); it is also the audio thread unless another is named. Linux and Windows.
+// loads); it is also the audio thread unless another is named, and then processing may run there
+// while the main thread queues changes and takes the events. Linux and Windows.
 #pragma once
 
 #include "clap/ClapInterface.h"
 #include "platform/KDynamicLibrary.h"
 
+#include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -113,8 +116,8 @@ public:
 
     // What the plug-in sent: events from process and flush, and its requests.
     std::vector<ClapEvent> takeEvents();
-    int flushRequests() const { return flushRequests_; }
-    int processRequests() const { return processRequests_; }
+    int flushRequests() const { return flushRequests_.load(); }
+    int processRequests() const { return processRequests_.load(); }
     std::uint32_t rescans() const { return rescans_; }
     const std::vector<std::string>& log() const { return log_; }
 
@@ -159,13 +162,15 @@ private:
     double sampleRate_ = 44100;
     std::int64_t steadyTime_ = 0;
     ClapTransport transport_;
+    // Queued by the main thread, taken by the processing call; events the other way round.
+    std::mutex lock_;
     std::vector<clap_event_param_value_t> pending_;
     std::vector<ClapEvent> events_;
     std::vector<std::string> log_;
     std::vector<clap_id> timers_;
     clap_id nextTimer_ = 1;
-    int flushRequests_ = 0;
-    int processRequests_ = 0;
+    std::atomic<int> flushRequests_{0};
+    std::atomic<int> processRequests_{0};
     std::uint32_t rescans_ = 0;
 };
 
