@@ -32,38 +32,42 @@ public:
     // The object behind a record the host hands back; null for a record that is not ours.
     static KClapEffect* from(const clap_plugin_t* plugin);
 
-    // The plug-in record's entries (threads as in ClapInterface.h).
+    // The plug-in record's entries. [main]: refused elsewhere (when the host can tell).
     bool init();
     bool activate(double sampleRate, std::uint32_t minFrames, std::uint32_t maxFrames);
     void deactivate();
+    // [audio] Refused while inactive; process and reset also beside another audio-thread call.
     bool startProcessing();
     void stopProcessing();
     void reset();
     clap_process_status process(const clap_process_t& process);
+    // [any]
     const void* extension(const char* id) const;
     bool onMainThread() const;
     bool active() const { return active_.load(std::memory_order_acquire); }
 
-    // Parameters (KClapParams.cpp). Ids are the host indexes.
+    // Parameters (KClapParams.cpp). Ids are the host indexes. [main] by the interface; they only
+    // read, so they are harmless on any thread.
     std::uint32_t paramCount() const;
     bool paramInfo(std::uint32_t index, clap_param_info_t& info) const;
     bool paramValue(clap_id id, double& value) const;
     bool valueToText(clap_id id, double value, char* out, std::uint32_t capacity) const;
     bool textToValue(clap_id id, const char* text, double& value) const;
+    // [audio] while active, [main] while inactive.
     void flush(const clap_input_events_t* in, const clap_output_events_t* out);
 
-    // State (KClapState.cpp): the bank chunk and the current program.
+    // State (KClapState.cpp): the bank chunk and the current program. [main]
     bool saveState(const clap_ostream_t& stream);
     bool loadState(const clap_istream_t& stream);
 
-    // Audio ports and their configurations.
+    // Audio ports and their configurations. [main]; a configuration only while inactive.
     std::uint32_t portCount() const { return 1; }
     bool portInfo(std::uint32_t index, bool input, clap_audio_port_info_t& info) const;
     std::uint32_t configCount() const;
     bool configInfo(std::uint32_t index, clap_audio_ports_config_t& config) const;
     bool selectConfig(clap_id id);
 
-    // The editor (KClapGui.cpp).
+    // The editor (KClapGui.cpp). [main]
     bool guiSupported(const char* api, bool floating) const;
     bool guiCreate(const char* api, bool floating);
     void guiDestroy();
