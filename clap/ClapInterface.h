@@ -609,3 +609,19 @@ struct clap_host_log_t {
 };
 
 } // extern "C"
+
+// The published records' sizes on 64-bit targets, where every field sits at its natural
+// alignment: a field added, dropped or moved by mistake shows here rather than in a host.
+#if UINTPTR_MAX == UINT64_MAX
+static_assert(sizeof(clap_plugin_descriptor_t) == 88, "descriptor layout");
+static_assert(sizeof(clap_plugin_t) == 96, "plug-in record layout");
+static_assert(sizeof(clap_host_t) == 88, "host record layout");
+static_assert(sizeof(clap_process_t) == 64, "process record layout");
+static_assert(sizeof(clap_audio_buffer_t) == 32, "audio buffer layout");
+static_assert(sizeof(clap_event_param_value_t) == 56, "parameter value event layout");
+static_assert(sizeof(clap_event_param_gesture_t) == 20, "gesture event layout");
+static_assert(sizeof(clap_event_transport_t) == 104, "transport event layout");
+static_assert(sizeof(clap_param_info_t) == 1320, "parameter info layout");
+static_assert(sizeof(clap_audio_port_info_t) == 288, "audio port info layout");
+static_assert(sizeof(clap_window_t) == 16, "window layout");
+#endif
