@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need; skips those already present.
 # "tools/setup.sh windows" adds the Windows cross toolchain and Wine, which run its tests;
-# "tools/setup.sh fuzz" adds clang and its runtime libraries for the libFuzzer targets.
+# "tools/setup.sh fuzz" adds clang and its runtime libraries for the libFuzzer targets;
+# "tools/setup.sh hosts" adds Qtractor, JACK, a window manager and X tools for trying the VST and
+# CLAP builds by hand in a real host under Xvfb.
 set -euo pipefail
 packages=(cmake ninja-build g++ libgtest-dev googletest libbenchmark-dev libx11-dev libgl-dev
   libgl1-mesa-dri libegl-dev libegl-mesa0 libpng-dev python3-glad dpf-source libsndfile1-dev
@@ -12,6 +14,9 @@ if [ "${1:-}" = windows ]; then
 fi
 if [ "${1:-}" = fuzz ]; then
   packages+=(clang libclang-rt-14-dev)
+fi
+if [ "${1:-}" = hosts ]; then
+  packages+=(qtractor jackd2 openbox xdotool imagemagick x11-utils)
 fi
 missing=()
 for p in "${packages[@]}"; do

@@ -1,7 +1,11 @@
-# Checks the built plug-in's binary interface: it exports exactly VSTPluginMain and main and, on
-# Windows, imports only from system DLLs, so a host can load it from any folder.
-# cmake -DPLUGIN=<file> -DTOOL=<objdump or nm> -DWINDOWS=<bool> -P CheckEntryPoints.cmake
+# Checks the built plug-in's binary interface: it exports exactly VSTPluginMain and main (or the
+# names given as EXPORTS) and, on Windows, imports only from system DLLs, so a host can load it
+# from any folder.
+# cmake -DPLUGIN=<file> -DTOOL=<objdump or nm> -DWINDOWS=<bool> [-DEXPORTS=<a;b>] -P CheckEntryPoints.cmake
 cmake_minimum_required(VERSION 3.25)
+if(NOT DEFINED EXPORTS)
+  set(EXPORTS "VSTPluginMain;main")
+endif()
 
 function(read_lines out)
   execute_process(COMMAND ${ARGN} OUTPUT_VARIABLE dump RESULT_VARIABLE failed)
@@ -49,7 +53,7 @@ else()
   endforeach()
 endif()
 list(SORT names)
-if(NOT names STREQUAL "VSTPluginMain;main")
-  message(FATAL_ERROR "${PLUGIN} exports '${names}' instead of exactly VSTPluginMain and main")
+if(NOT names STREQUAL EXPORTS)
+  message(FATAL_ERROR "${PLUGIN} exports '${names}' instead of exactly '${EXPORTS}'")
 endif()
 message(STATUS "exports: ${names}")
