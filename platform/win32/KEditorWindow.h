@@ -6,21 +6,18 @@
 #pragma once
 
 #include "editor/KWindowInterface.h"
+#include "platform/KGlCanvas.h"
 #include "platform/win32/KTextEntry.h"
 #include "platform/win32/KWindow.h"
 
 #include <atomic>
 #include <cstdint>
 
-struct NVGcontext;
-struct NVGLUframebuffer;
-
 namespace Korvel {
 
-class KDrawSurface;
 class KEditor;
 
-class KEditorWindow : public KWindow, public KWindowInterface {
+class KEditorWindow : public KWindow, public KWindowInterface, private KGlContext {
 public:
     // [ui] Stores itself in the editor.
     explicit KEditorWindow(KEditor& editor);
@@ -68,21 +65,25 @@ public:
 private:
     bool setUpGraphics();
     void tearDownGraphics();
-    bool makeCurrent(HDC dc);
-    void releaseCurrent();
+    // KGlContext: the WGL context on dc_, the device context of the set-up, paint or teardown
+    // under way (null outside them).
+    bool makeCurrent() override;
+    void releaseCurrent() override;
+    void swapBuffers() override;
     LRESULT buttonDown(bool right, WPARAM keys, int x, int y);
     LRESULT buttonUp(bool right, WPARAM keys, int x, int y);
     LRESULT loseMouse();
+    // Lets the capture go when the editor let go of the mouse without our release.
+    void followEditorCapture();
     void updateCursor(int x, int y);
     void showCursor(int kind);
 
     KEditor& editor_;
-    KDrawSurface* surface_ = nullptr;
     int cursorKind_ = 0;
     KTextEntry entry_;
+    KGlCanvas canvas_;
     HGLRC context_ = nullptr;
-    NVGcontext* nvg_ = nullptr;
-    NVGLUframebuffer* framebuffer_ = nullptr;
+    HDC dc_ = nullptr;
     // What was current before we made our context current, put back after.
     HDC previousDc_ = nullptr;
     HGLRC previousContext_ = nullptr;
