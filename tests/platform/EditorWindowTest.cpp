@@ -358,6 +358,69 @@ TEST_F(EditorWindowTest, TypedEntryCommitsOnReturnAndFocusLossNotOnEscape) {
     host.dispatch(effEditClose);
 }
 
+TEST_F(EditorWindowTest, TypedEntryPlacesTheCaretWhereClickedAndPastesTheClipboard) {
+    ASSERT_TRUE(open(host, parent));
+    idle();
+    host.effect()->setParameter(host.effect(), kMinFreq, 0.0f);
+    ASSERT_EQ("20", display_(kMinFreq));
+    // The field covers the value display (230, 80, 60 x 15), its text centred and all selected:
+    // a click left of the text puts the caret before it, one right of it after it.
+    click(kValueX, kValueY);
+    click(232, kValueY);
+    type("1");
+    click(288, kValueY);
+    type("0\n");
+    EXPECT_EQ("1200", display_(kMinFreq));
+
+    // This client owns the clipboard and answers the field's request as any program does.
+    Window owner = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 1, 1, 0, 0, 0);
+    Atom clipboard = XInternAtom(display, "CLIPBOARD", False);
+    Atom utf8 = XInternAtom(display, "UTF8_STRING", False);
+    XSetSelectionOwner(display, clipboard, owner, CurrentTime);
+    ASSERT_EQ(owner, XGetSelectionOwner(display, clipboard));
+    const char copied[] = "345\n";
+    int served = 0;
+    auto serve = [&](int ms) {
+        auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+        do {
+            while (XPending(display) > 0) {
+                XEvent e;
+                XNextEvent(display, &e);
+                if (e.type != SelectionRequest) continue;
+                const XSelectionRequestEvent& r = e.xselectionrequest;
+                XSelectionEvent answer{};
+                answer.type = SelectionNotify;
+                answer.requestor = r.requestor;
+                answer.selection = r.selection;
+                answer.target = r.target;
+                answer.time = r.time;
+                if (r.target == utf8 && r.property != None) {
+                    XChangeProperty(display, r.requestor, r.property, utf8, 8, PropModeReplace,
+                                    reinterpret_cast<const unsigned char*>(copied),
+                                    static_cast<int>(std::strlen(copied)));
+                    answer.property = r.property;
+                }
+                XSendEvent(display, r.requestor, False, 0, reinterpret_cast<XEvent*>(&answer));
+                XFlush(display);
+                ++served;
+            }
+            host.dispatch(effEditIdle);
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        } while (std::chrono::steady_clock::now() < until);
+    };
+    click(kValueX, kValueY);
+    key(XK_Control_L, true);
+    key(XK_v, true);
+    key(XK_v, false);
+    key(XK_Control_L, false);
+    serve(300);
+    EXPECT_EQ(1, served);
+    type("\n");
+    EXPECT_EQ("345", display_(kMinFreq)) << "the copied line without its line break";
+    XDestroyWindow(display, owner);
+    host.dispatch(effEditClose);
+}
+
 int openDescriptors() {
     int n = 0;
     if (DIR* d = opendir("/proc/self/fd")) {
