@@ -1,7 +1,7 @@
 // The editor window on X11: a child window of the host's parent on the plug-in's own X connection,
-// drawn with OpenGL through GLX (loaded at run time) and NanoVG. The editor draws only what changed
-// into a persistent offscreen framebuffer; each paint then presents the whole framebuffer as one
-// textured rectangle and swaps. Hosts do not deliver our X events: idle() reads them.
+// drawn through the GL canvas (KGlCanvas: NanoVG, the offscreen framebuffer, the surface) on a GLX
+// context (GLX loaded at run time); this window creates the context, makes it current and swaps.
+// Hosts do not deliver our X events: idle() reads them and paints when something asked for it.
 #pragma once
 
 #include "editor/KWindowInterface.h"

@@ -1,8 +1,8 @@
-// The editor window on Windows: a child of the host's window, drawn with OpenGL (WGL) and NanoVG.
-// The editor draws what changed into a persistent offscreen framebuffer; each WM_PAINT presents the
-// whole framebuffer as one textured rectangle and swaps. Mouse messages go to the editor core,
-// which says when to capture the mouse and which cursor to show. Messages arrive through the
-// host's own message loop, so idle has nothing to pump.
+// The editor window on Windows: a child of the host's window, drawn through the GL canvas
+// (KGlCanvas: NanoVG, the offscreen framebuffer, the surface) on a WGL context that this window
+// creates, makes current and swaps; each WM_PAINT is one canvas paint. Mouse messages go to the
+// editor core, which says when to capture the mouse and which cursor to show. Messages arrive
+// through the host's own message loop, so idle has nothing to pump.
 #pragma once
 
 #include "editor/KWindowInterface.h"
