@@ -156,8 +156,9 @@ private:
     const KBackgroundEntry* lastBackground_ = nullptr;
     std::uint32_t refreshThrottleMs_ = kDefaultRefreshThrottleMs;
     int captured_ = -1;
-    // The captured control was hidden mid-press: events up to the next press are dropped, so its
-    // release cannot reach whatever now lies under the pointer.
+    // The captured control was hidden mid-press: what remains of that press (its moves and its
+    // release) is dropped until the next press, so the release cannot reach whatever now lies
+    // under the pointer (a link of the page just shown).
     bool pressLost_ = false;
     // Which button the captured control took, and the last pointer position routed (editor
     // pixels): the release that releaseHiddenCapture gives.
