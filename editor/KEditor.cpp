@@ -166,37 +166,57 @@ KEditorControl* KEditor::target(int x, int y) const {
     return control && isVisible(*control) ? control : nullptr;
 }
 
-bool KEditor::mouseDown(bool shift, bool control, int x, int y) {
+bool KEditor::press(bool right, bool shift, bool control, int x, int y) {
+    pressLost_ = false;
+    lastX_ = x;
+    lastY_ = y;
     int index = captured_ >= 0 ? captured_ : hitTest(x, y);
     KEditorControl* c = target(x, y);
-    if (!c || !c->mouseDown(shift, control, x - c->x(), y - c->y())) return false;
+    if (!c) return false;
+    const int cx = x - c->x(), cy = y - c->y();
+    if (!(right ? c->rightDown(shift, control, cx, cy) : c->mouseDown(shift, control, cx, cy)))
+        return false;
+    if (captured_ < 0) capturedByRight_ = right;
     captured_ = index;
     return true;
+}
+
+bool KEditor::release(bool right, bool shift, bool control, int x, int y) {
+    lastX_ = x;
+    lastY_ = y;
+    if (pressLost_) {
+        pressLost_ = false;
+        return true;
+    }
+    KEditorControl* c = target(x, y);
+    if (!c) return false;
+    const int cx = x - c->x(), cy = y - c->y();
+    if (!(right ? c->rightUp(shift, control, cx, cy) : c->mouseUp(shift, control, cx, cy)))
+        return false;
+    captured_ = -1;
+    return true;
+}
+
+bool KEditor::mouseDown(bool shift, bool control, int x, int y) {
+    return press(false, shift, control, x, y);
 }
 
 bool KEditor::rightDown(bool shift, bool control, int x, int y) {
-    int index = captured_ >= 0 ? captured_ : hitTest(x, y);
-    KEditorControl* c = target(x, y);
-    if (!c || !c->rightDown(shift, control, x - c->x(), y - c->y())) return false;
-    captured_ = index;
-    return true;
+    return press(true, shift, control, x, y);
 }
 
 bool KEditor::mouseUp(bool shift, bool control, int x, int y) {
-    KEditorControl* c = target(x, y);
-    if (!c || !c->mouseUp(shift, control, x - c->x(), y - c->y())) return false;
-    captured_ = -1;
-    return true;
+    return release(false, shift, control, x, y);
 }
 
 bool KEditor::rightUp(bool shift, bool control, int x, int y) {
-    KEditorControl* c = target(x, y);
-    if (!c || !c->rightUp(shift, control, x - c->x(), y - c->y())) return false;
-    captured_ = -1;
-    return true;
+    return release(true, shift, control, x, y);
 }
 
 void KEditor::mouseMove(bool shift, bool control, int x, int y) {
+    lastX_ = x;
+    lastY_ = y;
+    if (pressLost_) return;
     if (KEditorControl* c = target(x, y)) c->mouseMove(shift, control, x - c->x(), y - c->y());
 }
 
@@ -205,6 +225,25 @@ void KEditor::cancel() {
     KEditorControl* c = controls_.get(captured_);
     captured_ = -1;
     if (c) c->cancel();
+}
+
+bool KEditor::releaseHiddenCapture() {
+    if (captured_ < 0) return false;
+    KEditorControl* c = controls_.get(captured_);
+    if (c && isVisible(*c)) return false;
+    captured_ = -1;
+    pressLost_ = true;
+    if (!c) return true;
+    // First as on a lost capture; then the release it can no longer be given, which ends what a
+    // lost capture leaves open until the next release (a switch's or a radio's edit). A control
+    // that its cancel already let go ignores it (a command does not run).
+    c->cancel();
+    const int cx = lastX_ - c->x(), cy = lastY_ - c->y();
+    if (capturedByRight_)
+        c->rightUp(false, false, cx, cy);
+    else
+        c->mouseUp(false, false, cx, cy);
+    return true;
 }
 
 int KEditor::cursorKind(int x, int y) {

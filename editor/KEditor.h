@@ -71,6 +71,13 @@ public:
     void mouseMove(bool shift, bool control, int x, int y);
     // The window lost capture or focus: the captured control lets go.
     void cancel();
+    // A captured control that is no longer visible (a page selector on its own page, a control
+    // hidden by a condition on its own value) gets no more events, not even its release: it
+    // loses the mouse here, cancelled as on a lost capture and then given the release it can no
+    // longer get, so every begin-edit has its end-edit; the rest of that press goes nowhere.
+    // True when it did; the window then lets the system pointer go. The window asks after every
+    // mouse event and before every paint.
+    bool releaseHiddenCapture();
     // 1 (arrow) when no visible control is concerned.
     int cursorKind(int x, int y);
     // The window object stores itself here on construction and clears it on destruction.
@@ -134,6 +141,8 @@ private:
     // The captured control or the one under the point, when visible; null otherwise.
     KEditorControl* target(int x, int y) const;
     bool backgroundApplies(const KBackgroundEntry& entry) const;
+    bool press(bool right, bool shift, bool control, int x, int y);
+    bool release(bool right, bool shift, bool control, int x, int y);
 
     KWindowInterface* window_ = nullptr;
     KList<KResource> resources_;
@@ -147,6 +156,14 @@ private:
     const KBackgroundEntry* lastBackground_ = nullptr;
     std::uint32_t refreshThrottleMs_ = kDefaultRefreshThrottleMs;
     int captured_ = -1;
+    // The captured control was hidden mid-press: what remains of that press (its moves and its
+    // release) is dropped until the next press, so the release cannot reach whatever now lies
+    // under the pointer (a link of the page just shown).
+    bool pressLost_ = false;
+    // Which button the captured control took, and the last pointer position routed (editor
+    // pixels): the release that releaseHiddenCapture gives.
+    bool capturedByRight_ = false;
+    int lastX_ = 0, lastY_ = 0;
     // Read by invalidate, which effect-side refresh requests reach from any thread.
     std::atomic<bool> suspended_{false};
     int currentPage_ = 1;

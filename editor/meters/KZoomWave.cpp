@@ -95,4 +95,8 @@ bool KZoomWave::mouseUp(bool, bool, int, int) {
     return true;
 }
 
+void KZoomWave::cancel() {
+    mouseUp(false, false, 0, 0);
+}
+
 } // namespace Korvel

@@ -42,6 +42,8 @@ public:
     bool mouseDown(bool shift, bool control, int x, int y) override;
     bool mouseUp(bool shift, bool control, int x, int y) override;
     void mouseMove(bool shift, bool control, int x, int y) override;
+    // The drag ends as on the release: otherwise moves without a button would go on zooming.
+    void cancel() override;
 
 private:
     bool onBar(int y) const { return y >= height_ - kBarHeight && y < height_; }

@@ -6,6 +6,7 @@
 #include "editor/KWindowInterface.h"
 
 #include <cmath>
+#include <cstring>
 
 namespace Korvel {
 
@@ -25,15 +26,25 @@ bool KValue::acceptsText() const {
     return effect_ && effect_->parameterAcceptsText(parameter_);
 }
 
+void KValue::currentText(char* text) const {
+    text[0] = '\0';
+    if (effect_) effect_->parameterDisplayWithUnit(parameter_, text, sizeof paintedText_);
+}
+
 bool KValue::needsRedraw() const {
-    return KEditorControl::needsRedraw() || std::fabs(shownValue() - lastValue_) >= 0.00001;
+    if (KEditorControl::needsRedraw() || std::fabs(shownValue() - lastValue_) >= 0.00001)
+        return true;
+    // The value and the text are two reads: another thread may change the parameter between
+    // them, so what counts is the text that was painted.
+    char text[sizeof paintedText_];
+    currentText(text);
+    return std::strcmp(text, paintedText_) != 0;
 }
 
 void KValue::paint(KDrawSurface& surface) {
-    char text[KEffectInterface::kDisplayTextBytes] = {};
-    if (effect_) effect_->parameterDisplayWithUnit(parameter_, text, sizeof text);
-    surface.text(text, 0, 0, width_, height_, font_, KDrawSurface::kAlignCentre);
     lastValue_ = shownValue();
+    currentText(paintedText_);
+    surface.text(paintedText_, 0, 0, width_, height_, font_, KDrawSurface::kAlignCentre);
 }
 
 int KValue::cursorKind(int, int) {

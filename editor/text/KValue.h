@@ -4,6 +4,7 @@
 // owned. [ui]
 #pragma once
 
+#include "core/KEffectInterface.h"
 #include "editor/KEditorControl.h"
 
 namespace Korvel {
@@ -21,6 +22,8 @@ public:
     const KFontResource* font() const { return font_; }
     // The current program's quantised value, 0 without an effect.
     double shownValue() const;
+    // The text of the last paint, "" before the first.
+    const char* paintedText() const { return paintedText_; }
 
     bool needsRedraw() const override;
     void paint(KDrawSurface& surface) override;
@@ -29,10 +32,13 @@ public:
 
 private:
     bool acceptsText() const;
+    // The display text with unit as it is now, "" without an effect.
+    void currentText(char* text) const;
 
     int parameter_;
     const KFontResource* font_;
     double lastValue_ = -1;
+    char paintedText_[KEffectInterface::kDisplayTextBytes] = {};
 };
 
 } // namespace Korvel

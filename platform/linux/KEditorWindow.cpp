@@ -1,9 +1,8 @@
 #include "platform/linux/KEditorWindow.h"
 
-#include "editor/KDrawSurface.h"
 #include "editor/KEditor.h"
+#include "editor/KEditorControl.h"
 #include "platform/KEditorWindowFactory.h"
-#include "platform/KNanoVgGl.h"
 #include "platform/linux/KLinkLauncher.h"
 #include "platform/linux/KXErrorTrap.h"
 
@@ -12,7 +11,6 @@
 #include <X11/cursorfont.h>
 
 #include <ctime>
-#include <new>
 
 namespace Korvel {
 
@@ -48,7 +46,8 @@ KWindowInterface* createEditorWindow(KEditor& editor) {
     return new KEditorWindow(editor);
 }
 
-KEditorWindow::KEditorWindow(KEditor& editor) : editor_(editor), entry_(editor) {
+KEditorWindow::KEditorWindow(KEditor& editor)
+    : editor_(editor), entry_(editor), canvas_(editor, *this) {
     editor_.setWindow(this);
 }
 
@@ -109,7 +108,7 @@ bool KEditorWindow::open(void* parent) {
             cursors_[0] = XCreateFontCursor(display_, XC_left_ptr);
             cursors_[1] = XCreateFontCursor(display_, XC_hand2);
             cursors_[2] = XCreateFontCursor(display_, XC_xterm);
-            cursorKind_ = 1;
+            cursorKind_ = kCursorArrow;
             XDefineCursor(display_, window_, cursors_[0]);
             entry_.attach(display_, window_);
             live_.store(true, std::memory_order_release);
@@ -122,46 +121,17 @@ bool KEditorWindow::open(void* parent) {
 
 bool KEditorWindow::setUpGraphics() {
     context_ = glXCreateNewContext(display_, config_, GLX_RGBA_TYPE, nullptr, True);
-    if (!context_ || !makeCurrent()) return false;
-    const int w = editor_.width(), h = editor_.height();
-    bool ok = gladLoaderLoadGL() && GLAD_GL_ARB_framebuffer_object;
-    if (ok) nvg_ = nvgCreateGL2(NVG_ANTIALIAS);
-    if (nvg_) {
-        glViewport(0, 0, w, h);
-        glClearColor(0, 0, 0, 0);
-        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
-        framebuffer_ = nvgluCreateFramebuffer(nvg_, w, h, 0);
-    }
-    if (framebuffer_) surface_ = new (std::nothrow) KDrawSurface(nvg_, w, h);
-    if (surface_) {
-        editor_.editorOpened();
-        editor_.attachSurface(*surface_);
-    }
-    releaseCurrent();
-    return surface_ != nullptr;
+    return context_ && canvas_.setUp();
 }
 
 void KEditorWindow::tearDownGraphics() {
     if (!context_) return;
-    bool current = false;
-    if (!windowGone_) {
-        current = makeCurrent();
-    } else if (config_ && glXCreatePbuffer) {
+    if (windowGone_ && config_ && glXCreatePbuffer) {
         // The window went with the host's parent: the GL objects still need a current context.
         const int attributes[] = {GLX_PBUFFER_WIDTH, 1, GLX_PBUFFER_HEIGHT, 1, None};
         pbuffer_ = glXCreatePbuffer(display_, config_, attributes);
-        current = pbuffer_ && makeCurrent();
     }
-    if (surface_) {
-        editor_.detachSurface(*surface_);
-        delete surface_;
-        surface_ = nullptr;
-    }
-    if (current && framebuffer_) nvgluDeleteFramebuffer(framebuffer_);
-    framebuffer_ = nullptr;
-    if (nvg_) nvgDeleteGL2(nvg_);
-    nvg_ = nullptr;
-    if (current) releaseCurrent();
+    canvas_.tearDown();
     glXDestroyContext(display_, context_);
     context_ = nullptr;
     if (pbuffer_) glXDestroyPbuffer(display_, pbuffer_);
@@ -201,10 +171,11 @@ void KEditorWindow::close() {
 }
 
 bool KEditorWindow::makeCurrent() {
+    GLXDrawable drawable = windowGone_ ? pbuffer_ : window_;
+    if (!context_ || !drawable) return false;
     previousContext_ = glXGetCurrentContext();
     previousDisplay_ = previousContext_ ? glXGetCurrentDisplay() : nullptr;
     previousDrawable_ = previousContext_ ? glXGetCurrentDrawable() : 0;
-    GLXDrawable drawable = windowGone_ ? pbuffer_ : window_;
     return glXMakeContextCurrent(display_, drawable, drawable, context_);
 }
 
@@ -219,23 +190,13 @@ void KEditorWindow::releaseCurrent() {
     previousDisplay_ = nullptr;
 }
 
-void KEditorWindow::paint() {
-    if (!surface_ || windowGone_ || !makeCurrent()) return;
-    ++paints_;
-    const int w = editor_.width(), h = editor_.height();
-    glViewport(0, 0, w, h);
-    nvgluBindFramebuffer(framebuffer_);
-    editor_.draw(*surface_);
-    nvgluBindFramebuffer(nullptr);
-    const float fw = static_cast<float>(w), fh = static_cast<float>(h);
-    nvgBeginFrame(nvg_, fw, fh, 1.0f);
-    nvgBeginPath(nvg_);
-    nvgRect(nvg_, 0, 0, fw, fh);
-    nvgFillPaint(nvg_, nvgImagePattern(nvg_, 0, 0, fw, fh, 0, framebuffer_->image, 1.0f));
-    nvgFill(nvg_);
-    nvgEndFrame(nvg_);
+void KEditorWindow::swapBuffers() {
     glXSwapBuffers(display_, window_);
-    releaseCurrent();
+}
+
+void KEditorWindow::paint() {
+    if (windowGone_) return;
+    if (canvas_.paint()) ++paints_;
 }
 
 void KEditorWindow::idle() {
@@ -257,6 +218,8 @@ void KEditorWindow::idle() {
         }
         handle(event);
     }
+    // A value change from the host may have hidden the control that holds the mouse.
+    followEditorCapture();
     bool requested = paintRequested_.exchange(false, std::memory_order_acq_rel);
     if (exposed_ || (requested && !editor_.redrawsSuspended())) paint();
     exposed_ = false;
@@ -269,41 +232,16 @@ void KEditorWindow::handle(XEvent& event) {
     case Expose:
         if (event.xexpose.count == 0) exposed_ = true;
         break;
-    case ButtonPress: {
-        const XButtonEvent& b = event.xbutton;
-        if (b.button != Button1 && b.button != Button3) break;
-        // A click elsewhere on the editor takes the typed text over first.
-        if (entry_.isOpen()) entry_.close(true);
-        bool shift = b.state & ShiftMask, control = b.state & ControlMask;
-        bool took = b.button == Button1 ? editor_.mouseDown(shift, control, b.x, b.y)
-                                        : editor_.rightDown(shift, control, b.x, b.y);
-        if (took && !captured_) {
-            captured_ = true;
-            XGrabPointer(display_, window_, False,
-                         ButtonPressMask | ButtonReleaseMask | PointerMotionMask, GrabModeAsync,
-                         GrabModeAsync, None, None, b.time);
-            takeFocus();
-        }
-        updateCursor(b.x, b.y);
+    case ButtonPress:
+        press(event.xbutton);
         break;
-    }
-    case ButtonRelease: {
-        const XButtonEvent& b = event.xbutton;
-        if (b.button != Button1 && b.button != Button3) break;
-        bool shift = b.state & ShiftMask, control = b.state & ControlMask;
-        bool letGo = b.button == Button1 ? editor_.mouseUp(shift, control, b.x, b.y)
-                                         : editor_.rightUp(shift, control, b.x, b.y);
-        if (letGo && captured_) {
-            captured_ = false;
-            XUngrabPointer(display_, b.time);
-            giveFocusBack();
-        }
-        updateCursor(b.x, b.y);
+    case ButtonRelease:
+        release(event.xbutton);
         break;
-    }
     case MotionNotify: {
         const XMotionEvent& m = event.xmotion;
         editor_.mouseMove(m.state & ShiftMask, m.state & ControlMask, m.x, m.y);
+        followEditorCapture();
         updateCursor(m.x, m.y);
         break;
     }
@@ -330,12 +268,53 @@ void KEditorWindow::handle(XEvent& event) {
     }
 }
 
+void KEditorWindow::press(const XButtonEvent& b) {
+    if (b.button != Button1 && b.button != Button3) return;
+    // A click elsewhere on the editor takes the typed text over first.
+    if (entry_.isOpen()) entry_.close(true);
+    bool shift = b.state & ShiftMask, control = b.state & ControlMask;
+    bool took = b.button == Button1 ? editor_.mouseDown(shift, control, b.x, b.y)
+                                    : editor_.rightDown(shift, control, b.x, b.y);
+    if (took && !captured_) {
+        captured_ = true;
+        XGrabPointer(display_, window_, False,
+                     ButtonPressMask | ButtonReleaseMask | PointerMotionMask, GrabModeAsync,
+                     GrabModeAsync, None, None, b.time);
+        takeFocus();
+    }
+    followEditorCapture();
+    updateCursor(b.x, b.y);
+}
+
+void KEditorWindow::release(const XButtonEvent& b) {
+    if (b.button != Button1 && b.button != Button3) return;
+    bool shift = b.state & ShiftMask, control = b.state & ControlMask;
+    bool letGo = b.button == Button1 ? editor_.mouseUp(shift, control, b.x, b.y)
+                                     : editor_.rightUp(shift, control, b.x, b.y);
+    if (letGo && captured_) {
+        captured_ = false;
+        XUngrabPointer(display_, b.time);
+        giveFocusBack();
+    }
+    followEditorCapture();
+    updateCursor(b.x, b.y);
+}
+
+void KEditorWindow::followEditorCapture() {
+    editor_.releaseHiddenCapture();
+    if (!captured_ || editor_.capturedIndex() >= 0) return;
+    // Otherwise every click on the desktop would come to us until the editor closes.
+    captured_ = false;
+    XUngrabPointer(display_, CurrentTime);
+    giveFocusBack();
+}
+
 void KEditorWindow::cancelCapture() {
     captured_ = false;
     XUngrabPointer(display_, CurrentTime);
     editor_.cancel();
     giveFocusBack();
-    cursorKind_ = 1;
+    cursorKind_ = kCursorArrow;
     XDefineCursor(display_, window_, cursors_[0]);
 }
 
@@ -364,7 +343,7 @@ void KEditorWindow::updateCursor(int x, int y) {
     int kind = editor_.cursorKind(x, y);
     if (kind == cursorKind_) return;
     cursorKind_ = kind;
-    Cursor c = kind == 2 ? cursors_[1] : kind == 3 ? cursors_[2] : cursors_[0];
+    Cursor c = kind == kCursorHand ? cursors_[1] : kind == kCursorText ? cursors_[2] : cursors_[0];
     if (c) XDefineCursor(display_, window_, c);
 }
 

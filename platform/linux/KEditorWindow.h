@@ -1,10 +1,11 @@
 // The editor window on X11: a child window of the host's parent on the plug-in's own X connection,
-// drawn with OpenGL through GLX (loaded at run time) and NanoVG. The editor draws only what changed
-// into a persistent offscreen framebuffer; each paint then presents the whole framebuffer as one
-// textured rectangle and swaps. Hosts do not deliver our X events: idle() reads them.
+// drawn through the GL canvas (KGlCanvas: NanoVG, the offscreen framebuffer, the surface) on a GLX
+// context (GLX loaded at run time); this window creates the context, makes it current and swaps.
+// Hosts do not deliver our X events: idle() reads them and paints when something asked for it.
 #pragma once
 
 #include "editor/KWindowInterface.h"
+#include "platform/KGlCanvas.h"
 #include "platform/linux/KTextEntry.h"
 
 #include <X11/Xlib.h>
@@ -12,17 +13,14 @@
 #include <atomic>
 #include <cstdint>
 
-struct NVGcontext;
-struct NVGLUframebuffer;
 struct __GLXcontextRec;
 struct __GLXFBConfigRec;
 
 namespace Korvel {
 
-class KDrawSurface;
 class KEditor;
 
-class KEditorWindow : public KWindowInterface {
+class KEditorWindow : public KWindowInterface, private KGlContext {
 public:
     // [ui] Stores itself in the editor.
     explicit KEditorWindow(KEditor& editor);
@@ -57,16 +55,25 @@ private:
     bool setUpGraphics();
     void tearDownGraphics();
     void handle(XEvent& event);
+    void press(const XButtonEvent& b);
+    void release(const XButtonEvent& b);
+    // Lets the pointer go when the editor let go of the mouse without our release.
+    void followEditorCapture();
     void paint();
     void updateCursor(int x, int y);
     void takeFocus();
     void giveFocusBack();
     void cancelCapture();
-    bool makeCurrent();
-    void releaseCurrent();
+    // KGlContext: the GLX context on the window (or, once the host destroyed the window, on a
+    // 1x1 pbuffer for the teardown).
+    bool makeCurrent() override;
+    void releaseCurrent() override;
+    void swapBuffers() override;
+    bool glCallsSafeWithoutContext() const override { return true; }
 
     KEditor& editor_;
     KTextEntry entry_;
+    KGlCanvas canvas_;
     Display* display_ = nullptr;
     Window window_ = 0;
     Colormap colormap_ = 0;
@@ -76,9 +83,6 @@ private:
     __GLXcontextRec* context_ = nullptr;
     // A 1x1 drawable for the teardown when the host destroyed the window under us.
     unsigned long pbuffer_ = 0;
-    NVGcontext* nvg_ = nullptr;
-    NVGLUframebuffer* framebuffer_ = nullptr;
-    KDrawSurface* surface_ = nullptr;
     bool captured_ = false;
     bool tookFocus_ = false;
     Window focusBeforeDrag_ = 0;

@@ -4,16 +4,20 @@
 #include "editor/KEditor.h"
 #include "platform/linux/KXErrorTrap.h"
 
+#include <X11/Xatom.h>
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace Korvel {
 
 namespace {
 
 constexpr std::size_t kMaxText = 255;
+// Pasted text beyond this is not read: the field holds kMaxText characters.
+constexpr long kMaxPasteBytes = 1024;
 
 // About 14 px sans; the server's built-in "fixed" is always there.
 const char* const kFonts[] = {"-*-helvetica-medium-r-normal--14-*-*-*-p-*-iso8859-1",
@@ -31,6 +35,7 @@ void KTextEntry::attach(Display* display, Window parent) {
 void KTextEntry::detach() {
     if (font_) XFreeFont(display_, font_);
     font_ = nullptr;
+    clipboard_ = utf8_ = property_ = 0;
     display_ = nullptr;
     parent_ = 0;
 }
@@ -87,6 +92,7 @@ bool KTextEntry::open(int x, int y, int w, int h, int parameterIndex) {
     text_ = display;
     anchor_ = 0;
     caret_ = text_.size();
+    pasteAsked_ = false;
     editor_.suspendRedraws(true);
     int revert = 0;
     previousFocus_ = 0;
@@ -130,6 +136,12 @@ bool KTextEntry::handleEvent(XEvent& event) {
     case KeyPress:
         key(event.xkey);
         break;
+    case ButtonPress:
+        click(event.xbutton);
+        break;
+    case SelectionNotify:
+        pasted(event.xselection);
+        break;
     case FocusOut:
         // Focus moving inside the field, a grab's temporary move, or the pointer's window losing
         // the pointer-root focus as we take it is not leaving the field.
@@ -156,6 +168,11 @@ void KTextEntry::key(XKeyEvent& event) {
     KeySym sym = NoSymbol;
     int length = XLookupString(&event, typed, sizeof typed - 1, &sym, nullptr);
     bool selection = anchor_ != caret_;
+    if (((event.state & ControlMask) && (sym == XK_v || sym == XK_V)) ||
+        ((event.state & ShiftMask) && (sym == XK_Insert || sym == XK_KP_Insert))) {
+        askForPaste(event.time);
+        return;
+    }
     switch (sym) {
     case XK_Return:
     case XK_KP_Enter:
@@ -205,16 +222,110 @@ void KTextEntry::key(XKeyEvent& event) {
     paint();
 }
 
+void KTextEntry::click(const XButtonEvent& event) {
+    if (event.button != Button1) return;
+    // The boundary between characters nearest to the pointer.
+    const int left = textLeft();
+    std::size_t at = 0;
+    int best = -1;
+    for (std::size_t i = 0; i <= text_.size(); ++i) {
+        int distance = std::abs(left + offsetTo(i) - event.x);
+        if (best < 0 || distance < best) {
+            best = distance;
+            at = i;
+        }
+    }
+    caret_ = at;
+    if (!(event.state & ShiftMask)) anchor_ = at;
+    paint();
+}
+
+void KTextEntry::askForPaste(Time time) {
+    if (!clipboard_) {
+        const char* names[] = {"CLIPBOARD", "UTF8_STRING", "KORVEL_TEXT_ENTRY_PASTE"};
+        Atom atoms[3] = {0, 0, 0};
+        if (!XInternAtoms(display_, const_cast<char**>(names), 3, False, atoms)) return;
+        clipboard_ = atoms[0];
+        utf8_ = atoms[1];
+        property_ = atoms[2];
+    }
+    // A later request replaces an unanswered one; the server answers at once when the
+    // clipboard has no owner.
+    pasteAsked_ = true;
+    pasteTime_ = time;
+    XConvertSelection(display_, clipboard_, utf8_, property_, window_, time);
+    XFlush(display_);
+}
+
+namespace {
+
+// The pasted bytes as the field's Latin-1 text, without control characters (a line break of a
+// copied line included); characters beyond Latin-1 are left out.
+std::string latin1Text(const unsigned char* bytes, unsigned long count, bool utf8) {
+    std::string out;
+    for (unsigned long i = 0; i < count; ++i) {
+        unsigned c = bytes[i];
+        if (utf8 && c >= 0x80) {
+            int more = (c & 0xe0) == 0xc0 ? 1 : (c & 0xf0) == 0xe0 ? 2 : (c & 0xf8) == 0xf0 ? 3 : 0;
+            unsigned code = more ? c & (0x3fu >> more) : 0xfffd;
+            for (; more > 0 && i + 1 < count && (bytes[i + 1] & 0xc0) == 0x80; --more)
+                code = (code << 6) | (bytes[++i] & 0x3f);
+            c = more ? 0xfffd : code;
+        }
+        if ((c >= 0x20 && c < 0x7f) || (c >= 0xa0 && c <= 0xff)) out += static_cast<char>(c);
+    }
+    return out;
+}
+
+} // namespace
+
+void KTextEntry::pasted(const XSelectionEvent& event) {
+    // The answer carries the time of its request.
+    if (!pasteAsked_ || event.selection != clipboard_ || event.time != pasteTime_) return;
+    if (event.property == None) {
+        // No UTF-8 from this owner: ask once more for Latin-1 text.
+        pasteAsked_ = event.target == utf8_;
+        if (pasteAsked_)
+            XConvertSelection(display_, clipboard_, XA_STRING, property_, window_, pasteTime_);
+        return;
+    }
+    pasteAsked_ = false;
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    // Inside the idle's trap, like every event of the field.
+    if (XGetWindowProperty(display_, window_, property_, 0, kMaxPasteBytes / 4, True,
+                           AnyPropertyType, &type, &format, &count, &after, &data) != Success)
+        data = nullptr;
+    std::string text;
+    // A large transfer in parts (INCR) is more than a value needs and is not followed.
+    if (data && format == 8 && (type == utf8_ || type == XA_STRING))
+        text = latin1Text(data, count, type == utf8_);
+    if (data) XFree(data);
+    if (text.empty()) return;
+    std::size_t from = std::min(anchor_, caret_), to = std::max(anchor_, caret_);
+    std::size_t room = kMaxText - (text_.size() - (to - from));
+    replaceSelection(text.substr(0, room));
+    paint();
+}
+
+int KTextEntry::textLeft() const {
+    int textWidth = font_ ? XTextWidth(font_, text_.c_str(), static_cast<int>(text_.size())) : 0;
+    return (width_ - textWidth) / 2;
+}
+
+int KTextEntry::offsetTo(std::size_t at) const {
+    return font_ ? XTextWidth(font_, text_.c_str(), static_cast<int>(at)) : 0;
+}
+
 void KTextEntry::paint() {
     if (!window_ || !gc_) return;
     XClearWindow(display_, window_);
-    int textWidth = font_ ? XTextWidth(font_, text_.c_str(), static_cast<int>(text_.size())) : 0;
     int ascent = font_ ? font_->ascent : 10, descent = font_ ? font_->descent : 3;
-    int left = (width_ - textWidth) / 2;
+    int left = textLeft();
     int baseline = (height_ + ascent - descent) / 2;
-    auto offset = [&](std::size_t at) {
-        return font_ ? XTextWidth(font_, text_.c_str(), static_cast<int>(at)) : 0;
-    };
+    auto offset = [this](std::size_t at) { return offsetTo(at); };
     std::size_t from = std::min(anchor_, caret_), to = std::max(anchor_, caret_);
     if (from != to) {
         XSetForeground(display_, gc_, pixel(0x3874d8));

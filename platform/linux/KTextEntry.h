@@ -1,7 +1,10 @@
 // Typed value entry on X11: a small text field of our own, a child window of the editor window
 // placed over a value display, drawn with Xlib in a ~14 px sans font. While it is open it holds
 // the keyboard focus (so the host's shortcuts do not fire) and the editor's repaints are
-// suspended; closing gives the focus back and repaints once. Everything here is [ui].
+// suspended; closing gives the focus back and repaints once. A click places the caret (Shift
+// extends the selection), Ctrl+V and Shift+Insert paste the clipboard: the request goes to the
+// clipboard's owner through the X server and its answer arrives as an event at a later idle, so
+// the user-interface thread never waits for another program. Everything here is [ui].
 #pragma once
 
 #include <X11/Xlib.h>
@@ -38,7 +41,13 @@ public:
 
 private:
     void key(XKeyEvent& event);
+    void click(const XButtonEvent& event);
+    void askForPaste(Time time);
+    void pasted(const XSelectionEvent& event);
     void paint();
+    // Left edge of the centred text, and the width of its first `at` characters.
+    int textLeft() const;
+    int offsetTo(std::size_t at) const;
     void replaceSelection(const std::string& with);
     unsigned long pixel(unsigned rgb) const;
 
@@ -55,6 +64,12 @@ private:
     std::size_t anchor_ = 0;
     std::size_t caret_ = 0;
     int width_ = 0, height_ = 0;
+    // CLIPBOARD, UTF8_STRING and the field's property the owner writes the text into; interned
+    // at the first paste of a connection.
+    Atom clipboard_ = 0, utf8_ = 0, property_ = 0;
+    // A paste request is outstanding; only the answer with its time is taken.
+    bool pasteAsked_ = false;
+    Time pasteTime_ = 0;
 };
 
 } // namespace Korvel

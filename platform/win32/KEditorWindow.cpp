@@ -1,12 +1,9 @@
 #include "platform/win32/KEditorWindow.h"
 
-#include "editor/KDrawSurface.h"
 #include "editor/KEditor.h"
+#include "editor/KEditorControl.h"
 #include "platform/KEditorWindowFactory.h"
-#include "platform/KNanoVgGl.h"
 #include "platform/win32/KLinkLauncher.h"
-
-#include <new>
 
 namespace Korvel {
 
@@ -17,7 +14,7 @@ HCURSOR cursorFor(int kind) {
     static const HCURSOR cursors[3] = {LoadCursorA(nullptr, MAKEINTRESOURCEA(32512)),  // arrow
                                        LoadCursorA(nullptr, MAKEINTRESOURCEA(32649)),  // hand
                                        LoadCursorA(nullptr, MAKEINTRESOURCEA(32513))}; // beam
-    return kind == 2 ? cursors[1] : kind == 3 ? cursors[2] : cursors[0];
+    return kind == kCursorHand ? cursors[1] : kind == kCursorText ? cursors[2] : cursors[0];
 }
 
 } // namespace
@@ -26,7 +23,8 @@ KWindowInterface* createEditorWindow(KEditor& editor) {
     return new KEditorWindow(editor);
 }
 
-KEditorWindow::KEditorWindow(KEditor& editor) : editor_(editor), entry_(editor) {
+KEditorWindow::KEditorWindow(KEditor& editor)
+    : editor_(editor), entry_(editor), canvas_(editor, *this) {
     editor_.setWindow(this);
 }
 
@@ -91,10 +89,11 @@ LRESULT KEditorWindow::onCreate(CREATESTRUCTA* create) {
     return 0;
 }
 
-bool KEditorWindow::makeCurrent(HDC dc) {
+bool KEditorWindow::makeCurrent() {
+    if (!dc_ || !context_) return false;
     previousContext_ = wglGetCurrentContext();
     previousDc_ = previousContext_ ? wglGetCurrentDC() : nullptr;
-    return wglMakeCurrent(dc, context_) != FALSE;
+    return wglMakeCurrent(dc_, context_) != FALSE;
 }
 
 void KEditorWindow::releaseCurrent() {
@@ -107,10 +106,13 @@ void KEditorWindow::releaseCurrent() {
     previousDc_ = nullptr;
 }
 
+void KEditorWindow::swapBuffers() {
+    SwapBuffers(dc_);
+}
+
 bool KEditorWindow::setUpGraphics() {
-    const int w = editor_.width(), h = editor_.height();
-    HDC dc = GetDC(window_);
-    if (!dc) return false;
+    dc_ = GetDC(window_);
+    if (!dc_) return false;
     PIXELFORMATDESCRIPTOR pfd{};
     pfd.nSize = sizeof pfd; // 40
     pfd.nVersion = 1;
@@ -120,74 +122,34 @@ bool KEditorWindow::setUpGraphics() {
     pfd.cDepthBits = 24;
     pfd.cStencilBits = 8;
     pfd.iLayerType = PFD_MAIN_PLANE;
-    int format = ChoosePixelFormat(dc, &pfd);
-    bool ok = format > 0 && SetPixelFormat(dc, format, &pfd);
-    if (ok) context_ = wglCreateContext(dc);
-    bool current = context_ && makeCurrent(dc);
-    // The loader opens opengl32.dll and resolves through wglGetProcAddress.
-    ok = current && gladLoaderLoadGL() && GLAD_GL_ARB_framebuffer_object;
-    if (ok) nvg_ = nvgCreateGL2(NVG_ANTIALIAS);
-    if (nvg_) {
-        glClearColor(0, 0, 0, 0);
-        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
-        framebuffer_ = nvgluCreateFramebuffer(nvg_, w, h, 0);
-    }
-    if (framebuffer_) {
-        editor_.editorOpened();
-        // Never reused across openings: a surface holds the NanoVG context it was made for.
-        surface_ = new (std::nothrow) KDrawSurface(nvg_, w, h);
-        if (surface_) editor_.attachSurface(*surface_);
-    }
-    if (current) releaseCurrent();
-    ReleaseDC(window_, dc);
-    return surface_ != nullptr;
+    int format = ChoosePixelFormat(dc_, &pfd);
+    if (format > 0 && SetPixelFormat(dc_, format, &pfd)) context_ = wglCreateContext(dc_);
+    bool ok = context_ && canvas_.setUp();
+    ReleaseDC(window_, dc_);
+    dc_ = nullptr;
+    return ok;
 }
 
 void KEditorWindow::tearDownGraphics() {
-    if (!context_) {
-        // Nothing was made current or created: a surface cannot exist without a context.
-        return;
-    }
-    HDC dc = KWindow::isLive() ? GetDC(window_) : nullptr;
-    // Current before the surface goes: releasing the skin's images deletes GL textures.
-    bool current = dc && makeCurrent(dc);
-    if (surface_) {
-        editor_.detachSurface(*surface_);
-        delete surface_;
-        surface_ = nullptr;
-    }
-    if (current) {
-        if (framebuffer_) nvgluDeleteFramebuffer(framebuffer_);
-        if (nvg_) nvgDeleteGL2(nvg_);
-        releaseCurrent();
-    }
+    // Nothing was made current or created: a canvas cannot exist without a context.
+    if (!context_) return;
+    dc_ = KWindow::isLive() ? GetDC(window_) : nullptr;
     // Without a window to make it current, the context's deletion frees its GL objects.
-    framebuffer_ = nullptr;
-    nvg_ = nullptr;
-    if (dc) ReleaseDC(window_, dc);
+    canvas_.tearDown();
+    if (dc_) ReleaseDC(window_, dc_);
+    dc_ = nullptr;
     wglDeleteContext(context_);
     context_ = nullptr;
 }
 
 LRESULT KEditorWindow::onPaint() {
+    // A value change from the host may have hidden the control that holds the mouse; what its
+    // release changes is drawn by this paint.
+    followEditorCapture();
     PAINTSTRUCT ps;
-    HDC dc = BeginPaint(window_, &ps);
-    if (dc && surface_ && makeCurrent(dc)) {
-        const int w = editor_.width(), h = editor_.height();
-        glViewport(0, 0, w, h);
-        nvgluBindFramebuffer(framebuffer_);
-        editor_.draw(*surface_);
-        nvgluBindFramebuffer(nullptr);
-        const float fw = static_cast<float>(w), fh = static_cast<float>(h);
-        nvgBeginFrame(nvg_, fw, fh, 1.0f);
-        nvgBeginPath(nvg_);
-        nvgRect(nvg_, 0, 0, fw, fh);
-        nvgFillPaint(nvg_, nvgImagePattern(nvg_, 0, 0, fw, fh, 0, framebuffer_->image, 1.0f));
-        nvgFill(nvg_);
-        nvgEndFrame(nvg_);
-        SwapBuffers(dc);
-        releaseCurrent();
-    }
+    dc_ = BeginPaint(window_, &ps);
+    canvas_.paint();
+    dc_ = nullptr;
     EndPaint(window_, &ps);
     return 0;
 }
@@ -212,6 +174,7 @@ LRESULT KEditorWindow::buttonDown(bool right, WPARAM keys, int x, int y) {
     bool took =
         right ? editor_.rightDown(shift, control, x, y) : editor_.mouseDown(shift, control, x, y);
     if (took) SetCapture(window_);
+    followEditorCapture();
     updateCursor(x, y);
     return 0;
 }
@@ -221,8 +184,15 @@ LRESULT KEditorWindow::buttonUp(bool right, WPARAM keys, int x, int y) {
     bool letGo =
         right ? editor_.rightUp(shift, control, x, y) : editor_.mouseUp(shift, control, x, y);
     if (letGo && GetCapture() == window_) ReleaseCapture();
+    followEditorCapture();
     updateCursor(x, y);
     return 0;
+}
+
+void KEditorWindow::followEditorCapture() {
+    editor_.releaseHiddenCapture();
+    // Otherwise the capture would stay with us until the editor closes.
+    if (editor_.capturedIndex() < 0 && GetCapture() == window_) ReleaseCapture();
 }
 
 LRESULT KEditorWindow::onLButtonDown(WPARAM keys, int x, int y) {
@@ -243,6 +213,7 @@ LRESULT KEditorWindow::onRButtonUp(WPARAM keys, int x, int y) {
 
 LRESULT KEditorWindow::onMouseMove(WPARAM keys, int x, int y) {
     editor_.mouseMove(keys & MK_SHIFT, keys & MK_CONTROL, x, y);
+    followEditorCapture();
     updateCursor(x, y);
     return 0;
 }
@@ -251,7 +222,7 @@ LRESULT KEditorWindow::loseMouse() {
     // Only our own capture: another window of the thread may have just taken it.
     if (GetCapture() == window_) ReleaseCapture();
     editor_.cancel();
-    showCursor(1);
+    showCursor(kCursorArrow);
     return 0;
 }
 

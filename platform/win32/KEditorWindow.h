@@ -1,26 +1,23 @@
-// The editor window on Windows: a child of the host's window, drawn with OpenGL (WGL) and NanoVG.
-// The editor draws what changed into a persistent offscreen framebuffer; each WM_PAINT presents the
-// whole framebuffer as one textured rectangle and swaps. Mouse messages go to the editor core,
-// which says when to capture the mouse and which cursor to show. Messages arrive through the
-// host's own message loop, so idle has nothing to pump.
+// The editor window on Windows: a child of the host's window, drawn through the GL canvas
+// (KGlCanvas: NanoVG, the offscreen framebuffer, the surface) on a WGL context that this window
+// creates, makes current and swaps; each WM_PAINT is one canvas paint. Mouse messages go to the
+// editor core, which says when to capture the mouse and which cursor to show. Messages arrive
+// through the host's own message loop, so idle has nothing to pump.
 #pragma once
 
 #include "editor/KWindowInterface.h"
+#include "platform/KGlCanvas.h"
 #include "platform/win32/KTextEntry.h"
 #include "platform/win32/KWindow.h"
 
 #include <atomic>
 #include <cstdint>
 
-struct NVGcontext;
-struct NVGLUframebuffer;
-
 namespace Korvel {
 
-class KDrawSurface;
 class KEditor;
 
-class KEditorWindow : public KWindow, public KWindowInterface {
+class KEditorWindow : public KWindow, public KWindowInterface, private KGlContext {
 public:
     // [ui] Stores itself in the editor.
     explicit KEditorWindow(KEditor& editor);
@@ -68,21 +65,25 @@ public:
 private:
     bool setUpGraphics();
     void tearDownGraphics();
-    bool makeCurrent(HDC dc);
-    void releaseCurrent();
+    // KGlContext: the WGL context on dc_, the device context of the set-up, paint or teardown
+    // under way (null outside them).
+    bool makeCurrent() override;
+    void releaseCurrent() override;
+    void swapBuffers() override;
     LRESULT buttonDown(bool right, WPARAM keys, int x, int y);
     LRESULT buttonUp(bool right, WPARAM keys, int x, int y);
     LRESULT loseMouse();
+    // Lets the capture go when the editor let go of the mouse without our release.
+    void followEditorCapture();
     void updateCursor(int x, int y);
     void showCursor(int kind);
 
     KEditor& editor_;
-    KDrawSurface* surface_ = nullptr;
     int cursorKind_ = 0;
     KTextEntry entry_;
+    KGlCanvas canvas_;
     HGLRC context_ = nullptr;
-    NVGcontext* nvg_ = nullptr;
-    NVGLUframebuffer* framebuffer_ = nullptr;
+    HDC dc_ = nullptr;
     // What was current before we made our context current, put back after.
     HDC previousDc_ = nullptr;
     HGLRC previousContext_ = nullptr;

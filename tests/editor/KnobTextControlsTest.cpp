@@ -7,6 +7,7 @@
 #include "editor/knobs/KImgPot.h"
 #include "editor/knobs/KPotDot.h"
 #include "editor/knobs/KSlide.h"
+#include "editor/text/KBgValue.h"
 #include "editor/text/KLabel.h"
 #include "editor/text/KTextPeak.h"
 #include "editor/text/KValue.h"
@@ -350,6 +351,58 @@ TEST_F(TextControls, PeakShowsDecibelsRepaintsOnChangeAndItsClickRunsTheCommand)
     for (int i = 0; i < kOmbrelParamCount; ++i)
         changed += before[i] != fx.parameterValue(i);
     EXPECT_GT(changed, 0) << "Random drew a new sound";
+}
+
+// An effect on which another thread's change of a parameter lands right after a value display
+// has read its text, before it reads the value again.
+class RacingEffect : public Ombrel {
+public:
+    RacingEffect() : Ombrel(recordingHost) {}
+    void parameterDisplayWithUnit(int index, char* out, std::size_t size) const override {
+        Ombrel::parameterDisplayWithUnit(index, out, size);
+        if (index != raceOn) return;
+        raceOn = -1;
+        const_cast<RacingEffect*>(this)->setParamNormalised(index, landing);
+    }
+    mutable int raceOn = -1;
+    double landing = 0;
+};
+
+TEST(ValueDisplays, ShowTheNewTextWhenTheValueChangesWhileTheyPaint) {
+    const char skin[] = "Init 200 40 1\n"
+                        "AddResource white RGBColour 255 255 255\n"
+                        "AddResource font DefFont 10 white KSans\n"
+                        "AddResource two PngResource OmbrelRnd.png 85 20 2\n"
+                        "AddControl 1 0 0 60 15 KValue Gate font\n"
+                        "AddControl 1 0 20 85 20 KBgValue Speed two font\n";
+    RacingEffect fx;
+    std::unique_ptr<KEditor> editor(KEditorSkinBuilder(&fx).buildEditor(
+        reinterpret_cast<const unsigned char*>(skin), std::strlen(skin)));
+    ASSERT_TRUE(editor);
+    ASSERT_EQ(2, editor->controls().size());
+    FakeWindow window(*editor);
+    window.open(nullptr);
+    NullSurface surface;
+    editor->draw(surface);
+    auto text = [&fx](int index) {
+        char t[KEffectInterface::kDisplayTextBytes] = {};
+        fx.parameterDisplayWithUnit(index, t, sizeof t);
+        return std::string(t);
+    };
+    for (int parameter : {kGate, kSpeed}) {
+        auto& display = *dynamic_cast<KValue*>(editor->controls().get(parameter == kGate ? 0 : 1));
+        fx.setParamNormalised(parameter, 0.3);
+        const std::string before = text(parameter);
+        fx.raceOn = parameter;
+        fx.landing = 0.8;
+        editor->draw(surface);
+        EXPECT_EQ(before, display.paintedText()) << "painted before the change landed";
+        EXPECT_NE(before, text(parameter));
+        EXPECT_TRUE(display.needsRedraw()) << parameter;
+        editor->draw(surface);
+        EXPECT_EQ(text(parameter), display.paintedText()) << parameter;
+        EXPECT_FALSE(display.needsRedraw());
+    }
 }
 
 } // namespace

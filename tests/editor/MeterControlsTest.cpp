@@ -258,5 +258,19 @@ TEST_F(MeterControlsTest, ZoomBarPlacesTheHandleAndSetsTheZoomFromTheMouse) {
     EXPECT_EQ(40, zoom.rowOf(-0.75));
 }
 
+TEST_F(MeterControlsTest, ZoomDragLostWithTheMouseEndsThere) {
+    auto& zoom = control<KZoomWave>(5);
+    draw();
+    ASSERT_TRUE(editor->mouseDown(false, false, 120, 100 + 45));
+    ASSERT_EQ(KZoomWave::kDragging, zoom.dragState());
+    editor->cancel();
+    EXPECT_EQ(KZoomWave::kIdle, zoom.dragState());
+    EXPECT_TRUE(zoom.needsRedraw()) << "the handle returns to its resting colour";
+    // A move over the bar with no button held is no drag.
+    editor->mouseMove(false, false, 10, 100 + 45);
+    EXPECT_FLOAT_EQ(1.0f, zoom.zoom());
+    EXPECT_EQ(1, editor->cursorKind(50, 100 + 39));
+}
+
 } // namespace
 } // namespace Korvel

@@ -4,6 +4,7 @@
 // and other threads.
 #include "editor/KDrawSurface.h"
 #include "editor/KEditor.h"
+#include "editor/KEditorSkinBuilder.h"
 #include "host/KHostEditor.h"
 #include "host/Ombrel.h"
 #include "tests/host/TestHost.h"
@@ -19,9 +20,12 @@
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
+#include "platform/linux/KEditorWindow.h"
+
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <dirent.h>
 #include <fstream>
 #include <mutex>
@@ -354,6 +358,69 @@ TEST_F(EditorWindowTest, TypedEntryCommitsOnReturnAndFocusLossNotOnEscape) {
     host.dispatch(effEditClose);
 }
 
+TEST_F(EditorWindowTest, TypedEntryPlacesTheCaretWhereClickedAndPastesTheClipboard) {
+    ASSERT_TRUE(open(host, parent));
+    idle();
+    host.effect()->setParameter(host.effect(), kMinFreq, 0.0f);
+    ASSERT_EQ("20", display_(kMinFreq));
+    // The field covers the value display (230, 80, 60 x 15), its text centred and all selected:
+    // a click left of the text puts the caret before it, one right of it after it.
+    click(kValueX, kValueY);
+    click(232, kValueY);
+    type("1");
+    click(288, kValueY);
+    type("0\n");
+    EXPECT_EQ("1200", display_(kMinFreq));
+
+    // This client owns the clipboard and answers the field's request as any program does.
+    Window owner = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 1, 1, 0, 0, 0);
+    Atom clipboard = XInternAtom(display, "CLIPBOARD", False);
+    Atom utf8 = XInternAtom(display, "UTF8_STRING", False);
+    XSetSelectionOwner(display, clipboard, owner, CurrentTime);
+    ASSERT_EQ(owner, XGetSelectionOwner(display, clipboard));
+    const char copied[] = "345\n";
+    int served = 0;
+    auto serve = [&](int ms) {
+        auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+        do {
+            while (XPending(display) > 0) {
+                XEvent e;
+                XNextEvent(display, &e);
+                if (e.type != SelectionRequest) continue;
+                const XSelectionRequestEvent& r = e.xselectionrequest;
+                XSelectionEvent answer{};
+                answer.type = SelectionNotify;
+                answer.requestor = r.requestor;
+                answer.selection = r.selection;
+                answer.target = r.target;
+                answer.time = r.time;
+                if (r.target == utf8 && r.property != None) {
+                    XChangeProperty(display, r.requestor, r.property, utf8, 8, PropModeReplace,
+                                    reinterpret_cast<const unsigned char*>(copied),
+                                    static_cast<int>(std::strlen(copied)));
+                    answer.property = r.property;
+                }
+                XSendEvent(display, r.requestor, False, 0, reinterpret_cast<XEvent*>(&answer));
+                XFlush(display);
+                ++served;
+            }
+            host.dispatch(effEditIdle);
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        } while (std::chrono::steady_clock::now() < until);
+    };
+    click(kValueX, kValueY);
+    key(XK_Control_L, true);
+    key(XK_v, true);
+    key(XK_v, false);
+    key(XK_Control_L, false);
+    serve(300);
+    EXPECT_EQ(1, served);
+    type("\n");
+    EXPECT_EQ("345", display_(kMinFreq)) << "the copied line without its line break";
+    XDestroyWindow(display, owner);
+    host.dispatch(effEditClose);
+}
+
 int openDescriptors() {
     int n = 0;
     if (DIR* d = opendir("/proc/self/fd")) {
@@ -461,6 +528,106 @@ TEST_F(EditorWindowTest, AutomationAndAudioOnOtherThreadsWhileDragging) {
     audio.join();
     host.dispatch(effMainsChanged, 0, 0);
     host.dispatch(effEditClose);
+}
+
+// Controls that hide themselves while they hold the mouse: a knob and a switch shown only while
+// Gate is below -30 dB, and a page selector placed on its own page, over a link of page 2.
+const char kHidingSkin[] = "Init 200 200 2\n"
+                           "AddResource hl RGBAColour 255 255 255 60\n"
+                           "AddResource dot RGBColour 40 40 50\n"
+                           "AddCheck quiet Param Gate < -30\n"
+                           "AddControl 1 0 0 50 20 KPageSelHlt 2 hl\n"
+                           "AddControl 2 0 0 50 20 KUrl \"https://ombrel.example/under\"\n"
+                           "Condition quiet\n"
+                           "AddControl 0 100 140 40 40 KPotDot Gate hl 11 dot\n"
+                           "AddControl 0 20 140 40 40 KHlSwitch Gate 0 0 40 40 hl hl hl\n"
+                           "EndCondition\n";
+
+VstIntPtr VSTCALLBACK noticeHost(AEffect*, VstInt32 opcode, VstInt32 index, VstIntPtr, void*,
+                                 float opt) {
+    record(opcode, index, opt);
+    return opcode == audioMasterVersion ? 2400 : opcode == audioMasterGetSampleRate ? 44100 : 0;
+}
+
+TEST_F(EditorWindowTest, AControlHiddenWhileHoldingTheMouseEndsItsEditAndLetsThePointerGo) {
+    constexpr int kGate = 2;
+    std::unique_ptr<Korvel::Ombrel> fx(Korvel::createEffect(noticeHost, "OmbrelSkin.txt"));
+    std::unique_ptr<Korvel::KEditor> editor(Korvel::KEditorSkinBuilder(fx.get()).buildEditor(
+        reinterpret_cast<const unsigned char*>(kHidingSkin), std::strlen(kHidingSkin)));
+    ASSERT_TRUE(editor);
+    ASSERT_EQ(4, editor->controls().size());
+    Korvel::KEditorWindow window(*editor);
+    ASSERT_TRUE(window.open(ptr(parent)));
+    auto pump = [&](int ms) {
+        XSync(display, False);
+        auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+        do {
+            window.idle();
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        } while (std::chrono::steady_clock::now() < until);
+    };
+    auto pointer = [&](int x, int y, int press) {
+        XTestFakeMotionEvent(display, -1, x, y, CurrentTime);
+        if (press >= 0) XTestFakeButtonEvent(display, 1, press, CurrentTime);
+        pump(40);
+    };
+    // Another client can take the pointer only when no grab of the plug-in's holds it.
+    auto pointerFree = [&] {
+        int r = XGrabPointer(display, DefaultRootWindow(display), False, ButtonPressMask,
+                             GrabModeAsync, GrabModeAsync, None, None, CurrentTime);
+        if (r == GrabSuccess) XUngrabPointer(display, CurrentTime);
+        XSync(display, False);
+        return r == GrabSuccess;
+    };
+    auto edits = [](const std::vector<Notice>& n, VstInt32 opcode) { return count(n, opcode, 2); };
+    pump(100);
+
+    // The knob, dragged up past -30 dB, hides itself: its edit ends there and then.
+    fx->setParameter(kGate, 0.0f);
+    takeNotices();
+    pointer(120, 160, -1);
+    pointer(120, 160, 1);
+    for (int i = 1; i <= 5; ++i)
+        pointer(120, 160 - 20 * i, -1);
+    EXPECT_GT(fx->parameterReal(kGate), -30.0);
+    std::vector<Notice> n = takeNotices();
+    EXPECT_EQ(1, edits(n, audioMasterBeginEdit));
+    EXPECT_EQ(1, edits(n, audioMasterEndEdit)) << "ended while the button is still down";
+    EXPECT_EQ(audioMasterEndEdit, n.back().opcode);
+    pointer(120, 60, 0);
+    EXPECT_TRUE(takeNotices().empty());
+    EXPECT_EQ(-1, editor->capturedIndex());
+    EXPECT_TRUE(pointerFree()) << "the desktop gets its clicks again";
+
+    // The switch turns Gate up with the press, which hides it: the release it never gets is
+    // given to it, so its edit ends too.
+    fx->setParameter(kGate, 0.0f);
+    takeNotices();
+    pointer(40, 160, 1);
+    n = takeNotices();
+    EXPECT_EQ(1.0f, fx->getParameter(kGate));
+    EXPECT_EQ(1, edits(n, audioMasterBeginEdit));
+    EXPECT_EQ(1, edits(n, audioMasterEndEdit));
+    pointer(40, 160, 0);
+    EXPECT_TRUE(pointerFree());
+
+    // The page selector shows page 2, where it is not; its release goes nowhere, not to the link
+    // that is now under the pointer.
+    std::string log = testing::TempDir() + "xdg-open.log";
+    std::remove(log.c_str());
+    pointer(25, 10, 1);
+    EXPECT_EQ(2, editor->currentPage());
+    pointer(25, 10, 0);
+    EXPECT_TRUE(pointerFree());
+    pump(300);
+    EXPECT_FALSE(std::ifstream(log).good()) << "the selector's release opened the link";
+    // A click of its own does open it.
+    pointer(25, 10, 1);
+    pointer(25, 10, 0);
+    for (int i = 0; i < 50 && !std::ifstream(log).good(); ++i)
+        pump(20);
+    EXPECT_TRUE(std::ifstream(log).good());
+    window.close();
 }
 
 } // namespace

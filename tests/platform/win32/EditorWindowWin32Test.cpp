@@ -5,6 +5,9 @@
 // module's USER_RES files.
 #include "core/KModule.h"
 #include "core/KNamedFiles.h"
+#include "editor/KEditor.h"
+#include "editor/KEditorSkinBuilder.h"
+#include "host/Ombrel.h"
 #include "tests/host/TestHost.h"
 
 #include <gtest/gtest.h>
@@ -17,6 +20,8 @@
 #include <GL/gl.h>
 #include <psapi.h>
 
+#include "platform/win32/KEditorWindow.h"
+
 // The PNG decoder compiled into NanoVG, which that build renames with a prefix.
 #define stbi_load dpf_stbi_load
 #define stbi_image_free dpf_stbi_image_free
@@ -24,6 +29,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -480,6 +486,72 @@ TEST_F(EditorWindowWin32Test, OpenCloseRepeatedlyKeepsObjectCountsAndMemory) {
     EXPECT_EQ(windows, threadWindows());
     EXPECT_EQ(nullptr, GetWindow(parent, GW_CHILD)) << "no window left in the parent";
     EXPECT_LT(privateBytes() - bytes, SIZE_T(20) << 20) << "bytes grown over the cycles";
+}
+
+// Controls that hide themselves while they hold the mouse: a knob and a switch shown only while
+// Gate is below -30 dB, and a page selector placed on its own page.
+const char kHidingSkin[] = "Init 200 200 2\n"
+                           "AddResource hl RGBAColour 255 255 255 60\n"
+                           "AddResource dot RGBColour 40 40 50\n"
+                           "AddCheck quiet Param Gate < -30\n"
+                           "AddControl 1 0 0 50 20 KPageSelHlt 2 hl\n"
+                           "Condition quiet\n"
+                           "AddControl 0 100 140 40 40 KPotDot Gate hl 11 dot\n"
+                           "AddControl 0 20 140 40 40 KHlSwitch Gate 0 0 40 40 hl hl hl\n"
+                           "EndCondition\n";
+
+VstIntPtr VSTCALLBACK noticeHost(AEffect*, VstInt32 opcode, VstInt32 index, VstIntPtr, void*,
+                                 float opt) {
+    record(opcode, index, opt);
+    return opcode == audioMasterVersion ? 2400 : opcode == audioMasterGetSampleRate ? 44100 : 0;
+}
+
+TEST_F(EditorWindowWin32Test, AControlHiddenWhileHoldingTheMouseEndsItsEditAndTheCapture) {
+    constexpr int kGate = 2;
+    // This program's editor window, on the real effect with a skin of its own.
+    std::unique_ptr<Korvel::Ombrel> fx(Korvel::createEffect(noticeHost, "OmbrelSkin.txt"));
+    std::unique_ptr<Korvel::KEditor> editor(Korvel::KEditorSkinBuilder(fx.get()).buildEditor(
+        reinterpret_cast<const unsigned char*>(kHidingSkin), std::strlen(kHidingSkin)));
+    ASSERT_TRUE(editor);
+    Korvel::KEditorWindow window(*editor);
+    ASSERT_TRUE(window.open(parent));
+    child = GetWindow(parent, GW_CHILD);
+    pump(50);
+
+    // The knob, dragged up past -30 dB, hides itself: its edit and the capture end there.
+    fx->setParameter(kGate, 0.0f);
+    takeNotices();
+    mouse(WM_LBUTTONDOWN, 120, 160, MK_LBUTTON);
+    EXPECT_EQ(child, GetCapture());
+    for (int i = 1; i <= 5; ++i)
+        mouse(WM_MOUSEMOVE, 120, 160 - 20 * i, MK_LBUTTON);
+    EXPECT_GT(fx->parameterReal(kGate), -30.0);
+    EXPECT_EQ(nullptr, GetCapture()) << "the capture stayed with a hidden knob";
+    std::vector<Notice> n = takeNotices();
+    EXPECT_EQ(1, count(n, audioMasterBeginEdit, kGate));
+    EXPECT_EQ(1, count(n, audioMasterEndEdit, kGate));
+    EXPECT_EQ(audioMasterEndEdit, n.back().opcode);
+    mouse(WM_LBUTTONUP, 120, 60);
+    EXPECT_TRUE(takeNotices().empty());
+
+    // The switch turns Gate up with the press, which hides it: its edit ends too.
+    fx->setParameter(kGate, 0.0f);
+    takeNotices();
+    mouse(WM_LBUTTONDOWN, 40, 160, MK_LBUTTON);
+    EXPECT_EQ(nullptr, GetCapture());
+    n = takeNotices();
+    EXPECT_EQ(1, count(n, audioMasterBeginEdit, kGate));
+    EXPECT_EQ(1, count(n, audioMasterEndEdit, kGate));
+    mouse(WM_LBUTTONUP, 40, 160);
+
+    // The page selector shows page 2, where it is not.
+    mouse(WM_LBUTTONDOWN, 25, 10, MK_LBUTTON);
+    EXPECT_EQ(2, editor->currentPage());
+    EXPECT_EQ(nullptr, GetCapture());
+    mouse(WM_LBUTTONUP, 25, 10);
+    EXPECT_EQ(-1, editor->capturedIndex());
+    window.close();
+    child = nullptr;
 }
 
 TEST(ModuleResources, NamedFilesFallBackToUserResAfterTheEmbeddedTable) {
