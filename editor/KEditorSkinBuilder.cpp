@@ -129,7 +129,7 @@ public:
     }
     double fontSize(int i) {
         double v = number(i);
-        require(v > 0);
+        require(v > 0 && v <= KFontResource::kMaxSize);
         return v;
     }
     std::uint32_t colour(int i) {
