@@ -81,12 +81,10 @@ void KEditor::draw(KDrawSurface& surface) {
     if (chosen != lastBackground_ || fullRedraw_) {
         lastBackground_ = chosen;
         surface.fillRectRGBA(0, 0, width_, height_, kOpaqueBlack);
-        if (chosen && chosen->image) {
-            int fx = 0, fy = 0;
-            chosen->image->frameOrigin(chosen->frame, &fx, &fy);
+        int fx = 0, fy = 0;
+        if (chosen && chosen->image && chosen->image->drawableFrame(chosen->frame, &fx, &fy))
             surface.image(chosen->image->handle(), fx, fy, chosen->image->frameWidth(),
                           chosen->image->frameHeight(), 0, 0);
-        }
         for (int i = 0; i < controls_.size(); ++i)
             controls_.get(i)->markForRedraw();
         fullRedraw_ = false;
@@ -142,9 +140,8 @@ bool KEditor::markOverlapping(const KEditorControl& erased) {
 void KEditor::restoreBackground(KDrawSurface& surface, const KEditorControl& control) {
     surface.fillRectRGBA(0, 0, control.width(), control.height(), kOpaqueBlack);
     const KBackgroundEntry* bg = lastBackground_;
-    if (!bg || !bg->image) return;
     int fx = 0, fy = 0;
-    bg->image->frameOrigin(bg->frame, &fx, &fy);
+    if (!bg || !bg->image || !bg->image->drawableFrame(bg->frame, &fx, &fy)) return;
     surface.image(bg->image->handle(), fx + control.x(), fy + control.y(), control.width(),
                   control.height(), 0, 0);
 }

@@ -41,9 +41,9 @@
 #include "editor/text/KTextPeak.h"
 #include "editor/text/KValue.h"
 
+#include <cstddef>
 #include <cstdint>
-#include <memory>
-#include <new>
+#include <utility>
 
 namespace Korvel {
 
@@ -99,6 +99,196 @@ int alignmentCode(const char* word) {
     if (c == 'C' || c == 'c') return 1;
     if (c == 'R' || c == 'r') return 2;
     return 0;
+}
+
+// The arguments of one control or resource line, by position after its keyword. A lookup that
+// fails or a value outside its range fails the whole line: control() and resource() then create
+// nothing, so no partial object is ever built.
+class Arguments {
+public:
+    Arguments(const KScriptReader& reader, int first, const Lookup& find,
+              const KControlPlacement* placement)
+        : reader_(reader), first_(first), find_(find), placement_(placement) {}
+
+    const char* text(int i) const { return reader_.token(first_ + i); }
+    int integer(int i) const { return reader_.integer(first_ + i); }
+    double number(int i) const { return reader_.number(first_ + i); }
+    int orientation(int i) const { return orientationCode(text(i)); }
+    int alignment(int i) const { return alignmentCode(text(i)); }
+    // A display source that may be absent ("Null" or unknown): none, and the line goes on.
+    const KDoubleSource* optionalDoubleSource(int i) const { return find_.doubleSource(text(i)); }
+
+    // Each of these fails the line when its value cannot be used.
+    int parameter(int i) { return atLeast(find_.parameter(text(i)), 0); }
+    int command(int i) { return atLeast(find_.command(text(i)), 0); }
+    int positiveInteger(int i) { return atLeast(integer(i), 1); }
+    double positiveNumber(int i) {
+        double v = number(i);
+        require(v > 0);
+        return v;
+    }
+    double fontSize(int i) {
+        double v = number(i);
+        require(v > 0 && v <= KFontResource::kMaxSize);
+        return v;
+    }
+    std::uint32_t colour(int i) {
+        std::uint32_t value = 0;
+        require(find_.colour(text(i), &value));
+        return value;
+    }
+    const KImageResource* image(int i) { return found(find_.image(text(i))); }
+    const KFontResource* font(int i) { return found(find_.font(text(i))); }
+    const KDoubleSource* doubleSource(int i) { return found(find_.doubleSource(text(i))); }
+    const KIntSource* intSource(int i) { return found(find_.intSource(text(i))); }
+    const KHistory* historySource(int i) { return found(find_.historySource(text(i))); }
+    void require(bool condition) { ok_ = ok_ && condition; }
+
+    // The arguments are all evaluated (and checked) before the body runs.
+    template <typename T, typename... A> KEditorControl* control(A&&... arguments) const {
+        return ok_ ? new T(*placement_, std::forward<A>(arguments)...) : nullptr;
+    }
+    template <typename T, typename... A> KResource* resource(A&&... arguments) const {
+        return ok_ ? new T(std::forward<A>(arguments)...) : nullptr;
+    }
+
+private:
+    int atLeast(int value, int least) {
+        require(value >= least);
+        return value;
+    }
+    template <typename T> T* found(T* object) {
+        require(object != nullptr);
+        return object;
+    }
+
+    const KScriptReader& reader_;
+    int first_;
+    const Lookup& find_;
+    const KControlPlacement* placement_;
+    bool ok_ = true;
+};
+
+// A keyword counts only when at least `arguments` tokens follow it; `build` then makes the object
+// or nothing. The tables are tried in order and the first keyword that counts decides.
+template <typename Made> struct Row {
+    const char* keyword;
+    int arguments;
+    Made* (*build)(Arguments& a);
+};
+
+// Adding a control class is adding its row.
+const Row<KEditorControl> kControlRows[] = {
+    {"KBarFracMeter", 3,
+     [](Arguments& a) {
+         return a.control<KBarFracMeter>(a.doubleSource(0), a.orientation(1), a.colour(2));
+     }},
+    {"KPotDot", 4,
+     [](Arguments& a) {
+         return a.control<KPotDot>(a.parameter(0), a.colour(1), a.positiveNumber(2), a.colour(3));
+     }},
+    {"KBgPotDot", 4,
+     [](Arguments& a) {
+         return a.control<KBgPotDot>(a.parameter(0), a.image(1), a.positiveNumber(2), a.colour(3));
+     }},
+    {"KPotLine", 4,
+     [](Arguments& a) {
+         return a.control<KPotLine>(a.parameter(0), a.colour(1), a.number(2), a.colour(3));
+     }},
+    {"KTextPeak", 4,
+     [](Arguments& a) {
+         return a.control<KTextPeak>(a.doubleSource(0), a.command(1), a.font(2), a.font(3));
+     }},
+    {"KUrl", 1, [](Arguments& a) { return a.control<KUrl>(a.text(0)); }},
+    {"KImgUrl", 2, [](Arguments& a) { return a.control<KImgUrl>(a.image(0), a.text(1)); }},
+    {"KImgCommand", 2,
+     [](Arguments& a) { return a.control<KImgCommand>(a.command(0), a.image(1)); }},
+    {"KImgFracMeter", 2,
+     [](Arguments& a) { return a.control<KImgFracMeter>(a.doubleSource(0), a.image(1)); }},
+    {"KImgMeter", 4,
+     [](Arguments& a) {
+         return a.control<KImgMeter>(a.intSource(0), a.positiveNumber(1), a.number(2), a.image(3));
+     }},
+    {"KImgPot", 2, [](Arguments& a) { return a.control<KImgPot>(a.parameter(0), a.image(1)); }},
+    {"KImgButton", 2,
+     [](Arguments& a) { return a.control<KImgButton>(a.parameter(0), a.image(1)); }},
+    {"KImgPageSel", 2,
+     [](Arguments& a) { return a.control<KImgPageSel>(a.image(0), a.positiveInteger(1)); }},
+    {"KImgRadio", 4,
+     [](Arguments& a) {
+         int option = a.integer(1), highest = a.integer(2);
+         a.require(option >= 0 && option <= highest);
+         return a.control<KImgRadio>(a.parameter(0), option, highest, a.image(3));
+     }},
+    {"KImgSwitch", 2,
+     [](Arguments& a) { return a.control<KImgSwitch>(a.parameter(0), a.image(1)); }},
+    {"KImgPeak", 3,
+     [](Arguments& a) { return a.control<KImgPeak>(a.doubleSource(0), a.command(1), a.image(2)); }},
+    {"KImg", 1, [](Arguments& a) { return a.control<KImg>(a.image(0)); }},
+    {"KLabel", 4,
+     [](Arguments& a) {
+         return a.control<KLabel>(a.alignment(0), a.text(1), a.font(2), a.integer(3));
+     }},
+    {"KValue", 2, [](Arguments& a) { return a.control<KValue>(a.parameter(0), a.font(1)); }},
+    {"KBgValue", 3,
+     [](Arguments& a) { return a.control<KBgValue>(a.parameter(0), a.image(1), a.font(2)); }},
+    {"KPageSelHlt", 2,
+     [](Arguments& a) { return a.control<KPageSelHlt>(a.positiveInteger(0), a.colour(1)); }},
+    {"KZoomWave", 10,
+     [](Arguments& a) {
+         return a.control<KZoomWave>(a.historySource(0), a.optionalDoubleSource(1),
+                                     a.optionalDoubleSource(2), a.colour(3), a.colour(4),
+                                     a.colour(5), a.colour(6), a.colour(7), a.colour(8), a.font(9));
+     }},
+    {"KWave", 6,
+     [](Arguments& a) {
+         return a.control<KWave>(a.historySource(0), a.optionalDoubleSource(1),
+                                 a.optionalDoubleSource(2), a.colour(3), a.colour(4), a.colour(5));
+     }},
+    {"KHlSwitch", 8,
+     [](Arguments& a) {
+         return a.control<KHlSwitch>(a.parameter(0), a.integer(1), a.integer(2), a.integer(3),
+                                     a.integer(4), a.colour(5), a.colour(6), a.colour(7));
+     }},
+    {"KHlRadio", 10,
+     [](Arguments& a) {
+         return a.control<KHlRadio>(a.parameter(0), a.integer(1), a.integer(2), a.integer(3),
+                                    a.integer(4), a.integer(5), a.integer(6), a.colour(7),
+                                    a.colour(8), a.colour(9));
+     }},
+    {"KSlide", 7,
+     [](Arguments& a) {
+         return a.control<KSlide>(a.parameter(0), a.image(1), a.colour(2), a.integer(3),
+                                  a.integer(4), a.integer(5), a.integer(6));
+     }},
+};
+
+const Row<KResource> kResourceRows[] = {
+    {"PngResource", 4,
+     [](Arguments& a) {
+         return a.resource<KImageResource>(a.text(0), a.positiveInteger(1), a.positiveInteger(2),
+                                           a.positiveInteger(3));
+     }},
+    {"RGBColour", 3,
+     [](Arguments& a) {
+         return a.resource<KColourResource>(a.integer(0), a.integer(1), a.integer(2));
+     }},
+    {"RGBAColour", 4,
+     [](Arguments& a) {
+         return a.resource<KColourResource>(a.integer(0), a.integer(1), a.integer(2), a.integer(3));
+     }},
+    {"DefFont", 3,
+     [](Arguments& a) { return a.resource<KFontResource>(a.fontSize(0), a.colour(1), a.text(2)); }},
+};
+
+// The reader stands at the keyword; the arguments start after it.
+template <typename Made, std::size_t N>
+Made* buildFromTable(const Row<Made> (&rows)[N], KScriptReader& r, const Lookup& find,
+                     const KControlPlacement* placement) {
+    Arguments arguments(r, r.cursor() + 1, find, placement);
+    for (const Row<Made>& row : rows)
+        if (r.atKeyword(row.keyword, row.arguments)) return row.build(arguments);
+    return nullptr;
 }
 
 } // namespace
@@ -227,204 +417,11 @@ void KEditorSkinBuilder::addControl(KScriptReader& r, bool named) {
 }
 
 KResource* KEditorSkinBuilder::createResource(KScriptReader& r) {
-    int a = r.cursor() + 1;
-    if (r.atKeyword("PngResource", 4)) {
-        int w = r.integer(a + 1), h = r.integer(a + 2), n = r.integer(a + 3);
-        if (w < 1 || h < 1 || n < 1) return nullptr;
-        return new KImageResource(r.token(a), w, h, n);
-    }
-    if (r.atKeyword("RGBColour", 3))
-        return new KColourResource(r.integer(a), r.integer(a + 1), r.integer(a + 2));
-    if (r.atKeyword("RGBAColour", 4))
-        return new KColourResource(r.integer(a), r.integer(a + 1), r.integer(a + 2),
-                                   r.integer(a + 3));
-    if (r.atKeyword("DefFont", 3)) {
-        double size = r.number(a);
-        std::uint32_t colour = 0;
-        if (!(size > 0) || !Lookup{effect_, editor_}.colour(r.token(a + 1), &colour))
-            return nullptr;
-        return new KFontResource(size, colour, r.token(a + 2));
-    }
-    return nullptr;
+    return buildFromTable(kResourceRows, r, Lookup{effect_, editor_}, nullptr);
 }
 
 KEditorControl* KEditorSkinBuilder::createControl(const KControlPlacement& p, KScriptReader& r) {
-    // Arguments start after the class keyword; each class line names its lookups in table order.
-    const Lookup find{effect_, editor_};
-    const int a = r.cursor() + 1;
-    auto t = [&r, a](int i) { return r.token(a + i); };
-    auto integer = [&r, a](int i) { return r.integer(a + i); };
-    auto number = [&r, a](int i) { return r.number(a + i); };
-    std::uint32_t c0 = 0, c1 = 0, c2 = 0, c3 = 0, c4 = 0, c5 = 0;
-
-    if (r.atKeyword("KBarFracMeter", 3)) {
-        const KDoubleSource* source = find.doubleSource(t(0));
-        if (source && find.colour(t(2), &c0))
-            return new KBarFracMeter(p, source, orientationCode(t(1)), c0);
-        return nullptr;
-    }
-    if (r.atKeyword("KPotDot", 4)) {
-        int param = find.parameter(t(0));
-        double distance = number(2);
-        if (param >= 0 && find.colour(t(1), &c0) && distance > 0 && find.colour(t(3), &c1))
-            return new KPotDot(p, param, c0, distance, c1);
-        return nullptr;
-    }
-    if (r.atKeyword("KBgPotDot", 4)) {
-        int param = find.parameter(t(0));
-        const KImageResource* image = find.image(t(1));
-        double distance = number(2);
-        if (param >= 0 && image && distance > 0 && find.colour(t(3), &c0))
-            return new KBgPotDot(p, param, image, distance, c0);
-        return nullptr;
-    }
-    if (r.atKeyword("KPotLine", 4)) {
-        int param = find.parameter(t(0));
-        if (param >= 0 && find.colour(t(1), &c0) && find.colour(t(3), &c1))
-            return new KPotLine(p, param, c0, number(2), c1);
-        return nullptr;
-    }
-    if (r.atKeyword("KTextPeak", 4)) {
-        const KDoubleSource* source = find.doubleSource(t(0));
-        int command = find.command(t(1));
-        const KFontResource* f0 = find.font(t(2));
-        const KFontResource* f1 = find.font(t(3));
-        if (source && command >= 0 && f0 && f1) return new KTextPeak(p, source, command, f0, f1);
-        return nullptr;
-    }
-    if (r.atKeyword("KUrl", 1)) {
-        return new KUrl(p, t(0));
-        return nullptr;
-    }
-    if (r.atKeyword("KImgUrl", 2)) {
-        if (const KImageResource* image = find.image(t(0))) return new KImgUrl(p, image, t(1));
-        return nullptr;
-    }
-    if (r.atKeyword("KImgCommand", 2)) {
-        int command = find.command(t(0));
-        const KImageResource* image = find.image(t(1));
-        if (command >= 0 && image) return new KImgCommand(p, command, image);
-        return nullptr;
-    }
-    if (r.atKeyword("KImgFracMeter", 2)) {
-        const KDoubleSource* source = find.doubleSource(t(0));
-        const KImageResource* image = find.image(t(1));
-        if (source && image) return new KImgFracMeter(p, source, image);
-        return nullptr;
-    }
-    if (r.atKeyword("KImgMeter", 4)) {
-        const KIntSource* source = find.intSource(t(0));
-        double scale = number(1);
-        const KImageResource* image = find.image(t(3));
-        if (source && image && scale > 0) return new KImgMeter(p, source, scale, number(2), image);
-        return nullptr;
-    }
-    if (r.atKeyword("KImgPot", 2)) {
-        int param = find.parameter(t(0));
-        const KImageResource* image = find.image(t(1));
-        if (param >= 0 && image) return new KImgPot(p, param, image);
-        return nullptr;
-    }
-    if (r.atKeyword("KImgButton", 2)) {
-        int param = find.parameter(t(0));
-        const KImageResource* image = find.image(t(1));
-        if (param >= 0 && image) return new KImgButton(p, param, image);
-        return nullptr;
-    }
-    if (r.atKeyword("KImgPageSel", 2)) {
-        const KImageResource* image = find.image(t(0));
-        int page = integer(1);
-        if (image && page >= 1) return new KImgPageSel(p, image, page);
-        return nullptr;
-    }
-    if (r.atKeyword("KImgRadio", 4)) {
-        int param = find.parameter(t(0));
-        int option = integer(1), highest = integer(2);
-        const KImageResource* image = find.image(t(3));
-        if (param >= 0 && option >= 0 && option <= highest && image)
-            return new KImgRadio(p, param, option, highest, image);
-        return nullptr;
-    }
-    if (r.atKeyword("KImgSwitch", 2)) {
-        int param = find.parameter(t(0));
-        const KImageResource* image = find.image(t(1));
-        if (param >= 0 && image) return new KImgSwitch(p, param, image);
-        return nullptr;
-    }
-    if (r.atKeyword("KImgPeak", 3)) {
-        const KDoubleSource* source = find.doubleSource(t(0));
-        int command = find.command(t(1));
-        const KImageResource* image = find.image(t(2));
-        if (source && command >= 0 && image) return new KImgPeak(p, source, command, image);
-        return nullptr;
-    }
-    if (r.atKeyword("KImg", 1)) {
-        if (const KImageResource* image = find.image(t(0))) return new KImg(p, image);
-        return nullptr;
-    }
-    if (r.atKeyword("KLabel", 4)) {
-        if (const KFontResource* font = find.font(t(2)))
-            return new KLabel(p, alignmentCode(t(0)), t(1), font, integer(3));
-        return nullptr;
-    }
-    if (r.atKeyword("KValue", 2)) {
-        int param = find.parameter(t(0));
-        const KFontResource* font = find.font(t(1));
-        if (param >= 0 && font) return new KValue(p, param, font);
-        return nullptr;
-    }
-    if (r.atKeyword("KBgValue", 3)) {
-        int param = find.parameter(t(0));
-        const KImageResource* image = find.image(t(1));
-        const KFontResource* font = find.font(t(2));
-        if (param >= 0 && image && font) return new KBgValue(p, param, image, font);
-        return nullptr;
-    }
-    if (r.atKeyword("KPageSelHlt", 2)) {
-        int page = integer(0);
-        if (page >= 1 && find.colour(t(1), &c0)) return new KPageSelHlt(p, page, c0);
-        return nullptr;
-    }
-    if (r.atKeyword("KZoomWave", 10)) {
-        const KHistory* history = find.historySource(t(0));
-        const KFontResource* font = find.font(t(9));
-        if (history && find.colour(t(3), &c0) && find.colour(t(4), &c1) && find.colour(t(5), &c2) &&
-            find.colour(t(6), &c3) && find.colour(t(7), &c4) && find.colour(t(8), &c5) && font)
-            return new KZoomWave(p, history, find.doubleSource(t(1)), find.doubleSource(t(2)), c0,
-                                 c1, c2, c3, c4, c5, font);
-        return nullptr;
-    }
-    if (r.atKeyword("KWave", 6)) {
-        const KHistory* history = find.historySource(t(0));
-        if (history && find.colour(t(3), &c0) && find.colour(t(4), &c1) && find.colour(t(5), &c2))
-            return new KWave(p, history, find.doubleSource(t(1)), find.doubleSource(t(2)), c0, c1,
-                             c2);
-        return nullptr;
-    }
-    if (r.atKeyword("KHlSwitch", 8)) {
-        int param = find.parameter(t(0));
-        if (param >= 0 && find.colour(t(5), &c0) && find.colour(t(6), &c1) &&
-            find.colour(t(7), &c2))
-            return new KHlSwitch(p, param, integer(1), integer(2), integer(3), integer(4), c0, c1,
-                                 c2);
-        return nullptr;
-    }
-    if (r.atKeyword("KHlRadio", 10)) {
-        int param = find.parameter(t(0));
-        if (param >= 0 && find.colour(t(7), &c0) && find.colour(t(8), &c1) &&
-            find.colour(t(9), &c2))
-            return new KHlRadio(p, param, integer(1), integer(2), integer(3), integer(4),
-                                integer(5), integer(6), c0, c1, c2);
-        return nullptr;
-    }
-    if (r.atKeyword("KSlide", 7)) {
-        int param = find.parameter(t(0));
-        const KImageResource* image = find.image(t(1));
-        if (param >= 0 && image && find.colour(t(2), &c0))
-            return new KSlide(p, param, image, c0, integer(3), integer(4), integer(5), integer(6));
-        return nullptr;
-    }
-    return nullptr;
+    return buildFromTable(kControlRows, r, Lookup{effect_, editor_}, &p);
 }
 
 } // namespace Korvel

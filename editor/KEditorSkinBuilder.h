@@ -22,7 +22,8 @@ public:
     KEditorSkinBuilder& operator=(const KEditorSkinBuilder&) = delete;
     virtual ~KEditorSkinBuilder();
 
-    // The reader stands at the class keyword; a new control, or null.
+    // The reader stands at the class keyword; a new control, or null. Each class is one row of
+    // the control table in KEditorSkinBuilder.cpp, each resource kind one of the resource table.
     virtual KEditorControl* createControl(const KControlPlacement& placement,
                                           KScriptReader& reader);
     // The reader stands at the kind keyword; a new resource, or null.

@@ -9,6 +9,11 @@ namespace Korvel {
 class KFontResource : public KResource {
 public:
     static KTypeId classId();
+    // The largest size a skin may give. NanoVG's font stash holds a size as a 16-bit count of
+    // tenths of a pixel and a glyph's advance the same way: from 3276.8 px (less for glyphs wider
+    // than their size) they overflow inside the rasteriser. 1000 px leaves room for glyphs three
+    // times as wide as their size and is already taller than any editor.
+    static constexpr double kMaxSize = 1000.0;
 
     KFontResource(double size, std::uint32_t colour, const char* face);
     KTypeId typeId() const override { return classId(); }

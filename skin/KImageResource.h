@@ -34,6 +34,9 @@ public:
     // Pixel offset of frame i in the image; false (and 0, 0) when the image has no grid or i is
     // outside 0..frameCount-1.
     bool frameOrigin(int i, int* x, int* y) const;
+    // Frame i can be drawn: the image is usable and i is one of its frames; its pixel offset
+    // then goes to x and y. What is not drawable is not drawn at all, never approximated.
+    bool drawableFrame(int i, int* x, int* y) const { return usable() && frameOrigin(i, x, y); }
 
     // For tests without a drawing context: acts as if the image had been decoded at that size.
     void setLoadedForTest(int handle, int imageWidth, int imageHeight);

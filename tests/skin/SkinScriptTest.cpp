@@ -208,6 +208,25 @@ TEST(SkinScript, NoValidInitGivesNoEditor) {
     EXPECT_NE(Skin("Init 640 395 0\nInit 10 10 1\n").editor, nullptr) << "a later Init overrides";
 }
 
+TEST(SkinScript, FontSizesTheRasteriserCannotHoldAreRefused) {
+    Skin s(std::string(kColours) + "Init 640 395 1\n"
+                                   "AddResource e5 DefFont 1e5 dotcol KSans\n"
+                                   "AddResource e30 DefFont 1e30 dotcol KSans\n"
+                                   "AddResource inf DefFont inf dotcol KSans\n"
+                                   "AddResource tenths DefFont 3276.8 dotcol KSans\n"
+                                   "AddResource above DefFont 1000.01 dotcol KSans\n"
+                                   "AddResource largest DefFont 1000 dotcol KSans\n"
+                                   "AddControl 1 0 0 10 10 KLabel Left text e5 0\n"
+                                   "AddControl 1 0 0 10 10 KLabel Left text largest 0\n");
+    ASSERT_NE(s.editor, nullptr);
+    for (const char* name : {"e5", "e30", "inf", "tenths", "above"})
+        EXPECT_EQ(s.editor->findResource(name), nullptr) << name;
+    const KResource* largest = s.editor->findResource("largest");
+    ASSERT_NE(largest, nullptr);
+    EXPECT_DOUBLE_EQ(static_cast<const KFontResource*>(largest)->size(), KFontResource::kMaxSize);
+    EXPECT_EQ(s.controls(), 1) << "a label on a refused font is not created";
+}
+
 TEST(SkinScript, AHugePageCountCannotTakeTheHostsMemoryWithOneLine) {
     Skin s("Init 640 395 2000000000\n"
            "AddResource bg PngResource Ombrel.png 640 395 2\n"
