@@ -69,7 +69,9 @@ bool OmbrelLv2::takeFeatures(const LV2_Feature* const* features) {
     for (const LV2_Feature* const* f = features; f && *f; ++f)
         if (std::strcmp((*f)->URI, LV2_URID__map) == 0)
             map = static_cast<const LV2_URID_Map*>((*f)->data);
-    if (!map || !map->map) return false;
+    // Without a map (lv2apply gives none) the effect still plays: no transport, options or state.
+    if (!map || !map->map) return true;
+    mapped_ = true;
     auto u = [map](const char* uri) { return map->map(map->handle, uri); };
     uris_ = Uris{u(LV2_ATOM__Blank),
                  u(LV2_ATOM__Object),
@@ -161,7 +163,7 @@ void OmbrelLv2::readPosition(const LV2_Atom_Object* position, std::int64_t frame
 }
 
 void OmbrelLv2::readTransport() {
-    if (!transport_ || transport_->atom.size < sizeof(LV2_Atom_Sequence_Body)) return;
+    if (!mapped_ || !transport_ || transport_->atom.size < sizeof(LV2_Atom_Sequence_Body)) return;
     LV2_ATOM_SEQUENCE_FOREACH(transport_, event) {
         const LV2_Atom& body = event->body;
         if (body.type != uris_.atomObject && body.type != uris_.atomBlank) continue;
@@ -196,6 +198,7 @@ void OmbrelLv2::run(std::uint32_t frames) {
 }
 
 LV2_State_Status OmbrelLv2::save(LV2_State_Store_Function store, LV2_State_Handle handle) {
+    if (!mapped_) return LV2_STATE_ERR_NO_FEATURE;
     void* bank = nullptr;
     const int size = effect()->getChunk(&bank, false);
     if (!bank || size <= 0) return LV2_STATE_ERR_UNKNOWN;
@@ -227,7 +230,7 @@ LV2_State_Status OmbrelLv2::restore(LV2_State_Retrieve_Function retrieve, LV2_St
 }
 
 std::uint32_t OmbrelLv2::takeOption(const LV2_Options_Option& option) {
-    if (option.context != LV2_OPTIONS_INSTANCE || !option.value) return 1;
+    if (!mapped_ || option.context != LV2_OPTIONS_INSTANCE || !option.value) return 1;
     if (option.key == uris_.sampleRate) {
         const LV2_URID types[] = {uris_.atomFloat, uris_.atomDouble, uris_.atomInt, uris_.atomLong};
         double rate = 0;

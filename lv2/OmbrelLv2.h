@@ -32,7 +32,7 @@ protected:
 
 class OmbrelLv2 : public KHostedEffect {
 public:
-    // [main] Null when the host lacks urid:map or the effect cannot be built.
+    // [main] Null when the effect cannot be built.
     static OmbrelLv2* instantiate(double sampleRate, const LV2_Feature* const* features);
 
     // [audio] or [main], as the host connects.
@@ -82,6 +82,7 @@ private:
         LV2_URID stateBank, stateProgram;
     };
     Uris uris_{};
+    bool mapped_ = false;
     double rate_ = 44100;
 
     float* controls_[kOmbrelParamCount] = {};
