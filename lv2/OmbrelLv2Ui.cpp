@@ -19,6 +19,9 @@ namespace Korvel {
 namespace Lv2 {
 namespace {
 
+// About two seconds at the usual idle rates.
+constexpr int kRewriteIdles = 60;
+
 class OmbrelUi final : public UiLink {
 public:
     // [ui] Null unless every required feature is there and the editor opens in the parent.
@@ -48,8 +51,11 @@ private:
     LV2UI_Controller controller_ = nullptr;
     const LV2UI_Touch* touch_ = nullptr;
     const LV2UI_Resize* resize_ = nullptr;
-    // What this UI last wrote to each port, NaN once the host's port holds it.
+    // What this UI last wrote to each port, NaN once the host's port holds it, and the idles left
+    // before it is written again: a host may drop a write (Ardour does for a control that plays
+    // Touch automation and is not touched), and the host should hear the value once it listens.
     float written_[kOmbrelParamCount];
+    int patience_[kOmbrelParamCount] = {};
 };
 
 const void* featureData(const LV2_Feature* const* features, const char* uri) {
@@ -112,6 +118,7 @@ int OmbrelUi::idle() {
 void OmbrelUi::write(int index) {
     float value = plugin_->portValue(index);
     written_[index] = value;
+    patience_[index] = kRewriteIdles;
     write_(controller_, static_cast<uint32_t>(index), sizeof value, 0, &value);
 }
 
@@ -121,7 +128,8 @@ void OmbrelUi::reportEffectChanges() {
     for (int i = 0; i < kOmbrelParamCount; ++i) {
         const float host = plugin_->hostPortValue(i);
         if (std::isnan(host)) continue; // not run yet: the host's ports are its defaults
-        if (written_[i] == host) written_[i] = std::numeric_limits<float>::quiet_NaN();
+        if (!std::isnan(written_[i]) && (written_[i] == host || --patience_[i] < 0))
+            written_[i] = std::numeric_limits<float>::quiet_NaN();
         const float value = plugin_->portValue(i);
         if (value != host && value != written_[i]) write(i);
     }
