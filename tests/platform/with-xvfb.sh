@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Runs a command in a private Xvfb. The server picks a free display itself (-displayfd), so runs
-# in parallel, or beside another user's server, can never end up sharing one.
+# in parallel, or beside another user's server, can never end up sharing one. -noreset: a test
+# that closes its last connection must not find the server resetting, and refusing it, when the
+# next test connects.
 set -uo pipefail
 fifo=$(mktemp -u)
 mkfifo "$fifo"
-Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$fifo" 2>/dev/null &
+Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -noreset 3>"$fifo" 2>/dev/null &
 server=$!
 read -r -t 30 number <"$fifo"
 rm -f "$fifo"
