@@ -31,6 +31,9 @@ public:
     virtual void openLink(const char* address) = 0;
     // [any] Millisecond tick; wraps round.
     virtual std::uint32_t tickMs() const = 0;
+    // [ui] The native window while open (an X window id, a window handle), 0 otherwise: formats
+    // whose host embeds the plug-in's own window by its id ask for it.
+    virtual std::uintptr_t nativeWindow() const { return 0; }
 };
 
 // Makes the window object for an editor (the window stores itself in the editor). The platform

@@ -46,6 +46,12 @@ void KHostedEffect::destroy() {
     record->dispatcher(record, effClose, 0, 0, nullptr, 0);
 }
 
+void KHostedEffect::setSampleRate(double sampleRate) {
+    if (!(sampleRate > 0)) return;
+    sampleRate_ = sampleRate;
+    if (effect_) effect_->setSampleRate(static_cast<float>(sampleRate));
+}
+
 bool KHostedEffect::setChannels(int inputs, int outputs) {
     if (!effect_) return false;
     VstSpeakerArrangement in{};

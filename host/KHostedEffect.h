@@ -23,6 +23,9 @@ public:
     bool create(double sampleRate, KWindowFactory windows);
     // [main] Closes the effect as a host's close request does, editor included; safe to repeat.
     void destroy();
+    // [main] A new rate while processing is stopped, as effSetSampleRate brings it (the engine is
+    // reset); the rate the effect asks its host for follows. Rates of 0 or less change nothing.
+    void setSampleRate(double sampleRate);
     Ombrel* effect() const { return effect_; }
 
     // [main] One or two channels on each side; false, and nothing changes, when the effect

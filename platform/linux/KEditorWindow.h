@@ -45,6 +45,8 @@ public:
     void openLink(const char* address) override;
     // [any] CLOCK_MONOTONIC in milliseconds.
     std::uint32_t tickMs() const override;
+    // [ui]
+    std::uintptr_t nativeWindow() const override { return window_; }
 
     // Inspection for tests and tools [ui].
     Display* display() const { return display_; }

@@ -1,0 +1,181 @@
+// The LV2 UI in a real X server, hosted as a DAW hosts it: embedded in the host's window, idled by
+// the host, drawing the VST editor's page 1; a knob drag as a touch gesture with port writes;
+// Random's new sound written to the host's ports, so a state saved afterwards keeps it.
+#include "tests/lv2/Lv2Support.h"
+#include "tests/platform/OffscreenContext.h"
+
+#include <gtest/gtest.h>
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+
+#include <chrono>
+#include <set>
+#include <thread>
+
+namespace Lv2Test {
+namespace {
+
+constexpr int kW = 640, kH = 395;
+constexpr int kKnobX = 260, kKnobY = 55; // MinFreq
+constexpr int kRandomX = 560, kRandomY = 345;
+
+class Lv2UiTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        display = XOpenDisplay(nullptr);
+        ASSERT_NE(nullptr, display) << "needs an X server ($DISPLAY; CTest runs it under Xvfb)";
+        XSetWindowAttributes a{};
+        a.override_redirect = True;
+        parent = XCreateWindow(display, DefaultRootWindow(display), 0, 0, kW, kH, 0, CopyFromParent,
+                               InputOutput, CopyFromParent, CWOverrideRedirect, &a);
+        XMapRaised(display, parent);
+        XSync(display, False);
+        std::string error;
+        ASSERT_TRUE(plugin.load(OMBREL_LV2_BUNDLE, kRate, kBlock, error)) << error;
+        plugin.activate();
+        run();
+    }
+    void TearDown() override {
+        plugin.unload();
+        if (display) XCloseDisplay(display);
+    }
+    // One block, so the plug-in has seen the host's ports.
+    void run() {
+        std::vector<float> buffer(4 * kBlock, 0.0f);
+        float* in[2] = {buffer.data(), buffer.data() + kBlock};
+        float* out[2] = {buffer.data() + 2 * kBlock, buffer.data() + 3 * kBlock};
+        plugin.process(in, out, kBlock);
+    }
+    void idle(int ms) {
+        auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+        do {
+            plugin.idleUi();
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        } while (std::chrono::steady_clock::now() < until);
+    }
+    void pointer(int x, int y) {
+        XTestFakeMotionEvent(display, -1, x, y, CurrentTime);
+        XSync(display, False);
+        idle(30);
+    }
+    void button(bool down) {
+        XTestFakeButtonEvent(display, 1, down, CurrentTime);
+        XSync(display, False);
+        idle(30);
+    }
+    void drag(int x, int y, int dy) {
+        pointer(x, y);
+        button(true);
+        for (int i = 1; i <= 5; ++i)
+            pointer(x, y + dy * i / 5);
+        button(false);
+        idle(60);
+    }
+    std::vector<std::uint32_t> grab() {
+        XSync(display, False);
+        XImage* image = XGetImage(display, parent, 0, 0, kW, kH, AllPlanes, ZPixmap);
+        std::vector<std::uint32_t> pixels;
+        if (!image) return pixels;
+        for (int y = 0; y < kH; ++y)
+            for (int x = 0; x < kW; ++x) {
+                unsigned long p = XGetPixel(image, x, y);
+                pixels.push_back(0xff000000u | ((p >> 16) & 0xff) | (p & 0xff00) |
+                                 ((p & 0xff) << 16));
+            }
+        XDestroyImage(image);
+        return pixels;
+    }
+
+    Display* display = nullptr;
+    Window parent = 0;
+    OmbrelHost::Lv2Plugin plugin;
+};
+
+int differing(const std::vector<std::uint32_t>& a, const std::vector<std::uint32_t>& b) {
+    int n = 0;
+    for (std::size_t i = 0; i < a.size() && i < b.size(); ++i)
+        for (int c = 0; c < 24; c += 8) {
+            const int d =
+                static_cast<int>((a[i] >> c) & 0xff) - static_cast<int>((b[i] >> c) & 0xff);
+            if (d > 6 || d < -6) {
+                ++n;
+                break;
+            }
+        }
+    return n;
+}
+
+TEST_F(Lv2UiTest, EmbedsThePageOneEditorAndReportsEditsAndRandomToTheHost) {
+    std::string error;
+    ASSERT_TRUE(plugin.openUi(parent, error)) << error;
+    idle(200);
+    // The UI's widget is its own child of the host's window, at the editor's size.
+    Window root, up, *children = nullptr;
+    unsigned n = 0;
+    XQueryTree(display, parent, &root, &up, &children, &n);
+    ASSERT_EQ(1u, n);
+    EXPECT_EQ(plugin.uiWindow(), children[0]);
+    XFree(children);
+    XWindowAttributes attributes;
+    XGetWindowAttributes(display, plugin.uiWindow(), &attributes);
+    EXPECT_EQ(kW, attributes.width);
+    EXPECT_EQ(kH, attributes.height);
+
+    int w = 0, h = 0;
+    std::vector<std::uint32_t> reference;
+    ASSERT_TRUE(Korvel::readPng(OMBREL_PAGE1_PNG, w, h, reference));
+    const std::vector<std::uint32_t> shown = grab();
+    Korvel::writePng(testing::TempDir() + "lv2-ui-page1.png", kW, kH, shown);
+    EXPECT_LE(differing(shown, reference), kW * kH / 1000) << "page 1 as the VST editor draws it";
+
+    // A drag: one gesture around the writes, the host's port holding the last value written.
+    plugin.takeNotices();
+    drag(kKnobX, kKnobY, -30);
+    std::vector<OmbrelHost::Lv2Notice> notices = plugin.takeNotices();
+    ASSERT_GE(notices.size(), 3u);
+    EXPECT_EQ(OmbrelHost::Lv2Notice::TouchBegin, notices.front().kind);
+    EXPECT_EQ(OmbrelHost::Lv2Notice::TouchEnd, notices.back().kind);
+    int writes = 0;
+    for (const auto& notice : notices) {
+        EXPECT_EQ(0u, notice.port);
+        writes += notice.kind == OmbrelHost::Lv2Notice::Write;
+    }
+    EXPECT_GE(writes, 2);
+    const float dragged = plugin.parameter(0);
+    EXPECT_GT(dragged, 70.0f);
+    EXPECT_EQ(notices[notices.size() - 2].value, dragged);
+    run();
+    idle(100);
+    EXPECT_TRUE(plugin.takeNotices().empty()) << "nothing echoed once the host holds the value";
+
+    // Random: a new sound, reported as plain port writes without gestures.
+    pointer(kRandomX, kRandomY);
+    button(true);
+    button(false);
+    idle(150);
+    std::set<std::uint32_t> written;
+    for (const auto& notice : plugin.takeNotices()) {
+        EXPECT_EQ(OmbrelHost::Lv2Notice::Write, notice.kind);
+        written.insert(notice.port);
+    }
+    EXPECT_GE(written.size(), 5u) << "Random draws a new sound";
+    run();
+    idle(100);
+    EXPECT_TRUE(plugin.takeNotices().empty());
+
+    // The session saved now reopens with the drawn sound in its ports and its bank.
+    const std::string state = plugin.saveState();
+    OmbrelHost::Lv2Plugin reopened;
+    ASSERT_TRUE(reopened.load(OMBREL_LV2_BUNDLE, kRate, kBlock, error)) << error;
+    ASSERT_TRUE(reopened.loadState(state));
+    for (int i = 0; i < plugin.parameterCount(); ++i)
+        EXPECT_EQ(plugin.parameter(i), reopened.parameter(i)) << plugin.parameterName(i);
+    EXPECT_EQ(bankOfState(state), bankOfState(reopened.saveState()));
+    plugin.closeUi();
+    EXPECT_FALSE(plugin.uiOpen());
+}
+
+} // namespace
+} // namespace Lv2Test
