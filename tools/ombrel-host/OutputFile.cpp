@@ -8,6 +8,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -105,7 +106,8 @@ OutputFile::OutputFile(const std::string& target) : target_(target) {
     for (int i = 0; i < kSlots && slot_ < 0; ++i)
         if (!gInUse[i]) slot_ = i;
     if (slot_ < 0) throw ToolError(kExitFailure, "too many outputs at once");
-    fd_ = mkstemp(&temporary_[0]);
+    // Not inherited by programs the command starts (the private X server).
+    fd_ = mkostemp(&temporary_[0], O_CLOEXEC);
     if (fd_ < 0) throw outputError("cannot write", target, errno);
     std::snprintf(gPending[slot_], PATH_MAX, "%s", temporary_.c_str());
     gInUse[slot_] = 1;
