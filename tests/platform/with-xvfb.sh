@@ -4,7 +4,9 @@
 set -uo pipefail
 fifo=$(mktemp -u)
 mkfifo "$fifo"
-Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$fifo" 2>/dev/null &
+# -noreset: the tests connect and disconnect one after another, and a connection made while the
+# server resets after its last client is refused.
+Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -noreset 3>"$fifo" 2>/dev/null &
 server=$!
 read -r -t 30 number <"$fifo"
 rm -f "$fifo"

@@ -72,8 +72,9 @@ PrivateXServer::~PrivateXServer() {
 
 std::string PrivateXServer::start(int width, int height) {
     const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
-    const char* argv[] = {"Xvfb",         "-displayfd", "3",   "-screen", "0",
-                          screen.c_str(), "-nolisten",  "tcp", nullptr};
+    // -noreset: the plug-in's connections come and go beside ours.
+    const char* argv[] = {"Xvfb",         "-displayfd", "3",   "-screen",  "0",
+                          screen.c_str(), "-nolisten",  "tcp", "-noreset", nullptr};
     int ready[2], failed[2];
     if (pipe2(ready, O_CLOEXEC) != 0) throw ToolError(kExitFailure, std::strerror(errno));
     if (pipe2(failed, O_CLOEXEC) != 0) {
