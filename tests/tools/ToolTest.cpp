@@ -3,6 +3,8 @@
 #include "tools/ombrel-host/AudioFile.h"
 #include "tools/ombrel-host/DemoPhrase.h"
 
+#include "tests/tools/ToolTestSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -23,23 +25,7 @@
 #include <unistd.h>
 #include <vector>
 
-extern char** environ;
-
 namespace {
-
-namespace fs = std::filesystem;
-
-constexpr int kExitUsage = 2, kExitInput = 3, kExitPlugin = 4, kExitPreset = 5, kExitOutput = 6;
-
-struct Result {
-    int code = -1;
-    std::string out, err;
-};
-
-std::string slurp(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
 
 struct Audio {
     int rate = 0, channels = 0, format = 0;
@@ -113,76 +99,6 @@ long long peakFrame(const Audio& a, int channel) {
         if (std::fabs(a.at(f, channel)) > std::fabs(a.at(best, channel))) best = f;
     return best;
 }
-
-class ToolTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/ombrel-host-test-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir_ = pattern;
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-
-    fs::path path(const std::string& name) const { return dir_ / name; }
-
-    // The tool with its output captured through files, so nothing can fill a pipe; stdin from
-    // the descriptor given, when not -1.
-    pid_t start(std::vector<std::string> args, int stdinFd = -1) {
-        args.insert(args.begin(), OMBREL_HOST_TOOL);
-        std::vector<char*> argv;
-        for (std::string& a : args)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        fs::path out = dir_ / ".stdout", err = dir_ / ".stderr";
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0644);
-        posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0644);
-        if (stdinFd >= 0) posix_spawn_file_actions_adddup2(&actions, stdinFd, 0);
-        pid_t pid = -1;
-        if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid = -1;
-        posix_spawn_file_actions_destroy(&actions);
-        return pid;
-    }
-    // Exit code, or 128 + the signal that ended it.
-    Result wait(pid_t pid) {
-        Result r;
-        int status = 0;
-        if (pid > 0 && waitpid(pid, &status, 0) == pid)
-            r.code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        r.out = slurp(dir_ / ".stdout");
-        r.err = slurp(dir_ / ".stderr");
-        fs::remove(dir_ / ".stdout");
-        fs::remove(dir_ / ".stderr");
-        return r;
-    }
-    Result run(std::vector<std::string> args, int stdinFd = -1) {
-        return wait(start(std::move(args), stdinFd));
-    }
-
-    // The files a failed command must not leave: the output and any temporary file.
-    std::vector<std::string> leftovers(const std::vector<std::string>& inputs) const {
-        std::vector<std::string> extra;
-        for (const auto& entry : fs::directory_iterator(dir_)) {
-            std::string name = entry.path().filename();
-            if (std::find(inputs.begin(), inputs.end(), name) == inputs.end())
-                extra.push_back(name);
-        }
-        return extra;
-    }
-
-    fs::path dir_;
-};
-
-bool has(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
-
-#define SKIP_WITHOUT(plugin)                                                                       \
-    if (std::string(plugin).empty() || !fs::exists(plugin))                                        \
-    GTEST_SKIP() << "peer plug-in not installed"
 
 // ---- info -----------------------------------------------------------------------------------
 
@@ -370,6 +286,27 @@ TEST_F(ToolTest, PeerDelayMovesAnImpulse) {
     EXPECT_TRUE(has(r.err, "does not accept 'Sideways'")) << r.err;
 }
 
+TEST_F(ToolTest, NonFiniteOutputStopsTheRenderUnlessAllowed) {
+    writeAudio(path("in.wav"), sine(1, 0.2));
+    // The plug-in writes NaN and infinity into its third block on.
+    Result r = run({"render", FAKE_NAN, path("in.wav"), path("o.wav"), "--block", "100"});
+    EXPECT_EQ(r.code, kExitPlugin) << r.err;
+    EXPECT_TRUE(has(r.err, "NaN or infinite samples, first in block 2 (from frame 200, 0.00 s)"))
+        << r.err;
+    EXPECT_EQ(leftovers({"in.wav"}), std::vector<std::string>());
+
+    r = run({"render", FAKE_NAN, path("in.wav"), path("o.wav"), "--block", "100",
+             "--allow-non-finite"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_TRUE(has(r.out, "NaN or infinite samples written as they came, first in block 2"))
+        << r.out;
+    Audio o = readAudio(path("o.wav"));
+    ASSERT_EQ(o.frames(), 8820);
+    EXPECT_TRUE(std::isnan(o.at(207, 0)));
+    EXPECT_TRUE(std::isinf(o.at(208, 0)));
+    EXPECT_TRUE(std::isfinite(o.at(206, 0)));
+}
+
 // ---- presets --------------------------------------------------------------------------------
 
 TEST_F(ToolTest, BankSavedFromOneInstanceRendersIdenticallyInAnother) {
@@ -525,6 +462,11 @@ TEST_F(ToolTest, FailuresExplainThemselvesAndLeaveNoOutput) {
          kExitOutput,
          "missing/x.fxp"},
         {{"render", in, out, "--program", "10"}, kExitUsage, "the plug-in has 10 programs"},
+        // A preset without the state it announces would restore nothing.
+        {{"render", FAKE_NO_CHUNK, in, out, "--save", path("s.fxb")},
+         kExitPlugin,
+         "announces a state chunk but gives none"},
+        {{"preset", "save", FAKE_NO_CHUNK, path("s.fxp")}, kExitPlugin, "gives none"},
         {{"render", in, out, "--block", "0"}, kExitUsage, "bad value for --block: '0'"},
         {{"render", FAKE_PROBE, in, out, "--double"},
          kExitUsage,

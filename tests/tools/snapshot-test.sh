@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # ombrel-host snapshot end to end: a private Xvfb when there is no display, a script's changes and
-# host notices, the PNG's size, the message without Xvfb, and a peer plug-in's editor.
-# Usage: snapshot-test.sh OMBREL_HOST WORK_DIR [PEER_PLUGIN]
+# host notices, the PNG's size, the message without Xvfb, and peer plug-ins' editors (one that
+# asks for its size only while it opens).
+# Usage: snapshot-test.sh OMBREL_HOST WORK_DIR [PEER_PLUGIN [RESIZING_PEER_PLUGIN]]
 set -euo pipefail
-tool=$1 work=$2 peer=${3:-}
+tool=$1 work=$2 peer=${3:-} resizing=${4:-}
 mkdir -p "$work"
 fail() { echo "FAIL: $*" >&2; exit 1; }
 png_size() { python3 -c 'import struct,sys; d=open(sys.argv[1],"rb").read(24); print("%dx%d" % struct.unpack(">II", d[16:24]))' "$1"; }
@@ -27,5 +28,9 @@ grep -q 'apt-get install xvfb' <<<"$msg" || fail "no hint: $msg"
 if [ -n "$peer" ] && [ -e "$peer" ]; then
   env -u DISPLAY "$tool" snapshot "$peer" "$work/peer.png" --settle 800
   [ "$(png_size "$work/peer.png")" != "" ] || fail "peer picture"
+fi
+if [ -n "$resizing" ] && [ -e "$resizing" ]; then
+  out=$(env -u DISPLAY "$tool" snapshot "$resizing" "$work/resizing.png" --settle 800)
+  [ "$(png_size "$work/resizing.png")" = 929x788 ] || fail "resizing peer: $out"
 fi
 echo PASS

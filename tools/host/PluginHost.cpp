@@ -322,7 +322,8 @@ void PluginHost::process(double** inputs, double** outputs, int frames) {
     transport_.advance(frames);
 }
 
-VstIntPtr PluginHost::answer(VstInt32 opcode, VstInt32 index, VstIntPtr, void* ptr, float opt) {
+VstIntPtr PluginHost::answer(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,
+                             float opt) {
     if (onCallback) onCallback(opcode, index, opt);
     switch (opcode) {
     case audioMasterVersion:
@@ -353,8 +354,11 @@ VstIntPtr PluginHost::answer(VstInt32 opcode, VstInt32 index, VstIntPtr, void* p
         static const char* const yes[] = {"sendVstTimeInfo", "startStopProcess"};
         for (const char* y : yes)
             if (std::strcmp(word, y) == 0) return 1;
+        if (std::strcmp(word, "sizeWindow") == 0) return onSizeWindow ? 1 : 0;
         return 0;
     }
+    case audioMasterSizeWindow:
+        return onSizeWindow && onSizeWindow(index, static_cast<int>(value)) ? 1 : 0;
     case audioMasterIOChanged:
         // Renders read the channel counts from the record after set-up, so a change is seen.
         return 1;

@@ -107,6 +107,9 @@ public:
 
     // Sees every call from the effect before it is answered (snapshot lists the host notices).
     std::function<void(VstInt32 opcode, VstInt32 index, float opt)> onCallback;
+    // Answers audioMasterSizeWindow, the editor asking for a new size; while unset the host
+    // cannot resize ("sizeWindow" is answered 1 only once it is set).
+    std::function<bool(int width, int height)> onSizeWindow;
 
     // Host callback answers, public for the static trampoline.
     VstIntPtr answer(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt);

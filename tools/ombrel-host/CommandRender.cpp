@@ -14,7 +14,7 @@ int run(const std::vector<std::string>& argv) {
         {"plugin", true},  {"save", true},    {"save-parameters", false},
         {"block", true},   {"double", false}, {"tempo", true},
         {"play", false},   {"tail", true},    {"bypass", false},
-        {"outputs", true}, {"quiet", false}};
+        {"outputs", true}, {"quiet", false},  {"allow-non-finite", false}};
     declared.insert(declared.end(), kStateOptionDecls.begin(), kStateOptionDecls.end());
     Args args(argv, declared);
     const auto& pos = args.positional();
@@ -35,6 +35,7 @@ int run(const std::vector<std::string>& argv) {
     job.bypass = args.has("bypass");
     if (args.has("outputs")) job.outputs = parseInt(args.value("outputs"), "--outputs", 1, 8);
     job.quiet = args.has("quiet");
+    job.allowNonFinite = args.has("allow-non-finite");
     render(job, std::cout);
     return kExitOk;
 }
@@ -48,7 +49,8 @@ const Command kRenderCommand = {
     "(Ombrel\n"
     "by default) at the file's sample rate and writes OUT in the format its extension names\n"
     "(.wav, .flac, .aiff, .ogg; the input's sample type where the format allows it, else 24-bit).\n"
-    "OUT appears only when the render succeeds, and never replaces IN.\n\n"
+    "OUT appears only when the render succeeds, and never replaces IN. Output that is NaN or\n"
+    "infinite stops the render, naming the first block that held it (exit 4).\n\n"
     "State, applied in this order:\n"
     "  --load FILE              restore an .fxp program or .fxb bank first\n"
     "  --program N              select program N (from 0)\n"
@@ -69,6 +71,7 @@ const Command kRenderCommand = {
     "Other:\n"
     "  --save FILE        write the plug-in's state after the render (.fxp program, .fxb bank)\n"
     "  --save-parameters  store parameter values even when the plug-in has a state chunk\n"
+    "  --allow-non-finite write NaN and infinite samples as they come instead of stopping\n"
     "  --plugin PATH      the plug-in, when not given as PLUGIN (also $OMBREL_PLUGIN)\n"
     "  --quiet            print nothing on success and show no progress bar\n\n"
     "Example: ombrel-host render vocal.wav synth.wav --set MinFreq=90 --tempo 100 --play --tail "

@@ -1,256 +1,209 @@
 // snapshot: opens a plug-in's X11 editor in a real window, runs a mouse and keyboard script
 // through XTest, writes the editor's pixels as PNG and reports what the script changed.
 #include "tools/ombrel-host/Command.h"
+#include "tools/ombrel-host/EditorScript.h"
+#include "tools/ombrel-host/OutputFile.h"
 #include "tools/ombrel-host/PluginSetup.h"
+#include "tools/ombrel-host/PrivateXServer.h"
 #include "tools/ombrel-host/ToolError.h"
 
-#include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
-#include <X11/keysym.h>
 #include <png.h>
 
-#include <cerrno>
-#include <chrono>
+#include <cctype>
+#include <csetjmp>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <fcntl.h>
 #include <memory>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <thread>
-#include <unistd.h>
-
-extern char** environ;
 
 namespace OmbrelHost {
 
 namespace {
 
-// A private X server for machines without a display, stopped when the command ends.
-class PrivateXServer {
-public:
-    ~PrivateXServer() {
-        if (pid_ <= 0) return;
-        kill(pid_, SIGTERM);
-        int status = 0;
-        waitpid(pid_, &status, 0);
+// Larger answers are garbage; the private server's screen holds an editor this large.
+constexpr int kMaxEditor = 4096;
+
+struct SnapshotJob {
+    std::string plugin;
+    std::string out;
+    std::vector<Step> script;
+    int settle = 500;
+    StateOptions state;
+};
+
+bool isPngName(const std::string& path) {
+    std::size_t slash = path.find_last_of('/');
+    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    if (name.size() <= 4) return false;
+    std::string ext = name.substr(name.size() - 4);
+    for (char& c : ext)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return ext == ".png";
+}
+
+SnapshotJob parseJob(const std::vector<std::string>& argv) {
+    std::vector<OptionDecl> declared = {{"plugin", true}, {"click", true}, {"drag", true},
+                                        {"type", true},   {"wait", true},  {"settle", true}};
+    declared.insert(declared.end(), kStateOptionDecls.begin(), kStateOptionDecls.end());
+    Args args(argv, declared);
+    const auto& pos = args.positional();
+    if (pos.empty() || pos.size() > 2)
+        throw ToolError(kExitUsage, "snapshot needs [PLUGIN] OUT.png (see snapshot --help)");
+    SnapshotJob job;
+    job.plugin = pluginPath(pos.size() == 2 ? pos[0] : "", args);
+    job.out = pos.back();
+    job.script = parseScript(args);
+    if (args.has("settle")) job.settle = parseInt(args.value("settle"), "--settle", 0, 600000);
+    job.state = stateOptions(args);
+    // The picture never replaces what the command reads, nor a file that is not a picture (a
+    // forgotten output name leaves the plug-in's as the last argument).
+    if (!isPngName(job.out))
+        throw ToolError(kExitUsage, "the picture's name must end in .png, not '" + job.out +
+                                        "' (snapshot [PLUGIN] OUT.png)");
+    refuseSameFile(job.out, job.plugin, "plug-in");
+    if (!job.state.load.empty()) refuseSameFile(job.out, job.state.load, "preset");
+    return job;
+}
+
+// The user's display, else a private server whose screen holds the largest editor taken.
+Display* openDisplay(PrivateXServer& server) {
+    const char* env = std::getenv("DISPLAY");
+    std::string name = env ? env : "";
+    const bool own = name.empty();
+    if (own) {
+        name = server.start(kMaxEditor, kMaxEditor);
+        // The plug-in opens its own connection to the same server.
+        setenv("DISPLAY", name.c_str(), 1);
     }
-    // False when no Xvfb can be started.
-    bool start() {
-        int fds[2];
-        if (pipe(fds) != 0) return false;
-        std::string fd = std::to_string(fds[1]);
-        const char* argv[] = {"Xvfb",        "-displayfd", fd.c_str(), "-screen", "0",
-                              "1280x800x24", "-nolisten",  "tcp",      nullptr};
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addclose(&actions, fds[0]);
-        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-        int failed =
-            posix_spawnp(&pid_, "Xvfb", &actions, nullptr, const_cast<char**>(argv), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        close(fds[1]);
-        if (failed) {
-            pid_ = 0;
-            close(fds[0]);
-            return false;
+    Display* x = XOpenDisplay(name.c_str());
+    if (!x)
+        throw ToolError(kExitFailure, own ? "cannot open the private X display " + name +
+                                                " that Xvfb reported: it accepts no connection"
+                                          : "cannot open the X display " + name);
+    int event = 0, error = 0, major = 0, minor = 0;
+    if (!XTestQueryExtension(x, &event, &error, &major, &minor)) {
+        XCloseDisplay(x);
+        throw ToolError(kExitFailure, "the X server has no XTEST extension for the script");
+    }
+    return x;
+}
+
+// The editor's rectangle, when the plug-in answers one that can be used.
+bool editorRect(PluginHost& host, int& width, int& height) {
+    ERect* rect = nullptr;
+    host.dispatch(effEditGetRect, 0, 0, &rect);
+    int w = rect ? rect->right - rect->left : 0, h = rect ? rect->bottom - rect->top : 0;
+    if (w <= 0 || h <= 0 || w > kMaxEditor || h > kMaxEditor) return false;
+    width = w, height = h;
+    return true;
+}
+
+// The host's parent: a top-level window at the screen's origin that no manager moves, sized as
+// the editor asks.
+class EditorFrame {
+public:
+    EditorFrame(Display* x, int width, int height) : x_(x), width_(width), height_(height) {
+        XSetWindowAttributes attributes{};
+        attributes.override_redirect = True;
+        attributes.background_pixel = BlackPixel(x, DefaultScreen(x));
+        attributes.event_mask = StructureNotifyMask;
+        window_ = XCreateWindow(x, DefaultRootWindow(x), 0, 0, static_cast<unsigned>(width),
+                                static_cast<unsigned>(height), 0, CopyFromParent, InputOutput,
+                                CopyFromParent, CWOverrideRedirect | CWBackPixel | CWEventMask,
+                                &attributes);
+        XMapRaised(x, window_);
+        for (XEvent e;;) {
+            XNextEvent(x, &e);
+            if (e.type == MapNotify) break;
         }
-        // Xvfb writes its display number once it accepts connections.
-        std::string number;
-        pollfd p{fds[0], POLLIN, 0};
-        char c;
-        while (poll(&p, 1, 10000) > 0 && read(fds[0], &c, 1) == 1 && c != '\n')
-            number += c;
-        close(fds[0]);
-        if (number.empty()) return false;
-        setenv("DISPLAY", (":" + number).c_str(), 1);
+    }
+    ~EditorFrame() {
+        XDestroyWindow(x_, window_);
+        XSync(x_, False);
+    }
+    EditorFrame(const EditorFrame&) = delete;
+    EditorFrame& operator=(const EditorFrame&) = delete;
+
+    Window window() const { return window_; }
+    int width() const { return width_; }
+    int height() const { return height_; }
+    bool resize(int width, int height) {
+        if (width <= 0 || height <= 0 || width > kMaxEditor || height > kMaxEditor) return false;
+        width_ = width, height_ = height;
+        XResizeWindow(x_, window_, static_cast<unsigned>(width), static_cast<unsigned>(height));
+        XSync(x_, False);
         return true;
     }
+    // Throws when the screen cannot show the whole editor, so that its pixels cannot be read.
+    void checkOnScreen() const {
+        int sw = DisplayWidth(x_, DefaultScreen(x_)), sh = DisplayHeight(x_, DefaultScreen(x_));
+        if (width_ > sw || height_ > sh)
+            throw ToolError(kExitFailure, "the editor (" + std::to_string(width_) + "x" +
+                                              std::to_string(height_) +
+                                              ") is larger than the X "
+                                              "screen (" +
+                                              std::to_string(sw) + "x" + std::to_string(sh) +
+                                              "); without DISPLAY a private "
+                                              "screen that fits is used");
+    }
 
 private:
-    pid_t pid_ = 0;
+    Display* x_;
+    Window window_;
+    int width_, height_;
 };
 
-struct Notice {
-    VstInt32 opcode, index;
-    float value;
-};
-
-struct Step {
-    enum Kind { Click, Drag, Type, Wait } kind;
-    int x = 0, y = 0, dx = 0, dy = 0, ms = 0;
-    bool shift = false, control = false;
-    std::string text;
-};
-
-void parseModifier(const std::string& word, Step& step, const std::string& option) {
-    if (word == "shift")
-        step.shift = true;
-    else if (word == "ctrl")
-        step.control = true;
-    else
-        throw ToolError(kExitUsage,
-                        option + ": modifier must be shift or ctrl, not '" + word + "'");
-}
-
-Step parsePointerStep(Step::Kind kind, const std::string& value, const std::string& option) {
-    std::vector<std::string> parts;
-    std::size_t start = 0;
-    for (;;) {
-        std::size_t comma = value.find(',', start);
-        parts.push_back(value.substr(start, comma - start));
-        if (comma == std::string::npos) break;
-        start = comma + 1;
-    }
-    const std::size_t numbers = kind == Step::Click ? 2 : 4;
-    if (parts.size() < numbers || parts.size() > numbers + 1)
-        throw ToolError(kExitUsage, option + " takes " +
-                                        (kind == Step::Click ? "X,Y" : "X,Y,DX,DY") +
-                                        "[,shift|ctrl], not '" + value + "'");
-    Step step;
-    step.kind = kind;
-    step.x = parseInt(parts[0], option, 0, 4095);
-    step.y = parseInt(parts[1], option, 0, 4095);
-    if (kind == Step::Drag) {
-        step.dx = parseInt(parts[2], option, -4095, 4095);
-        step.dy = parseInt(parts[3], option, -4095, 4095);
-    }
-    if (parts.size() > numbers) parseModifier(parts[numbers], step, option);
-    return step;
-}
-
-class Session {
+// The editor open in a frame, following the sizes it asks for, closed however the command ends.
+class OpenEditor {
 public:
-    Session(PluginHost& host, Display* display, Window parent)
-        : host_(host), display_(display), parent_(parent) {}
-
-    // Host idle calls at about 60 per second for the time given.
-    void idleFor(int ms) {
-        auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-        do {
-            host_.dispatch(effEditIdle);
-            while (XPending(display_)) {
-                XEvent event;
-                XNextEvent(display_, &event);
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(15));
-        } while (std::chrono::steady_clock::now() < until);
-    }
-
-    void run(const Step& step) {
-        switch (step.kind) {
-        case Step::Wait:
-            idleFor(step.ms);
-            break;
-        case Step::Click:
-            modifiers(step, true);
-            move(step.x, step.y);
-            button(true);
-            button(false);
-            modifiers(step, false);
-            idleFor(150);
-            break;
-        case Step::Drag: {
-            modifiers(step, true);
-            move(step.x, step.y);
-            button(true);
-            const int steps = 10;
-            for (int i = 1; i <= steps; ++i)
-                move(step.x + step.dx * i / steps, step.y + step.dy * i / steps);
-            button(false);
-            modifiers(step, false);
-            idleFor(150);
-            break;
+    OpenEditor(PluginHost& host, EditorFrame& frame) : host_(host) {
+        host.onSizeWindow = [&frame](int w, int h) { return frame.resize(w, h); };
+        if (!host.dispatch(effEditOpen, 0, 0, reinterpret_cast<void*>(frame.window()))) {
+            host.onSizeWindow = nullptr;
+            throw ToolError(kExitPlugin, "the plug-in's editor did not open");
         }
-        case Step::Type:
-            type(step.text);
-            idleFor(150);
-            break;
-        }
+        // Many editors know their size only once open; the rectangle then is the one to show.
+        int w = 0, h = 0;
+        if (editorRect(host, w, h)) frame.resize(w, h);
     }
+    ~OpenEditor() {
+        host_.dispatch(effEditClose);
+        host_.onSizeWindow = nullptr;
+    }
+    OpenEditor(const OpenEditor&) = delete;
+    OpenEditor& operator=(const OpenEditor&) = delete;
 
 private:
-    void move(int x, int y) {
-        int rx = 0, ry = 0;
-        Window child;
-        XTranslateCoordinates(display_, parent_, DefaultRootWindow(display_), x, y, &rx, &ry,
-                              &child);
-        XTestFakeMotionEvent(display_, -1, rx, ry, CurrentTime);
-        XSync(display_, False);
-        idleFor(20);
-    }
-    void button(bool down) {
-        XTestFakeButtonEvent(display_, 1, down, CurrentTime);
-        XSync(display_, False);
-        idleFor(40);
-    }
-    void key(KeySym sym, bool down) {
-        KeyCode code = XKeysymToKeycode(display_, sym);
-        if (code) XTestFakeKeyEvent(display_, code, down, CurrentTime);
-        XSync(display_, False);
-    }
-    void modifiers(const Step& step, bool down) {
-        if (step.shift) key(XK_Shift_L, down);
-        if (step.control) key(XK_Control_L, down);
-        if (step.shift || step.control) idleFor(20);
-    }
-    void tap(KeySym sym) {
-        KeyCode code = XKeysymToKeycode(display_, sym);
-        // Symbols on a key's shifted level need Shift held.
-        bool shifted = code && XkbKeycodeToKeysym(display_, code, 0, 0) != sym &&
-                       XkbKeycodeToKeysym(display_, code, 0, 1) == sym;
-        if (shifted) key(XK_Shift_L, true);
-        key(sym, true);
-        key(sym, false);
-        if (shifted) key(XK_Shift_L, false);
-        idleFor(20);
-    }
-    void type(const std::string& text) {
-        static const struct {
-            const char* name;
-            KeySym sym;
-        } named[] = {{"Return", XK_Return}, {"Escape", XK_Escape}, {"BackSpace", XK_BackSpace},
-                     {"Delete", XK_Delete}, {"Left", XK_Left},     {"Right", XK_Right},
-                     {"Home", XK_Home},     {"End", XK_End},       {"Tab", XK_Tab}};
-        for (std::size_t i = 0; i < text.size(); ++i) {
-            if (text[i] == '{') {
-                std::size_t end = text.find('}', i);
-                std::string name = text.substr(i + 1, end == std::string::npos ? 0 : end - i - 1);
-                bool found = false;
-                for (const auto& n : named)
-                    if (name == n.name) {
-                        tap(n.sym);
-                        found = true;
-                    }
-                if (found) {
-                    i = end;
-                    continue;
-                }
-            }
-            tap(static_cast<unsigned char>(text[i]));
-        }
-    }
-
     PluginHost& host_;
-    Display* display_;
-    Window parent_;
 };
 
-void writePng(const std::string& path, XImage* image, int w, int h) {
-    std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "wb"), std::fclose);
-    if (!file) throw ToolError(kExitOutput, "cannot write " + path + ": " + std::strerror(errno));
+// Xlib's default handler ends the process on any error; errors on our own connection while the
+// pixels are read make the read fail instead, and the plug-in's go where they always went.
+Display* gTrapped = nullptr;
+int gTrappedErrors = 0;
+XErrorHandler gPreviousHandler = nullptr;
+int trapError(Display* display, XErrorEvent* event) {
+    if (display == gTrapped) return ++gTrappedErrors, 0;
+    return gPreviousHandler ? gPreviousHandler(display, event) : 0;
+}
+
+void appendPng(png_structp png, png_bytep data, png_size_t size) {
+    auto* bytes = static_cast<std::vector<std::uint8_t>*>(png_get_io_ptr(png));
+    bytes->insert(bytes->end(), data, data + size);
+}
+
+std::vector<std::uint8_t> encodePng(XImage* image, int w, int h) {
+    std::vector<std::uint8_t> bytes;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
     std::vector<unsigned char> row(static_cast<std::size_t>(w) * 3);
     volatile bool ok = png && info;
     if (ok && setjmp(png_jmpbuf(png))) ok = false;
     if (ok) {
-        png_init_io(png, file.get());
+        png_set_write_fn(png, &bytes, appendPng, nullptr);
         png_set_IHDR(png, info, static_cast<png_uint_32>(w), static_cast<png_uint_32>(h), 8,
                      PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                      PNG_FILTER_TYPE_DEFAULT);
@@ -267,143 +220,136 @@ void writePng(const std::string& path, XImage* image, int w, int h) {
         png_write_end(png, nullptr);
     }
     png_destroy_write_struct(&png, &info);
-    if (!ok || std::fflush(file.get()) != 0) throw ToolError(kExitOutput, "cannot write " + path);
+    if (!ok) throw ToolError(kExitFailure, "cannot encode the editor's pixels as PNG");
+    return bytes;
 }
 
-const char* noticeName(VstInt32 opcode) {
-    switch (opcode) {
-    case audioMasterAutomate:
-        return "automate";
-    case audioMasterBeginEdit:
-        return "begin edit";
-    case audioMasterEndEdit:
-        return "end edit";
-    default:
-        return nullptr;
+// The frame's pixels, the editor's child windows included, as PNG.
+std::vector<std::uint8_t> capture(Display* x, const EditorFrame& frame) {
+    frame.checkOnScreen();
+    XSync(x, False);
+    gTrapped = x;
+    gTrappedErrors = 0;
+    gPreviousHandler = XSetErrorHandler(trapError);
+    XImage* image = XGetImage(x, frame.window(), 0, 0, static_cast<unsigned>(frame.width()),
+                              static_cast<unsigned>(frame.height()), AllPlanes, ZPixmap);
+    XSync(x, False);
+    XSetErrorHandler(gPreviousHandler);
+    gTrapped = nullptr;
+    std::unique_ptr<XImage, int (*)(XImage*)> freeImage(image,
+                                                        [](XImage* i) { return XDestroyImage(i); });
+    if (!image || gTrappedErrors) throw ToolError(kExitFailure, "cannot read the editor's pixels");
+    return encodePng(image, frame.width(), frame.height());
+}
+
+// The host notices the script causes, in order.
+struct NoticeLog {
+    struct Notice {
+        VstInt32 opcode, index;
+        float value;
+    };
+    bool recording = false;
+    std::vector<Notice> notices;
+
+    static const char* name(VstInt32 opcode) {
+        switch (opcode) {
+        case audioMasterAutomate:
+            return "automate";
+        case audioMasterBeginEdit:
+            return "begin edit";
+        case audioMasterEndEdit:
+            return "end edit";
+        default:
+            return nullptr;
+        }
     }
+    void see(VstInt32 opcode, VstInt32 index, float value) {
+        if (recording && name(opcode)) notices.push_back({opcode, index, value});
+    }
+    // Runs of automation of one parameter print as one line with their count and last value.
+    void print(PluginHost& host) const {
+        for (std::size_t i = 0; i < notices.size();) {
+            std::size_t j = i + 1;
+            while (notices[i].opcode == audioMasterAutomate && j < notices.size() &&
+                   notices[j].opcode == audioMasterAutomate && notices[j].index == notices[i].index)
+                ++j;
+            const Notice& last = notices[j - 1];
+            std::printf("Host notice: %s %s", name(last.opcode),
+                        host.paramName(last.index).c_str());
+            if (last.opcode == audioMasterAutomate) std::printf(" = %.4f", last.value);
+            if (j - i > 1) std::printf(" (x%zu)", j - i);
+            std::printf("\n");
+            i = j;
+        }
+    }
+};
+
+std::vector<std::string> displays(PluginHost& host) {
+    std::vector<std::string> texts;
+    for (int i = 0; i < host.numParams(); ++i)
+        texts.push_back(host.paramDisplay(i));
+    return texts;
+}
+
+void printChanges(PluginHost& host, const std::vector<std::string>& before) {
+    std::vector<std::string> after = displays(host);
+    for (std::size_t i = 0; i < after.size(); ++i)
+        if (after[i] != before[i])
+            std::printf("Changed: %s: %s -> %s\n", host.paramName(static_cast<int>(i)).c_str(),
+                        before[i].c_str(), after[i].c_str());
+}
+
+struct Picture {
+    std::vector<std::uint8_t> png;
+    int width = 0, height = 0;
+    std::vector<std::string> before; // the parameters' displays the script started from
+};
+
+// Opens the editor, lets it settle, plays the script and takes the picture.
+Picture runEditor(PluginHost& host, Display* x, const SnapshotJob& job, NoticeLog& log) {
+    int w = 640, h = 480;
+    editorRect(host, w, h);
+    EditorFrame frame(x, w, h);
+    OpenEditor editor(host, frame);
+    frame.checkOnScreen();
+    checkScript(job.script, frame.width(), frame.height());
+    ScriptPlayer player(host, x, frame.window());
+    player.idleFor(job.settle);
+    Picture picture;
+    picture.before = displays(host);
+    log.recording = true;
+    for (const Step& step : job.script)
+        player.play(step);
+    log.recording = false;
+    player.idleFor(100);
+    picture.png = capture(x, frame);
+    picture.width = frame.width();
+    picture.height = frame.height();
+    return picture;
 }
 
 int run(const std::vector<std::string>& argv) {
-    std::vector<OptionDecl> declared = {{"plugin", true}, {"click", true}, {"drag", true},
-                                        {"type", true},   {"wait", true},  {"settle", true}};
-    declared.insert(declared.end(), kStateOptionDecls.begin(), kStateOptionDecls.end());
-    Args args(argv, declared);
-    const auto& pos = args.positional();
-    if (pos.empty() || pos.size() > 2)
-        throw ToolError(kExitUsage, "snapshot needs [PLUGIN] OUT.png (see snapshot --help)");
-    const std::string out = pos.back();
-    std::vector<Step> script;
-    for (const auto& [name, value] : args.options()) {
-        if (name == "click") script.push_back(parsePointerStep(Step::Click, value, "--click"));
-        if (name == "drag") script.push_back(parsePointerStep(Step::Drag, value, "--drag"));
-        if (name == "type") {
-            Step s;
-            s.kind = Step::Type;
-            s.text = value;
-            script.push_back(s);
-        }
-        if (name == "wait") {
-            Step s;
-            s.kind = Step::Wait;
-            s.ms = parseInt(value, "--wait", 0, 600000);
-            script.push_back(s);
-        }
-    }
-    const int settle =
-        args.has("settle") ? parseInt(args.value("settle"), "--settle", 0, 600000) : 500;
-    StateOptions state = stateOptions(args);
-
+    const SnapshotJob job = parseJob(argv);
+    // Made first, so that a folder that cannot take it is found before anything runs.
+    OutputFile out(job.out);
     PrivateXServer server;
-    const char* display = std::getenv("DISPLAY");
-    if ((!display || !*display) && !server.start())
-        throw ToolError(kExitFailure, "no X display: set DISPLAY, or install Xvfb "
-                                      "(sudo apt-get install xvfb) for a private one");
-    Display* x = XOpenDisplay(nullptr);
-    if (!x) throw ToolError(kExitFailure, "cannot open the X display " + std::string(display));
-    std::unique_ptr<Display, int (*)(Display*)> closeDisplay(x, XCloseDisplay);
-    int event = 0, error = 0, major = 0, minor = 0;
-    if (!XTestQueryExtension(x, &event, &error, &major, &minor))
-        throw ToolError(kExitFailure, "the X server has no XTEST extension for the script");
-
+    std::unique_ptr<Display, int (*)(Display*)> x(openDisplay(server), XCloseDisplay);
+    NoticeLog log;
     PluginHost host;
-    loadPlugin(host, pluginPath(pos.size() == 2 ? pos[0] : "", args), 44100, 512);
+    host.onCallback = [&log](VstInt32 opcode, VstInt32 index, float opt) {
+        log.see(opcode, index, opt);
+    };
+    loadPlugin(host, job.plugin, 44100, 512);
     if (!(host.effect()->flags & effFlagsHasEditor))
         throw ToolError(kExitPlugin, "the plug-in has no editor");
-    applyState(host, state);
+    applyState(host, job.state);
     host.resume();
-
-    ERect* rect = nullptr;
-    host.dispatch(effEditGetRect, 0, 0, &rect);
-    int w = rect ? rect->right - rect->left : 0, h = rect ? rect->bottom - rect->top : 0;
-    if (w <= 0 || h <= 0 || w > 4096 || h > 4096) w = 640, h = 480;
-
-    // The host's parent: a top-level window at the screen's origin that no manager moves.
-    XSetWindowAttributes attributes{};
-    attributes.override_redirect = True;
-    attributes.background_pixel = BlackPixel(x, DefaultScreen(x));
-    attributes.event_mask = StructureNotifyMask;
-    Window parent =
-        XCreateWindow(x, DefaultRootWindow(x), 0, 0, static_cast<unsigned>(w),
-                      static_cast<unsigned>(h), 0, CopyFromParent, InputOutput, CopyFromParent,
-                      CWOverrideRedirect | CWBackPixel | CWEventMask, &attributes);
-    XMapRaised(x, parent);
-    for (XEvent e;;) {
-        XNextEvent(x, &e);
-        if (e.type == MapNotify) break;
-    }
-
-    std::vector<Notice> notices;
-    bool recording = false;
-    host.onCallback = [&](VstInt32 opcode, VstInt32 index, float opt) {
-        if (recording && noticeName(opcode)) notices.push_back({opcode, index, opt});
-    };
-    if (!host.dispatch(effEditOpen, 0, 0, reinterpret_cast<void*>(parent))) {
-        XDestroyWindow(x, parent);
-        throw ToolError(kExitPlugin, "the plug-in's editor did not open");
-    }
-    Session session(host, x, parent);
-    session.idleFor(settle);
-
-    std::vector<std::string> before;
-    for (int i = 0; i < host.numParams(); ++i)
-        before.push_back(host.paramDisplay(i));
-    recording = true;
-    for (const Step& step : script)
-        session.run(step);
-    recording = false;
-    session.idleFor(100);
-
-    XImage* image = XGetImage(x, parent, 0, 0, static_cast<unsigned>(w), static_cast<unsigned>(h),
-                              AllPlanes, ZPixmap);
-    host.dispatch(effEditClose);
-    XDestroyWindow(x, parent);
-    XSync(x, False);
-    if (!image) throw ToolError(kExitFailure, "cannot read the editor's pixels");
-    std::unique_ptr<XImage, int (*)(XImage*)> freeImage(image,
-                                                        [](XImage* i) { return XDestroyImage(i); });
-    writePng(out, image, w, h);
-
-    std::printf("Editor %dx%d written to %s\n", w, h, out.c_str());
-    for (int i = 0; i < host.numParams(); ++i) {
-        std::string after = host.paramDisplay(i);
-        if (after != before[i])
-            std::printf("Changed: %s: %s -> %s\n", host.paramName(i).c_str(), before[i].c_str(),
-                        after.c_str());
-    }
-    // Runs of automation of one parameter print as one line with their count and last value.
-    for (std::size_t i = 0; i < notices.size();) {
-        std::size_t j = i + 1;
-        while (notices[i].opcode == audioMasterAutomate && j < notices.size() &&
-               notices[j].opcode == audioMasterAutomate && notices[j].index == notices[i].index)
-            ++j;
-        const Notice& last = notices[j - 1];
-        std::printf("Host notice: %s %s", noticeName(last.opcode),
-                    host.paramName(last.index).c_str());
-        if (last.opcode == audioMasterAutomate) std::printf(" = %.4f", last.value);
-        if (j - i > 1) std::printf(" (x%zu)", j - i);
-        std::printf("\n");
-        i = j;
-    }
+    Picture picture = runEditor(host, x.get(), job, log);
+    out.write(picture.png);
+    out.commit();
+    std::printf("Editor %dx%d written to %s\n", picture.width, picture.height, job.out.c_str());
+    printChanges(host, picture.before);
+    log.print(host);
     host.suspend();
     return kExitOk;
 }
@@ -416,8 +362,12 @@ const Command kSnapshotCommand = {
     "Opens the plug-in's X11 editor (Ombrel by default) in a window, lets it settle, runs the\n"
     "script through the X server's XTEST input, writes the editor's pixels to OUT.png and prints\n"
     "each parameter whose display changed (before -> after) and the host notices received.\n"
-    "Without $DISPLAY a private Xvfb is started when one is installed.\n\n"
-    "Script, run in the order given (positions in editor pixels):\n"
+    "The window takes the size the editor gives once open and follows its resize requests.\n"
+    "Without $DISPLAY a private Xvfb is started when one is installed; it ends with the command.\n"
+    "OUT.png must end in .png and is never the plug-in or the preset read; it appears whole or\n"
+    "not at all.\n\n"
+    "Script, run in the order given (positions in editor pixels, inside the editor, a drag's end\n"
+    "included):\n"
     "  --click X,Y[,shift|ctrl]        press and release the left button\n"
     "  --drag X,Y,DX,DY[,shift|ctrl]   press at X,Y, move by DX,DY, release\n"
     "  --type TEXT                     type TEXT; {Return} {Escape} {BackSpace} {Delete} {Left}\n"
@@ -425,7 +375,10 @@ const Command kSnapshotCommand = {
     "  --wait MS                       keep idling the editor for MS milliseconds\n"
     "  --settle MS                     idle time after opening, before the script (default 500)\n\n"
     "State, applied before the editor opens:\n"
-    "  --load FILE  --program N  --set NAME=TEXT  --set-normalised NAME=V   (as render has them)\n",
+    "  --load FILE  --program N  --set NAME=TEXT  --set-normalised NAME=V   (as render has "
+    "them)\n\n"
+    "Example: ombrel-host snapshot knob.png --drag 260,55,0,-40 --click 260,87 --type "
+    "'200{Return}'\n",
     run};
 
 } // namespace OmbrelHost

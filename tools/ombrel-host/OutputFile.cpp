@@ -7,7 +7,9 @@
 #include <climits>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -20,9 +22,13 @@ constexpr int kSlots = 4;
 char gPending[kSlots][PATH_MAX];
 volatile sig_atomic_t gInUse[kSlots];
 
-void removePendingAndDie(int signal) {
+void removePending() {
     for (int i = 0; i < kSlots; ++i)
         if (gInUse[i]) unlink(gPending[i]);
+}
+
+void removePendingAndDie(int signal) {
+    removePending();
     // The handler was reset on entry: the signal now does what it would have done unhandled.
     std::signal(signal, SIG_DFL);
     raise(signal);
@@ -35,6 +41,8 @@ void watchSignals() {
     static bool installed = false;
     if (installed) return;
     installed = true;
+    // A plug-in that calls exit() skips every destructor on the way.
+    std::atexit(removePending);
     // Its own stack, so a stack overflow in a plug-in still reaches the handler.
     static char altStack[1 << 16];
     stack_t ss{};
@@ -105,7 +113,8 @@ OutputFile::OutputFile(const std::string& target) : target_(target) {
     for (int i = 0; i < kSlots && slot_ < 0; ++i)
         if (!gInUse[i]) slot_ = i;
     if (slot_ < 0) throw ToolError(kExitFailure, "too many outputs at once");
-    fd_ = mkstemp(&temporary_[0]);
+    // Not inherited by programs the command starts (the private X server).
+    fd_ = mkostemp(&temporary_[0], O_CLOEXEC);
     if (fd_ < 0) throw outputError("cannot write", target, errno);
     std::snprintf(gPending[slot_], PATH_MAX, "%s", temporary_.c_str());
     gInUse[slot_] = 1;

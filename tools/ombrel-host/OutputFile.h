@@ -1,6 +1,7 @@
 // An output that appears whole or not at all: written to a hidden temporary file in the target's
 // folder, flushed to disk and renamed over the target on commit. Without a commit (an error, an
-// exception, any terminating signal, a crash inside a plug-in) the temporary file is removed.
+// exception, any terminating signal, a crash or exit() inside a plug-in) the temporary file is
+// removed.
 // Several outputs of one command are finished first and committed together, so that a failure
 // while writing any of them leaves none.
 #pragma once

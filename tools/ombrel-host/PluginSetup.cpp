@@ -268,7 +268,14 @@ std::vector<std::uint8_t> presetBytes(PluginHost& host, const std::string& path,
                                       bool preferParameters) {
     PresetFile::Kind kind;
     if (!presetKindForPath(path, kind)) checkPresetPath(path);
-    return encodePreset(capturePreset(host, kind, preferParameters));
+    PresetFile preset = capturePreset(host, kind, preferParameters);
+    if (preset.isChunk && preset.chunk.empty())
+        throw ToolError(kExitPlugin,
+                        "the plug-in announces a state chunk but gives none (an empty one, or a "
+                        "size of 0 or less), and a preset without it would restore nothing; its "
+                        "parameter values can be saved instead (--parameters for preset save, "
+                        "--save-parameters for render)");
+    return encodePreset(preset);
 }
 
 void savePresetFile(PluginHost& host, const std::string& path, bool preferParameters) {

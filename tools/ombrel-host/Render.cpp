@@ -45,75 +45,122 @@ struct Routing {
     int fileOutputs;  // channels of the output file
     int pluginInputs; // channels the plug-in reads and writes after set-up
     int pluginOutputs;
+    bool accepted; // the plug-in took the file's layout
 };
 
-// Reads the input block by block as it comes, then appends tailFrames of silence; answers the
-// input frames read.
+// What the blocks brought: the input frames read and the first block (from 0) whose output held
+// a sample that is NaN or infinite, -1 when none did.
+struct BlockRun {
+    long long inputFrames = 0;
+    long long firstNonFinite = -1;
+};
+
+// Fills fileIn with up to one block of the input, then of the tail's silence; answers the frames
+// and adds the input frames to inputFrames.
+int nextFrames(AudioReader& reader, int block, int channels, std::vector<double>& fileIn,
+               bool& inputEnded, long long& tailLeft, long long& inputFrames) {
+    int frames = 0;
+    while (!inputEnded && frames < block) {
+        long long got =
+            reader.read(&fileIn[static_cast<std::size_t>(frames) * channels], block - frames);
+        inputEnded = got == 0;
+        frames += static_cast<int>(got);
+    }
+    inputFrames += frames;
+    if (frames < block && tailLeft > 0) {
+        long long more = std::min<long long>(block - frames, tailLeft);
+        std::fill(fileIn.begin() + static_cast<std::ptrdiff_t>(frames) * channels,
+                  fileIn.begin() + static_cast<std::ptrdiff_t>(frames + more) * channels, 0.0);
+        frames += static_cast<int>(more);
+        tailLeft -= more;
+    }
+    return frames;
+}
+
 template <typename Sample>
-long long runBlocks(PluginHost& host, AudioReader& reader, const Routing& r, bool hostBypass,
-                    long long tailFrames, AudioWriter& writer, Progress& progress) {
+void spreadInput(const std::vector<double>& fileIn, const Routing& r, int frames,
+                 Buffers<Sample>& b) {
+    const int C = r.fileInputs;
+    std::fill(b.in.begin(), b.in.end(), Sample(0));
+    for (int i = 0; i < frames; ++i) {
+        const double* frame = &fileIn[static_cast<std::size_t>(i * C)];
+        for (int k = 0; k < r.pluginInputs; ++k) {
+            double v = C == 1                ? frame[0]
+                       : r.pluginInputs == 1 ? (frame[0] + frame[1]) * 0.5
+                                             : frame[k % 2];
+            b.inPtr[static_cast<std::size_t>(k)][i] = static_cast<Sample>(v);
+        }
+    }
+}
+
+// The file's channels from the plug-in's outputs; false when a sample is NaN or infinite.
+template <typename Sample>
+bool gatherOutput(const Buffers<Sample>& b, const Routing& r, int frames,
+                  std::vector<double>& interleaved) {
+    bool finite = true;
+    for (int i = 0; i < frames; ++i)
+        for (int j = 0; j < r.fileOutputs; ++j) {
+            double v = static_cast<double>(
+                b.outPtr[static_cast<std::size_t>(std::min(j, r.pluginOutputs - 1))][i]);
+            finite = finite && std::isfinite(v);
+            interleaved[static_cast<std::size_t>(i * r.fileOutputs + j)] = v;
+        }
+    return finite;
+}
+
+std::string nonFiniteMessage(long long block, int blockSize, int rate) {
+    const long long from = block * blockSize;
+    return "block " + std::to_string(block) + " (from frame " + std::to_string(from) + ", " +
+           seconds(from, rate) + ")";
+}
+
+// Reads the input block by block as it comes, then appends tailFrames of silence. Output that is
+// NaN or infinite stops the render unless the job allows it.
+template <typename Sample>
+BlockRun runBlocks(PluginHost& host, AudioReader& reader, const Routing& r, bool hostBypass,
+                   const RenderJob& job, long long tailFrames, AudioWriter& writer,
+                   Progress& progress) {
     const int block = host.blockSize();
-    const int inCount = std::max(host.numInputs(), r.pluginInputs);
-    const int outCount = std::max(host.numOutputs(), r.pluginOutputs);
-    Buffers<Sample> b(inCount, outCount, block);
+    Buffers<Sample> b(std::max(host.numInputs(), r.pluginInputs),
+                      std::max(host.numOutputs(), r.pluginOutputs), block);
     std::vector<double> fileIn(static_cast<std::size_t>(block) * r.fileInputs);
     std::vector<double> interleaved(static_cast<std::size_t>(block) * r.fileOutputs);
-    const int C = r.fileInputs;
-    long long done = 0, inputFrames = 0, tailLeft = tailFrames;
+    BlockRun run;
+    long long done = 0, tailLeft = tailFrames;
     bool inputEnded = false;
-    for (;;) {
-        int frames = 0;
-        while (!inputEnded && frames < block) {
-            long long got =
-                reader.read(&fileIn[static_cast<std::size_t>(frames) * C], block - frames);
-            inputEnded = got == 0;
-            frames += static_cast<int>(got);
-        }
-        inputFrames += frames;
-        if (frames < block && tailLeft > 0) {
-            long long more = std::min<long long>(block - frames, tailLeft);
-            std::fill(fileIn.begin() + static_cast<std::ptrdiff_t>(frames) * C,
-                      fileIn.begin() + static_cast<std::ptrdiff_t>(frames + more) * C, 0.0);
-            frames += static_cast<int>(more);
-            tailLeft -= more;
-        }
+    for (long long index = 0;; ++index) {
+        int frames =
+            nextFrames(reader, block, r.fileInputs, fileIn, inputEnded, tailLeft, run.inputFrames);
         if (frames == 0) break;
-        std::fill(b.in.begin(), b.in.end(), Sample(0));
-        for (int i = 0; i < frames; ++i) {
-            const double* frame = &fileIn[static_cast<std::size_t>(i * C)];
-            for (int k = 0; k < r.pluginInputs; ++k) {
-                double v = C == 1                ? frame[0]
-                           : r.pluginInputs == 1 ? (frame[0] + frame[1]) * 0.5
-                                                 : frame[k % 2];
-                b.inPtr[static_cast<std::size_t>(k)][i] = static_cast<Sample>(v);
-            }
-        }
+        spreadInput(fileIn, r, frames, b);
         if (hostBypass) {
-            for (int k = 0; k < r.pluginOutputs; ++k)
-                std::copy(b.inPtr[static_cast<std::size_t>(std::min(k, r.pluginInputs - 1))],
-                          b.inPtr[static_cast<std::size_t>(std::min(k, r.pluginInputs - 1))] +
-                              frames,
-                          b.outPtr[static_cast<std::size_t>(k)]);
+            for (int k = 0; k < r.pluginOutputs; ++k) {
+                const Sample* from =
+                    b.inPtr[static_cast<std::size_t>(std::min(k, r.pluginInputs - 1))];
+                std::copy(from, from + frames, b.outPtr[static_cast<std::size_t>(k)]);
+            }
         } else {
             std::fill(b.out.begin(), b.out.end(), Sample(0));
             host.process(b.inPtr.data(), b.outPtr.data(), frames);
         }
-        for (int i = 0; i < frames; ++i)
-            for (int j = 0; j < r.fileOutputs; ++j)
-                interleaved[static_cast<std::size_t>(i * r.fileOutputs + j)] = static_cast<double>(
-                    b.outPtr[static_cast<std::size_t>(std::min(j, r.pluginOutputs - 1))][i]);
+        if (!gatherOutput(b, r, frames, interleaved) && run.firstNonFinite < 0) {
+            run.firstNonFinite = index;
+            if (!job.allowNonFinite)
+                throw ToolError(kExitPlugin,
+                                "the output holds NaN or infinite samples, first in " +
+                                    nonFiniteMessage(index, block, reader.sampleRate()) +
+                                    "; nothing was written (--allow-non-finite writes them)");
+        }
         writer.write(interleaved.data(), frames);
         done += frames;
         progress.update(done);
     }
-    return inputFrames;
+    return run;
 }
 
-} // namespace
-
-void render(const RenderJob& job, std::ostream& log) {
-    // Everything that can be checked without the plug-in is checked first, the outputs included:
-    // a folder that is missing or read-only is found before the render, not after it.
+// Everything that can be checked without the plug-in, the outputs included: a folder that is
+// missing or read-only is found before the render, not after it.
+void checkPaths(const RenderJob& job) {
     refuseSameFile(job.output, job.input, "input");
     if (!job.save.empty()) {
         checkPresetPath(job.save);
@@ -122,6 +169,59 @@ void render(const RenderJob& job, std::ostream& log) {
             throw ToolError(kExitUsage, "--save and the output are the same file");
     }
     outputFormatFor(job.output, 0);
+}
+
+// Loads the plug-in and brings it into the job's layout and state; answers the routing and
+// whether the host bypasses it.
+Routing setUp(PluginHost& host, const RenderJob& job, int rate, int fileInputs, int fileOutputs,
+              bool& hostBypass) {
+    loadPlugin(host, job.plugin, rate, job.blockSize);
+    if (host.numOutputs() < 1)
+        throw ToolError(kExitPlugin, "plug-in " + job.plugin + " has no outputs");
+    Routing r;
+    r.fileInputs = fileInputs;
+    r.fileOutputs = fileOutputs;
+    r.accepted = host.setSpeakers(r.fileInputs, r.fileOutputs);
+    r.pluginInputs = r.accepted ? r.fileInputs : host.numInputs();
+    r.pluginOutputs = r.accepted ? r.fileOutputs : host.numOutputs();
+    if (r.pluginInputs < 1) r.pluginInputs = 1; // a generator: the input buffers are never read
+    if (job.doublePrecision && !host.setDoublePrecision(true))
+        throw ToolError(kExitUsage,
+                        "--double: plug-in " + job.plugin + " cannot process in double precision");
+    applyState(host, job.state);
+    host.transport().setTempo(job.tempo);
+    host.transport().setPlaying(job.play);
+    hostBypass = false;
+    if (job.bypass) hostBypass = host.canDo("bypass") != 1 || !host.setBypass(true);
+    return r;
+}
+
+void report(std::ostream& log, const RenderJob& job, const std::string& name, int rate,
+            const Routing& r, const BlockRun& run, long long tailFrames, bool hostBypass) {
+    log << "Rendered " << job.input << " (" << seconds(run.inputFrames, rate) << ", " << rate
+        << " Hz, " << channelWord(r.fileInputs) << ") through " << name << " into " << job.output
+        << " (" << seconds(run.inputFrames + tailFrames, rate) << ", " << channelWord(r.fileOutputs)
+        << ")\n";
+    log << "  blocks of " << job.blockSize << " frames, "
+        << (job.doublePrecision ? "double" : "single") << " precision";
+    if (tailFrames > 0) log << ", " << seconds(tailFrames, rate) << " of silence appended";
+    log << ", transport " << (job.play ? "playing" : "stopped") << " at " << job.tempo << " BPM\n";
+    if (!r.accepted)
+        log << "  the plug-in kept its own channel layout (" << r.pluginInputs << " in, "
+            << r.pluginOutputs << " out); the host mapped the file's channels onto it\n";
+    if (job.bypass)
+        log << (hostBypass ? "  bypassed by the host: the plug-in has no bypass of its own\n"
+                           : "  bypassed through the plug-in's own bypass\n");
+    if (run.firstNonFinite >= 0)
+        log << "  NaN or infinite samples written as they came, first in "
+            << nonFiniteMessage(run.firstNonFinite, job.blockSize, rate) << "\n";
+    if (!job.save.empty()) log << "  saved the plug-in's state to " << job.save << "\n";
+}
+
+} // namespace
+
+void render(const RenderJob& job, std::ostream& log) {
+    checkPaths(job);
     AudioReader reader(job.input);
     const int rate = reader.sampleRate();
     long long tailFrames = std::llround(job.tailSeconds * rate);
@@ -133,37 +233,16 @@ void render(const RenderJob& job, std::ostream& log) {
     AudioWriter writer(job.output, format, rate, fileOutputs);
 
     PluginHost host;
-    loadPlugin(host, job.plugin, rate, job.blockSize);
-    if (host.numOutputs() < 1)
-        throw ToolError(kExitPlugin, "plug-in " + job.plugin + " has no outputs");
-
-    Routing r;
-    r.fileInputs = reader.channels();
-    r.fileOutputs = fileOutputs;
-    bool accepted = host.setSpeakers(r.fileInputs, r.fileOutputs);
-    r.pluginInputs = accepted ? r.fileInputs : host.numInputs();
-    r.pluginOutputs = accepted ? r.fileOutputs : host.numOutputs();
-    if (r.pluginInputs < 1) r.pluginInputs = 1; // a generator: the input buffers are never read
-
-    if (job.doublePrecision && !host.setDoublePrecision(true))
-        throw ToolError(kExitUsage,
-                        "--double: plug-in " + job.plugin + " cannot process in double precision");
-    applyState(host, job.state);
-    host.transport().setTempo(job.tempo);
-    host.transport().setPlaying(job.play);
     bool hostBypass = false;
-    if (job.bypass) hostBypass = host.canDo("bypass") != 1 || !host.setBypass(true);
-
-    long long inputFrames;
+    const Routing r = setUp(host, job, rate, reader.channels(), fileOutputs, hostBypass);
+    BlockRun run;
     {
         Progress progress(expected, !job.quiet && expected > 0);
         host.resume();
         if (job.doublePrecision)
-            inputFrames =
-                runBlocks<double>(host, reader, r, hostBypass, tailFrames, writer, progress);
+            run = runBlocks<double>(host, reader, r, hostBypass, job, tailFrames, writer, progress);
         else
-            inputFrames =
-                runBlocks<float>(host, reader, r, hostBypass, tailFrames, writer, progress);
+            run = runBlocks<float>(host, reader, r, hostBypass, job, tailFrames, writer, progress);
         host.suspend();
     }
     if (save) save->write(presetBytes(host, job.save, job.saveParameters));
@@ -177,23 +256,7 @@ void render(const RenderJob& job, std::ostream& log) {
     writer.commit();
     if (save) save->commit();
     if (job.companion) job.companion->commit();
-    const long long total = inputFrames + tailFrames;
-
-    if (job.quiet) return;
-    log << "Rendered " << job.input << " (" << seconds(inputFrames, rate) << ", " << rate << " Hz, "
-        << channelWord(reader.channels()) << ") through " << name << " into " << job.output << " ("
-        << seconds(total, rate) << ", " << channelWord(r.fileOutputs) << ")\n";
-    log << "  blocks of " << job.blockSize << " frames, "
-        << (job.doublePrecision ? "double" : "single") << " precision";
-    if (tailFrames > 0) log << ", " << seconds(tailFrames, rate) << " of silence appended";
-    log << ", transport " << (job.play ? "playing" : "stopped") << " at " << job.tempo << " BPM\n";
-    if (!accepted)
-        log << "  the plug-in kept its own channel layout (" << r.pluginInputs << " in, "
-            << r.pluginOutputs << " out); the host mapped the file's channels onto it\n";
-    if (job.bypass)
-        log << (hostBypass ? "  bypassed by the host: the plug-in has no bypass of its own\n"
-                           : "  bypassed through the plug-in's own bypass\n");
-    if (!job.save.empty()) log << "  saved the plug-in's state to " << job.save << "\n";
+    if (!job.quiet) report(log, job, name, rate, r, run, tailFrames, hostBypass);
 }
 
 } // namespace OmbrelHost

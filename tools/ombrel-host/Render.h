@@ -24,6 +24,8 @@ struct RenderJob {
     bool bypass = false;
     int outputs = 0; // 0: as many as the input has
     bool quiet = false;
+    // Writes NaN and infinite output samples as they come instead of refusing the render.
+    bool allowNonFinite = false;
     // A finished output of the caller's, committed together with the render's own.
     AudioWriter* companion = nullptr;
 };
