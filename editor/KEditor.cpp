@@ -267,9 +267,8 @@ std::uint32_t KEditor::tickMs() const {
 
 void KEditor::commitTypedText(int parameterIndex, const char* text) {
     if (!effect_) return;
-    effect_->notifyAutomate(parameterIndex);
-    effect_->parseParameterText(parameterIndex, text);
-    effect_->notifyAutomate(parameterIndex);
+    effect_->reportedChange(parameterIndex,
+                            [&] { effect_->parseParameterText(parameterIndex, text); });
 }
 
 } // namespace Korvel
