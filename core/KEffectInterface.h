@@ -91,6 +91,15 @@ public:
     void reportedChange(int index, double n) {
         reportedChange(index, [&] { setParamNormalised(index, n); });
     }
+    // A change made in one step (a typed value, a command): one whole edit of its own, begin,
+    // the value before, change(), the value after, end. A command changing several parameters
+    // makes one such edit per parameter.
+    template <typename Change> void gesture(int index, Change&& change) {
+        gestureBegin(index);
+        change();
+        notifyAutomate(index);
+        gestureEnd(index);
+    }
 
     // [ui] Runs command id ("Random", "AutoLevel") with the Shift and Ctrl states of the click.
     virtual void runCommand(int id, bool shift = false, bool control = false) = 0;

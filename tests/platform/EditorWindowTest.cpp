@@ -266,7 +266,7 @@ TEST_F(EditorWindowTest, MouseScriptsReachControlsWithTheirHostNotices) {
     EXPECT_NE(0.2f, value(kMinFreq)) << "Ctrl-click returns to the default";
     EXPECT_GE(count(n, audioMasterAutomate, kMinFreq), 1);
 
-    // Random and AutoLevel change values without edit notices (commands are not edits).
+    // Random and AutoLevel: one edit for each parameter they change.
     std::vector<float> before;
     for (int i = 0; i < host.effect()->numParams; ++i)
         before.push_back(value(i));
@@ -275,7 +275,9 @@ TEST_F(EditorWindowTest, MouseScriptsReachControlsWithTheirHostNotices) {
     for (int i = 0; i < host.effect()->numParams; ++i)
         changed += value(i) != before[i];
     EXPECT_GE(changed, 5) << "Random draws a new sound";
-    EXPECT_EQ(0, count(takeNotices(), audioMasterBeginEdit, -1));
+    n = takeNotices();
+    EXPECT_EQ(24, count(n, audioMasterBeginEdit, -1)) << "23 drawn values and the main level";
+    EXPECT_EQ(24, count(n, audioMasterEndEdit, -1));
     int mainLevel = -1;
     for (int i = 0; i < host.effect()->numParams; ++i) {
         char name[64] = {};
@@ -326,7 +328,8 @@ TEST_F(EditorWindowTest, TypedEntryCommitsOnReturnAndFocusLossNotOnEscape) {
     EXPECT_EQ("200", display_(kMinFreq));
     std::vector<Notice> n = takeNotices();
     EXPECT_EQ(2, count(n, audioMasterAutomate, kMinFreq));
-    EXPECT_EQ(0, count(n, audioMasterBeginEdit, kMinFreq)) << "typed values need no edit";
+    EXPECT_EQ(1, count(n, audioMasterBeginEdit, kMinFreq)) << "a typed value is one edit";
+    EXPECT_EQ(1, count(n, audioMasterEndEdit, kMinFreq));
 
     click(kValueX, kValueY);
     type("300\x1b");
