@@ -70,12 +70,26 @@ void KEffect::buildEditor(const char* skinFileName, KWindowFactory windows) {
     setEditor(built);
 }
 
+void KEffect::releaseEditor() {
+    if (!hostEditor_) return;
+    // Still the effect's editor while it closes: the change a typed value makes ends in a
+    // refresh request to it.
+    if (hostEditor_->isOpen() || (hostEditor_->window() && hostEditor_->window()->isLive()))
+        hostEditor_->close();
+    hostEditor_ = nullptr;
+    setEditor(nullptr);
+}
+
 void KEffect::requestEditorRefresh() {
     if (hostEditor_ && editorIsOpen()) hostEditor_->refreshRequest();
 }
 
 // ---------------------------------------------------------------------------------------------
 // Lifecycle and processing
+
+void KEffect::close() {
+    releaseEditor();
+}
 
 void KEffect::suspend() {
     resetEngine();

@@ -29,6 +29,8 @@ class KEffect : public AudioEffectX, public KEffectInterface {
 public:
     KEffect(audioMasterCallback host, VstInt32 programs, VstInt32 params, VstInt32 numInputs,
             VstInt32 numOutputs);
+    // The editor must be gone by now: an effect class calls releaseEditor first thing in its own
+    // destructor.
     ~KEffect() override;
 
     // The framework's virtual operations, declared in their fixed slot order after AudioEffectX's
@@ -76,6 +78,8 @@ public:
     // The host interface. Set-up calls (suspend, resume, block size) and program names, programs
     // and chunks: [ui]. Parameter values and texts: [any], as hosts automate from their audio
     // thread.
+    // effClose, before the record's entry deletes the effect: releases the editor.
+    void close() override;
     void suspend() override;
     void resume() override;
     void setBlockSize(VstInt32 size) override;
@@ -134,6 +138,11 @@ public:
     // opens).
     void buildEditor(const char* skinFileName, KWindowFactory windows);
     KHostEditor* hostEditor() const { return hostEditor_; }
+    // [ui] Closes the editor as the host's close request does (a typed value is taken over, a held
+    // control ends its edit with the host) and deletes it, while this effect is whole: closing
+    // calls into the effect, and the AudioEffect base would delete the editor only after the
+    // effect's own parts are gone. Then the effect has no editor. Safe to repeat.
+    void releaseEditor();
 
     const KList<KEffectParameter>& parameters() const { return parameters_; }
     const KList<KEffectCommand>& commands() const { return commands_; }

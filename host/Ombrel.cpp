@@ -31,7 +31,9 @@ Ombrel::Ombrel(audioMasterCallback host)
     setSampleRate(sampleRate);
 }
 
-Ombrel::~Ombrel() = default;
+Ombrel::~Ombrel() {
+    releaseEditor();
+}
 
 bool Ombrel::supportsChannels(int inputs, int outputs) const {
     return (inputs == 1 || inputs == 2) && (outputs == 1 || outputs == 2);

@@ -357,6 +357,62 @@ TEST_F(EditorWindowTest, TypedEntryCommitsOnReturnAndFocusLossNotOnEscape) {
     host.dispatch(effEditClose);
 }
 
+// Hosts close the effect with its editor busy: a knob held, a typed value open, or their own
+// window destroyed first with no idle between. Closing takes the typed value over and ends the
+// held knob's edit, into an effect that is still whole.
+TEST_F(EditorWindowTest, EffectClosedWhileItsEditorIsBusy) {
+    HostAnswers answers;
+    answers.observer = record;
+    auto holdKnob = [&] {
+        move(kKnobX, kKnobY);
+        button(true);
+        move(kKnobX, kKnobY - 10);
+    };
+    auto letGo = [&] {
+        XTestFakeButtonEvent(display, 1, False, CurrentTime);
+        XSync(display, False);
+    };
+
+    ASSERT_TRUE(open(host, parent));
+    idle(60);
+    holdKnob();
+    EXPECT_EQ(1, host.close());
+    letGo();
+    std::vector<Notice> n = takeNotices();
+    ASSERT_FALSE(n.empty());
+    EXPECT_EQ(1, count(n, audioMasterBeginEdit, kMinFreq));
+    EXPECT_EQ(audioMasterEndEdit, n.back().opcode) << "the held knob's edit ends";
+
+    ASSERT_NE(nullptr, host.create(answers));
+    ASSERT_TRUE(open(host, parent));
+    idle(60);
+    click(kValueX, kValueY);
+    type("300");
+    takeNotices();
+    EXPECT_EQ(1, host.close());
+    n = takeNotices();
+    EXPECT_EQ(1, count(n, audioMasterBeginEdit, kMinFreq)) << "the typed value is taken over";
+    EXPECT_EQ(1, count(n, audioMasterEndEdit, kMinFreq));
+
+    for (bool typing : {false, true}) {
+        ASSERT_NE(nullptr, host.create(answers));
+        ASSERT_TRUE(open(host, parent));
+        idle(60);
+        if (typing) {
+            click(kValueX, kValueY);
+            type("300");
+        } else {
+            holdKnob();
+        }
+        XDestroyWindow(display, parent);
+        XSync(display, False);
+        EXPECT_EQ(1, host.close());
+        letGo();
+        parent = makeParent();
+    }
+    ASSERT_NE(nullptr, host.create(answers));
+}
+
 int openDescriptors() {
     int n = 0;
     if (DIR* d = opendir("/proc/self/fd")) {

@@ -462,6 +462,33 @@ TEST_F(EditorWindowWin32Test, TypedEntryTakesTheKeyboardFromTheHost) {
     EXPECT_EQ(2u, gLoopKeys.size());
 }
 
+// The host closes the effect with its editor busy: destroying the window takes the typed value
+// over and ends the held knob's edit, into an effect that is still whole.
+TEST_F(EditorWindowWin32Test, EffectClosedWhileItsEditorIsBusy) {
+    HostAnswers answers;
+    answers.observer = record;
+    ASSERT_NE(nullptr, open());
+    mouse(WM_MOUSEMOVE, kKnobX, kKnobY);
+    mouse(WM_LBUTTONDOWN, kKnobX, kKnobY, MK_LBUTTON);
+    mouse(WM_MOUSEMOVE, kKnobX, kKnobY - 10, MK_LBUTTON);
+    EXPECT_EQ(1, host.close());
+    std::vector<Notice> n = takeNotices();
+    ASSERT_FALSE(n.empty());
+    EXPECT_EQ(1, count(n, audioMasterBeginEdit, kMinFreq));
+    EXPECT_EQ(audioMasterEndEdit, n.back().opcode) << "the held knob's edit ends";
+
+    ASSERT_NE(nullptr, host.create(answers));
+    ASSERT_NE(nullptr, open());
+    click(kValueX, kValueY);
+    type("300");
+    takeNotices();
+    EXPECT_EQ(1, host.close());
+    n = takeNotices();
+    EXPECT_EQ(1, count(n, audioMasterBeginEdit, kMinFreq)) << "the typed value is taken over";
+    EXPECT_EQ(1, count(n, audioMasterEndEdit, kMinFreq));
+    pump(20);
+}
+
 TEST_F(EditorWindowWin32Test, OpenCloseRepeatedlyKeepsObjectCountsAndMemory) {
     ASSERT_NE(nullptr, open());
     host.dispatch(effEditClose);
