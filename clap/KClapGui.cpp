@@ -6,8 +6,8 @@
 // pending X event, paint what changed, finish a throttled refresh. Without the host's timers an
 // X11 editor could not run, so creating one is refused. On Windows the host's message loop
 // drives the window; the timer (when the host has one) only finishes throttled refreshes. Each
-// tick also looks for values changed inside the plug-in that no edit announced (Random,
-// AutoLevel) and asks the host to collect them.
+// tick also looks for values changed inside the plug-in that no edit announced (the coupled
+// frequency limits, a restored state) and asks the host to collect them.
 #include "clap/KClapEffect.h"
 #include "clap/KClapExtensions.h"
 #include "clap/KShield.h"

@@ -67,6 +67,40 @@ public:
     // [ui] Reports the current value (as the host reads it back) with the automate notice.
     virtual long notifyAutomate(int index) = 0;
 
+    // The sequences of host notices around a change, written once: the controls, the typed entry
+    // and the commands tell the host through these alone. Hosts that record automation take a
+    // value only between begin edit and end edit, and each automate notice carries the value as
+    // the host reads it back. [ui]
+    // Opens an edit of parameter index and reports the value it starts from.
+    void gestureBegin(int index) {
+        notifyBeginEdit(index);
+        notifyAutomate(index);
+    }
+    // Inside an open edit: stores n through the common change path and reports it.
+    void gestureChange(int index, double n) {
+        setParamNormalised(index, n);
+        notifyAutomate(index);
+    }
+    void gestureEnd(int index) { notifyEndEdit(index); }
+    // A change outside an edit (momentary buttons): the value before, change(), the value after.
+    template <typename Change> void reportedChange(int index, Change&& change) {
+        notifyAutomate(index);
+        change();
+        notifyAutomate(index);
+    }
+    void reportedChange(int index, double n) {
+        reportedChange(index, [&] { setParamNormalised(index, n); });
+    }
+    // A change made in one step (a typed value, a command): one whole edit of its own, begin,
+    // the value before, change(), the value after, end. A command changing several parameters
+    // makes one such edit per parameter.
+    template <typename Change> void gesture(int index, Change&& change) {
+        gestureBegin(index);
+        change();
+        notifyAutomate(index);
+        gestureEnd(index);
+    }
+
     // [ui] Runs command id ("Random", "AutoLevel") with the Shift and Ctrl states of the click.
     virtual void runCommand(int id, bool shift = false, bool control = false) = 0;
 

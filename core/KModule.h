@@ -11,8 +11,13 @@ struct KModuleRecord {
     std::atomic<void*> instance{nullptr};
 };
 
-// One per loaded library, created on first use (thread-safe).
-KModuleRecord& moduleRecord();
+// One per loaded library, created on first use (thread-safe). Defined here rather than beside the
+// platform bodies below so that those can read it without the core and platform libraries
+// needing each other at link time.
+inline KModuleRecord& moduleRecord() {
+    static KModuleRecord record;
+    return record;
+}
 
 // The handle the library's own entry point last saw (null where the platform has none); the
 // factory copies it into the module record before it builds an effect.

@@ -303,9 +303,9 @@ std::uint32_t KEditor::tickMs() const {
 
 void KEditor::commitTypedText(int parameterIndex, const char* text) {
     if (!effect_) return;
-    effect_->notifyAutomate(parameterIndex);
-    effect_->parseParameterText(parameterIndex, text);
-    effect_->notifyAutomate(parameterIndex);
+    // One edit, so hosts that record automation keep the typed value rather than play theirs over
+    // it.
+    effect_->gesture(parameterIndex, [&] { effect_->parseParameterText(parameterIndex, text); });
 }
 
 } // namespace Korvel

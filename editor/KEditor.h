@@ -120,7 +120,7 @@ public:
     KEffectInterface* effect() const { return effect_; }
     // [any] The window's millisecond tick; 0 without a window.
     std::uint32_t tickMs() const;
-    // The commit of a typed value (both platforms' text entries): automate, parse, automate.
+    // [ui] The commit of a typed value (both platforms' text entries), one edit for the host.
     void commitTypedText(int parameterIndex, const char* text);
 
     // --- Inspection.

@@ -7,13 +7,13 @@
 #include "editor/KEditorSkinBuilder.h"
 #include "editor/KWindowInterface.h"
 #include "host/KHostEditor.h"
+#include "host/KTextVariables.h"
 #include "params/KParameterLookup.h"
 #include "state/KPresetFile.h"
 
 #include <cmath>
 #include <cstring>
 #include <memory>
-#include <new>
 #include <utility>
 
 namespace Korvel {
@@ -30,12 +30,6 @@ const ChannelWord kChannelWords[] = {
     {"1in1out", 1, 1}, {"1in2out", 1, 2}, {"2in1out", 2, 1}, {"2in2out", 2, 2}, {"2in4out", 2, 4},
     {"4in2out", 4, 2}, {"4in4out", 4, 4}, {"4in8out", 4, 8}, {"8in4out", 8, 4}, {"8in8out", 8, 8}};
 
-// Block sizes announced beyond this are not worth reserving ahead for: such blocks go through the
-// scratch in pieces.
-constexpr VstInt32 kMaxReservedBlock = 1 << 16;
-// Stereo in and out: the widest layout the effects of this framework accept.
-constexpr std::size_t kReservedChannels = 4;
-
 // Texts that cross the host interface, in characters before the terminator. Hosts pass their
 // buffers without a size, so these bounds are what hosts and this effect have always agreed on.
 // Display texts go out at up to 32, beyond the published 8 that names and units keep; a longer
@@ -45,8 +39,6 @@ constexpr int kEllipsisAt = kDisplayChars - 3;
 static_assert(KEffectInterface::kDisplayTextBytes == kDisplayChars + 1, "the same display bound");
 static_assert(KProgramBank::kMaxProgramName == kVstMaxProgNameLen, "program names");
 static_assert(KEffectParameter::kMaxUnit == kVstMaxParamStrLen, "units");
-// The host writes its vendor and product texts (published: 64) without a size: room to spare.
-constexpr std::size_t kHostTextBytes = 256;
 
 void copyIdentity(char* out, const char* text, std::size_t maxChars) {
     copyText(out, text ? text : "", maxChars);
@@ -58,13 +50,9 @@ KEffect::KEffect(audioMasterCallback host, VstInt32 programs, VstInt32 params, V
                  VstInt32 numOutputs)
     : AudioEffectX(host, programs, params), inputArrangement_(new KSpeakerArrangement(numInputs)),
       outputArrangement_(new KSpeakerArrangement(numOutputs)), inputChannels_(numInputs),
-      outputChannels_(numOutputs) {
+      outputChannels_(numOutputs), floatBridge_(blockSize) {
     cEffect.numInputs = numInputs;
     cEffect.numOutputs = numOutputs;
-    // A scratch for the default block size, so a constructed effect can always process.
-    std::size_t doubles = kReservedChannels * static_cast<std::size_t>(blockSize);
-    scratch_.reset(new double[doubles]());
-    scratchCapacity_ = doubles;
 }
 
 KEffect::~KEffect() = default;
@@ -82,12 +70,26 @@ void KEffect::buildEditor(const char* skinFileName, KWindowFactory windows) {
     setEditor(built);
 }
 
+void KEffect::releaseEditor() {
+    if (!hostEditor_) return;
+    // Still the effect's editor while it closes: the change a typed value makes ends in a
+    // refresh request to it.
+    if (hostEditor_->isOpen() || (hostEditor_->window() && hostEditor_->window()->isLive()))
+        hostEditor_->close();
+    hostEditor_ = nullptr;
+    setEditor(nullptr);
+}
+
 void KEffect::requestEditorRefresh() {
     if (hostEditor_ && editorIsOpen()) hostEditor_->refreshRequest();
 }
 
 // ---------------------------------------------------------------------------------------------
 // Lifecycle and processing
+
+void KEffect::close() {
+    releaseEditor();
+}
 
 void KEffect::suspend() {
     resetEngine();
@@ -100,17 +102,8 @@ void KEffect::resume() {
 
 void KEffect::setBlockSize(VstInt32 size) {
     AudioEffect::setBlockSize(size);
-    // Reserve the scratch now, on the host's set-up thread, so the audio thread never allocates.
-    if (size > 0 && size <= kMaxReservedBlock)
-        growScratch(kReservedChannels * static_cast<std::size_t>(size));
-}
-
-void KEffect::growScratch(std::size_t doubles) {
-    if (doubles <= scratchCapacity_) return;
-    double* grown = new (std::nothrow) double[doubles]();
-    if (!grown) return; // the previous scratch stays; processFloat then works in pieces
-    scratch_.reset(grown);
-    scratchCapacity_ = doubles;
+    // Reserved now, on the host's set-up thread, so the audio thread never allocates.
+    floatBridge_.reserve(size);
 }
 
 void KEffect::processReplacing(float** inputs, float** outputs, VstInt32 frames) {
@@ -124,47 +117,10 @@ void KEffect::processDoubleReplacing(double** inputs, double** outputs, VstInt32
 
 void KEffect::processFloat(float** inputs, int inputCount, float** outputs, int outputCount,
                            int frames) {
-    if (!inputs || !outputs || frames <= 0 || inputCount <= 0 || outputCount <= 0 ||
-        inputCount > kMaxChannels || outputCount > kMaxChannels)
-        return;
-    // A block longer than the scratch holds (longer than announced, or the growth at
-    // effSetBlockSize failed) goes through it in pieces rather than being bypassed: the engine
-    // carries its state from sample to sample, so the output is the one a single piece would
-    // give, and the audio thread never allocates.
-    std::size_t channels = static_cast<std::size_t>(inputCount + outputCount);
-    std::size_t fit = scratchCapacity_ / channels;
-    int piece = fit < static_cast<std::size_t>(frames) ? static_cast<int>(fit) : frames;
-    if (piece <= 0) return;
-    double* in[kMaxChannels];
-    double* out[kMaxChannels];
-    for (int k = 0; k < inputCount; ++k)
-        in[k] = scratch_.get() + static_cast<std::size_t>(k) * piece;
-    for (int k = 0; k < outputCount; ++k)
-        out[k] = scratch_.get() + static_cast<std::size_t>(inputCount + k) * piece;
-
-    for (int done = 0; done < frames; done += piece) {
-        int n = frames - done < piece ? frames - done : piece;
-        for (int k = 0; k < inputCount; ++k) {
-            const float* from = inputs[k];
-            double* to = in[k];
-            if (from)
-                for (int i = 0; i < n; ++i)
-                    to[i] = from[done + i];
-            else
-                for (int i = 0; i < n; ++i)
-                    to[i] = 0;
-        }
-        blockOffset_ = done;
-        processDouble(in, inputCount, out, outputCount, n);
-        for (int k = 0; k < outputCount; ++k) {
-            float* to = outputs[k];
-            if (!to) continue;
-            const double* from = out[k];
-            for (int i = 0; i < n; ++i)
-                to[done + i] = static_cast<float>(from[i]);
-        }
-    }
-    blockOffset_ = 0;
+    floatBridge_.run(inputs, inputCount, outputs, outputCount, frames,
+                     [this](double** in, int ins, double** out, int outs, int n) {
+                         processDouble(in, ins, out, outs, n);
+                     });
 }
 
 void KEffect::mapChannels(bool twoInputs, bool twoOutputs, double left, double right, double* out1,
@@ -324,32 +280,20 @@ int KEffect::commandId(const char* name) const {
     return findCommandId(commands_, name);
 }
 
-void KEffect::addSource(const char* name, KSourceType type, const void* value) {
-    DisplaySource source{};
-    copyText(source.name, name, KIdBase::kMaxName);
-    source.type = type;
-    source.value = value;
-    displaySources_.push_back(source);
-}
-
 void KEffect::addDisplaySource(const char* name, const KDoubleSource* value) {
-    addSource(name, KSourceType::Double, value);
+    displaySources_.add(name, KSourceType::Double, value);
 }
 
 void KEffect::addDisplaySource(const char* name, const KIntSource* value) {
-    addSource(name, KSourceType::Int, value);
+    displaySources_.add(name, KSourceType::Int, value);
 }
 
 void KEffect::addDisplaySource(const char* name, const KHistory* value) {
-    addSource(name, KSourceType::History, value);
+    displaySources_.add(name, KSourceType::History, value);
 }
 
 const void* KEffect::displaySource(const char* name, KSourceType type) const {
-    if (!name) return nullptr;
-    for (const DisplaySource& source : displaySources_)
-        if (source.type == type && std::strncmp(source.name, name, KIdBase::kMaxName) == 0)
-            return source.value;
-    return nullptr;
+    return displaySources_.find(name, type);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -474,62 +418,11 @@ AEffect* KEffect::getAeffect() {
 // Text variables
 
 void KEffect::lookupVariable(char* out, std::size_t size, const char* name) {
-    if (!out || size == 0) return;
-    out[0] = 0;
-    if (!name) return;
-    std::size_t limit = size - 1;
-    auto identity = [&](const char* text) { copyText(out, text ? text : "", limit); };
-    if (std::strcmp(name, "HostVend") == 0 || std::strcmp(name, "HostName") == 0) {
-        // The host writes straight into out; give it a buffer of the published size at least.
-        char host[kHostTextBytes] = {};
-        if (std::strcmp(name, "HostVend") == 0)
-            getHostVendorString(host);
-        else
-            getHostProductString(host);
-        host[sizeof host - 1] = 0;
-        copyText(out, host[0] ? host : "Unknown", limit);
-    } else if (std::strcmp(name, "PlugVer") == 0) {
-        identity(versionText());
-    } else if (std::strcmp(name, "PlugBuild") == 0) {
-        identity(buildText());
-    } else if (std::strcmp(name, "Platform") == 0) {
-        identity(platformText());
-    } else if (std::strcmp(name, "BuildDate") == 0) {
-        identity(buildDateText());
-    } else if (std::strcmp(name, "SRate") == 0) {
-        formatFixed(out, size, sampleRate, 0);
-    } else if (std::strcmp(name, "Inputs") == 0 || std::strcmp(name, "Outputs") == 0) {
-        int channels = name[0] == 'I' ? inputChannels() : outputChannels();
-        formatFixed(out, size, channels, 0);
-    }
+    KTextVariables(*this).lookup(out, size, name);
 }
 
 void KEffect::expandText(char* out, std::size_t size, const char* text) {
-    if (!out || size == 0) return;
-    out[0] = 0;
-    if (!text) return;
-    std::size_t used = 0;
-    const char* p = text;
-    while (*p && used + 1 < size) {
-        if (p[0] == '$' && p[1] == '{') {
-            p += 2;
-            char name[64];
-            std::size_t n = 0;
-            while (*p && *p != '}') {
-                if (n < sizeof name - 1) name[n++] = *p;
-                ++p;
-            }
-            name[n] = 0;
-            if (*p == '}') ++p;
-            char value[kVariableBytes];
-            lookupVariable(value, sizeof value, name);
-            for (const char* v = value; *v && used + 1 < size; ++v)
-                out[used++] = *v;
-        } else {
-            out[used++] = *p++;
-        }
-    }
-    out[used] = 0;
+    KTextVariables::expand(*this, out, size, text);
 }
 
 } // namespace Korvel

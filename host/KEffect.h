@@ -1,12 +1,14 @@
 // The framework base of every effect: parameter and command lists, the program bank, speaker
-// arrangements, bypass and the double-precision scratch through which single-precision hosts are
-// served. The effect class supplies its engine through the operations marked abstract.
+// arrangements and bypass behind the host interface. The effect class supplies its engine
+// through the operations marked abstract.
 #pragma once
 
 #include "core/KEffectInterface.h"
 #include "core/KList.h"
 #include "editor/KWindowInterface.h"
 #include "host/AudioEffectX.h"
+#include "host/KDisplaySources.h"
+#include "host/KFloatBridge.h"
 #include "host/KSpeakerArrangement.h"
 #include "params/KEffectCommand.h"
 #include "params/KEffectParameter.h"
@@ -15,19 +17,25 @@
 #include <atomic>
 #include <cstddef>
 #include <memory>
-#include <vector>
 
 namespace Korvel {
 
 class KHostEditor;
 
+// One job: the VST 2.4 adapter of an effect and the common change path every parameter change
+// takes. The text variables, the display sources and the float-to-double bridge are classes of
+// their own that the operations below hand over to.
 class KEffect : public AudioEffectX, public KEffectInterface {
 public:
     KEffect(audioMasterCallback host, VstInt32 programs, VstInt32 params, VstInt32 numInputs,
             VstInt32 numOutputs);
+    // The editor must be gone by now: an effect class calls releaseEditor first thing in its own
+    // destructor.
     ~KEffect() override;
 
-    // Identity texts; null when the effect has none.
+    // The framework's virtual operations, declared in their fixed slot order after AudioEffectX's
+    // (1 to 21); editors, skins and effects of this framework are built against that order.
+    // 1-7: identity texts; null when the effect has none.
     virtual const char* effectName() const { return nullptr; }
     virtual const char* vendorName() const { return nullptr; }
     virtual const char* productName() const { return nullptr; }
@@ -35,29 +43,43 @@ public:
     virtual const char* buildText() const { return nullptr; }
     virtual const char* buildDateText() const { return nullptr; }
     virtual const char* platformText() const { return nullptr; }
+    // 8, 9 [ui]
+    void editorOpened() override { editorOpen_.store(true, std::memory_order_relaxed); }
+    void editorClosed() override { editorOpen_.store(false, std::memory_order_relaxed); }
+    // 10 [ui]
+    void runCommand(int, bool = false, bool = false) override {}
+    // 11
     virtual void resetEngine() = 0;
+    // 12
     virtual bool supportsChannels(int inputs, int outputs) const = 0;
-    // [any] The current program's values are to reach the engine. Automation on the audio thread
-    // and a program switch or chunk on the user-interface thread may call it at the same time, so
-    // it must neither lock nor let two callers' results interleave.
+    // 13 [ui] KTextVariables::expand with this effect's lookupVariable.
+    void expandText(char* out, std::size_t size, const char* text) override;
+    // 14 [any] The current program's values are to reach the engine. Automation on the audio
+    // thread and a program switch or chunk on the user-interface thread may call it at the same
+    // time, so it must neither lock nor let two callers' results interleave.
     virtual void applyParameters() = 0;
-    // [any] The change hook, after parameter index was stored.
+    // 15 [any] The change hook, after parameter index was stored.
     virtual void paramChanged(int) {}
-    // [ui]
+    // 16 [ui]
     virtual bool copyProgram(int destination);
-    // [ui], during construction.
+    // 17 [ui], during construction.
     virtual void loadPresets(const char* fileName);
+    // 18 [ui] The variables of KTextVariables.
+    void lookupVariable(char* out, std::size_t size, const char* name) override;
+    // 19
     virtual void mapChannels(bool twoInputs, bool twoOutputs, double left, double right,
                              double* out1, double* out2);
-    // [audio] One piece of a host block (processFloat may split a long one; see blockOffset).
+    // 20 [audio] One piece of a host block (processFloat may split a long one; see blockOffset).
     virtual void processDouble(double**, int, double**, int, int) {}
-    // [audio] Serves single-precision hosts through the double-precision scratch.
+    // 21 [audio] Serves single-precision hosts through the float bridge.
     virtual void processFloat(float** inputs, int inputCount, float** outputs, int outputCount,
                               int frames);
 
     // The host interface. Set-up calls (suspend, resume, block size) and program names, programs
     // and chunks: [ui]. Parameter values and texts: [any], as hosts automate from their audio
     // thread.
+    // effClose, before the record's entry deletes the effect: releases the editor.
+    void close() override;
     void suspend() override;
     void resume() override;
     void setBlockSize(VstInt32 size) override;
@@ -104,16 +126,11 @@ public:
     long notifyBeginEdit(int index) override;
     long notifyEndEdit(int index) override;
     long notifyAutomate(int index) override;
-    void runCommand(int, bool = false, bool = false) override {}
     int parameterIndex(const char* name) const override;
     int commandId(const char* name) const override;
     const void* displaySource(const char* name, KSourceType type) const override;
-    void expandText(char* out, std::size_t size, const char* text) override;
-    void lookupVariable(char* out, std::size_t size, const char* name) override;
     int inputChannels() const override { return inputChannels_.load(std::memory_order_relaxed); }
     int outputChannels() const override { return outputChannels_.load(std::memory_order_relaxed); }
-    void editorOpened() override { editorOpen_.store(true, std::memory_order_relaxed); }
-    void editorClosed() override { editorOpen_.store(false, std::memory_order_relaxed); }
     bool editorIsOpen() const override { return editorOpen_.load(std::memory_order_relaxed); }
 
     // [ui] Builds the editor from the skin script (the factory's last step); without a usable
@@ -121,6 +138,11 @@ public:
     // opens).
     void buildEditor(const char* skinFileName, KWindowFactory windows);
     KHostEditor* hostEditor() const { return hostEditor_; }
+    // [ui] Closes the editor as the host's close request does (a typed value is taken over, a held
+    // control ends its edit with the host) and deletes it, while this effect is whole: closing
+    // calls into the effect, and the AudioEffect base would delete the editor only after the
+    // effect's own parts are gone. Then the effect has no editor. Safe to repeat.
+    void releaseEditor();
 
     const KList<KEffectParameter>& parameters() const { return parameters_; }
     const KList<KEffectCommand>& commands() const { return commands_; }
@@ -134,12 +156,12 @@ public:
     bool bypassed() const { return bypass_.load(std::memory_order_relaxed); }
 
     // Widest layout on either side that processFloat serves.
-    static constexpr int kMaxChannels = 8;
+    static constexpr int kMaxChannels = KFloatBridge::kMaxChannels;
 
 protected:
     // [audio] Frames of the current host block that earlier pieces already processed: 0 unless
     // processFloat split a block longer than its scratch. Host transport belongs to offset 0.
-    int blockOffset() const { return blockOffset_; }
+    int blockOffset() const { return floatBridge_.blockOffset(); }
 
     // Publishes a display source for meters and wave displays; value lives as long as the effect.
     // [ui], during construction.
@@ -157,15 +179,6 @@ protected:
     KList<KEffectCommand> commands_;
 
 private:
-    struct DisplaySource {
-        char name[KIdBase::kMaxName + 1];
-        KSourceType type;
-        const void* value;
-    };
-    void addSource(const char* name, KSourceType type, const void* value);
-    // [ui] Never throws: when the allocation fails the previous scratch stays.
-    void growScratch(std::size_t doubles);
-
     std::atomic<bool> editorOpen_{false};
     // The editor AudioEffect owns, with its own type.
     KHostEditor* hostEditor_ = nullptr;
@@ -176,11 +189,8 @@ private:
     std::atomic<int> outputChannels_;
     std::atomic<bool> bypass_{false};
 
-    std::vector<DisplaySource> displaySources_;
-    // Grown only while the host has processing stopped (effSetBlockSize), read by the audio thread.
-    std::unique_ptr<double[]> scratch_;
-    std::size_t scratchCapacity_ = 0;
-    int blockOffset_ = 0;
+    KDisplaySources displaySources_;
+    KFloatBridge floatBridge_;
 };
 
 } // namespace Korvel

@@ -23,6 +23,9 @@ Ombrel::Ombrel(audioMasterCallback host)
     setUniqueID(vstFourCC('g', 'y', 'A', 'u'));
     canProcessReplacing();
     canDoubleReplacing();
+    // Hosts then save and restore the whole bank (every program's name and values) through the
+    // chunk; without the flag they keep only the current program's values.
+    programsAreChunks();
     buildOmbrelParameters(parameters_);
     bank_.create(kOmbrelProgramCount, &parameters_);
     loadPresets("OmbrelPreset.txt");
@@ -31,7 +34,9 @@ Ombrel::Ombrel(audioMasterCallback host)
     setSampleRate(sampleRate);
 }
 
-Ombrel::~Ombrel() = default;
+Ombrel::~Ombrel() {
+    releaseEditor();
+}
 
 bool Ombrel::supportsChannels(int inputs, int outputs) const {
     return (inputs == 1 || inputs == 2) && (outputs == 1 || outputs == 2);

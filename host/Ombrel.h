@@ -41,7 +41,7 @@ public:
     VstInt32 canDo(char* text) override;
     VstPlugCategory getPlugCategory() override { return kPlugCategEffect; }
 
-    // The two commands.
+    // [ui] The two commands; every parameter they change is an edit of its own for the host.
     void autoLevel();
     void randomise();
 

@@ -1,7 +1,7 @@
 // The editor as an LV2 X11 UI: the VST build's editor, embedded in the host's parent window, idled
 // by the host, reaching the effect through instance-access. Its edits reach the host as port
-// writes inside touch gestures; values the effect changed by itself (Random, AutoLevel, the
-// coupled frequency limits, a restored state) are written to the host at idle, so the host's
+// writes inside touch gestures (the commands' changes too); values the effect changed by itself
+// (the coupled frequency limits, a restored state) are written to the host at idle, so the host's
 // ports, and the sessions it saves, hold the sound the user hears.
 #include "editor/KWindowInterface.h"
 #include "host/KHostEditor.h"

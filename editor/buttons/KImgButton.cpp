@@ -36,17 +36,13 @@ int KImgButton::cursorKind(int, int) {
 bool KImgButton::mouseDown(bool, bool, int, int) {
     if (!effect_) return false;
     pressed_ = true;
-    effect_->notifyAutomate(parameter_);
-    effect_->setParamNormalised(parameter_, 1.0);
-    effect_->notifyAutomate(parameter_);
+    effect_->reportedChange(parameter_, 1.0);
     requestRedraw();
     return true;
 }
 
 void KImgButton::release() {
-    effect_->notifyAutomate(parameter_);
-    effect_->setParamNormalised(parameter_, 0.0);
-    effect_->notifyAutomate(parameter_);
+    effect_->reportedChange(parameter_, 0.0);
     pressed_ = false;
     requestRedraw();
 }

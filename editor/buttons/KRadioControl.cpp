@@ -34,13 +34,11 @@ int KRadioControl::cursorKind(int, int) {
 bool KRadioControl::mouseDown(bool, bool control, int, int) {
     if (!effect_) return false;
     pressed_ = true;
-    effect_->notifyBeginEdit(parameter_);
-    effect_->notifyAutomate(parameter_);
+    effect_->gestureBegin(parameter_);
     // An option outside its group's range still stores a normalised value.
     double value = centre_ < 0.0 ? 0.0 : centre_ > 1.0 ? 1.0 : centre_;
     if (control) value = effect_->parameterDefault(parameter_);
-    effect_->setParamNormalised(parameter_, value);
-    effect_->notifyAutomate(parameter_);
+    effect_->gestureChange(parameter_, value);
     requestRedraw();
     return true;
 }
@@ -48,7 +46,7 @@ bool KRadioControl::mouseDown(bool, bool control, int, int) {
 bool KRadioControl::mouseUp(bool, bool, int, int) {
     if (!pressed_) return false;
     pressed_ = false;
-    effect_->notifyEndEdit(parameter_);
+    effect_->gestureEnd(parameter_);
     requestRedraw();
     return true;
 }

@@ -19,10 +19,8 @@ bool KSwitchControl::mouseDown(bool, bool control, int, int) {
     if (!effect_) return false;
     pressed_ = true;
     double value = control ? effect_->parameterDefault(parameter_) : (isOn() ? 0.0 : 1.0);
-    effect_->notifyBeginEdit(parameter_);
-    effect_->notifyAutomate(parameter_);
-    effect_->setParamNormalised(parameter_, value);
-    effect_->notifyAutomate(parameter_);
+    effect_->gestureBegin(parameter_);
+    effect_->gestureChange(parameter_, value);
     requestRedraw();
     return true;
 }
@@ -30,7 +28,7 @@ bool KSwitchControl::mouseDown(bool, bool control, int, int) {
 bool KSwitchControl::mouseUp(bool, bool, int, int) {
     if (!pressed_) return false;
     pressed_ = false;
-    effect_->notifyEndEdit(parameter_);
+    effect_->gestureEnd(parameter_);
     requestRedraw();
     return true;
 }

@@ -32,18 +32,15 @@ bool KParamControl::mouseDown(bool, bool control, int x, int y) {
     if (held_) return true;
     if (!effect_) return false;
     held_ = true;
+    effect_->gestureBegin(parameter_);
     if (control) {
         dragging_ = false;
-        effect_->notifyBeginEdit(parameter_);
-        effect_->notifyAutomate(parameter_);
-        effect_->setParamNormalised(parameter_, effect_->parameterDefault(parameter_));
+        effect_->gestureChange(parameter_, effect_->parameterDefault(parameter_));
     } else {
         anchorX_ = x;
         anchorY_ = y;
         dragging_ = true;
-        effect_->notifyBeginEdit(parameter_);
     }
-    effect_->notifyAutomate(parameter_);
     requestRedraw();
     return true;
 }
@@ -58,8 +55,7 @@ void KParamControl::mouseMove(bool shift, bool, int x, int y) {
     if (shift) delta *= 0.1;
     double value = effect_->parameterValue(parameter_) + delta;
     value = value < 0 ? 0 : (value > 1 ? 1 : value);
-    effect_->setParamNormalised(parameter_, value);
-    effect_->notifyAutomate(parameter_);
+    effect_->gestureChange(parameter_, value);
     anchorX_ = x;
     anchorY_ = y;
     requestRedraw();
@@ -68,7 +64,7 @@ void KParamControl::mouseMove(bool shift, bool, int x, int y) {
 void KParamControl::release() {
     held_ = false;
     dragging_ = false;
-    if (effect_) effect_->notifyEndEdit(parameter_);
+    if (effect_) effect_->gestureEnd(parameter_);
     requestRedraw();
 }
 

@@ -94,6 +94,9 @@ void KTextEntry::finish() {
 
 LRESULT KTextEntry::onDestroy() {
     destroying_ = true;
+    // Destroyed with the editor window (the host closes the editor or the effect, or destroys
+    // its own window): no focus loss need come first, so the text is taken over here.
+    finish();
     removeHook();
     editor_.suspendRedraws(false);
     return KSubclassedControl::onDestroy();

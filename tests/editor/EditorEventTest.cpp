@@ -229,14 +229,18 @@ TEST(EditorEvents, ThrottledRefreshRepaintsOncePerPeriodAndOnceAtTheFirstIdleAft
     now = 100000;
 }
 
-TEST(EditorEvents, TypedTextCommitsWithTwoAutomateNoticesAndNoEditBracket) {
+TEST(EditorEvents, TypedTextCommitsAsOneEditWithTheOldAndTheNewValue) {
     RealEffect fx;
+    float before = fx.effect->getParameter(kGate);
     fx.editor().commitTypedText(kGate, "-25");
     EXPECT_NEAR(fx.effect->parameterReal(kGate), -25, 1e-9);
-    ASSERT_EQ(hostNotices().size(), 2u);
-    EXPECT_EQ(hostNotices()[0], (HostNotice{audioMasterAutomate, kGate, 0}));
+    ASSERT_EQ(hostNotices().size(), 4u);
+    EXPECT_EQ(hostNotices()[0], (HostNotice{audioMasterBeginEdit, kGate, 0}));
     EXPECT_EQ(hostNotices()[1], (HostNotice{audioMasterAutomate, kGate, 0}));
-    EXPECT_FLOAT_EQ(hostNotices()[1].value, fx.effect->getParameter(kGate));
+    EXPECT_FLOAT_EQ(hostNotices()[1].value, before);
+    EXPECT_EQ(hostNotices()[2], (HostNotice{audioMasterAutomate, kGate, 0}));
+    EXPECT_FLOAT_EQ(hostNotices()[2].value, fx.effect->getParameter(kGate));
+    EXPECT_EQ(hostNotices()[3], (HostNotice{audioMasterEndEdit, kGate, 0}));
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <memory>
 #include <string>
+#include <vector>
 
 using namespace Korvel;
 
@@ -25,6 +26,42 @@ struct Fixture {
 };
 
 const int kOscGains[] = {kNoise1, kLevel1, kNoise2, kLevel2, kNoise3, kLevel3};
+
+// The edit notices the host heard, in order.
+struct Heard {
+    VstInt32 opcode, index;
+    float value;
+};
+std::vector<Heard> gHeard;
+VstIntPtr VSTCALLBACK listeningHost(AEffect*, VstInt32 opcode, VstInt32 index, VstIntPtr, void*,
+                                    float opt) {
+    if (opcode == audioMasterBeginEdit || opcode == audioMasterAutomate ||
+        opcode == audioMasterEndEdit)
+        gHeard.push_back({opcode, index, opt});
+    return opcode == audioMasterVersion ? 2400 : 0;
+}
+
+// Checks that the notices from first on are one edit per parameter of order, each carrying the
+// value the parameter holds now; answers where the next would begin.
+std::size_t expectOneEditEach(const Ombrel& fx, const std::vector<int>& order, std::size_t first) {
+    std::size_t at = first;
+    for (int index : order) {
+        if (at + 4 > gHeard.size()) {
+            ADD_FAILURE() << "no edit of parameter " << index;
+            return at;
+        }
+        const VstInt32 opcodes[4] = {audioMasterBeginEdit, audioMasterAutomate, audioMasterAutomate,
+                                     audioMasterEndEdit};
+        for (int k = 0; k < 4; ++k) {
+            EXPECT_EQ(opcodes[k], gHeard[at + k].opcode) << "parameter " << index << ", " << k;
+            EXPECT_EQ(index, gHeard[at + k].index) << k;
+        }
+        float now = static_cast<float>(fx.parameterValue(index));
+        EXPECT_EQ(now, gHeard[at + 2].value) << "the new value of parameter " << index;
+        at += 4;
+    }
+    return at;
+}
 
 } // namespace
 
@@ -108,4 +145,24 @@ TEST(Random, RangesAndItemProbabilities) {
     EXPECT_EQ(partials[1] + partials[6], 0);
     for (int k = 2; k <= 5; ++k)
         EXPECT_GT(partials[k], 0);
+}
+
+// A host that records automation (touch, latch) keeps a value only when an edit brackets it: each
+// parameter a command changes is an edit of its own, all sent while the command runs.
+TEST(Commands, EveryChangeReachesTheHostAsOneEditOfItsOwn) {
+    std::unique_ptr<Ombrel> fx(new Ombrel(listeningHost));
+    RandomGenerator::shared().setState(71, 89);
+    gHeard.clear();
+    fx->runCommand(kCommandRandom);
+    const std::vector<int> drawn = {kWave1,  kDetune1,  kAttk1,    kRel1,    kNoise1,   kLevel1,
+                                    kWave2,  kPartial2, kDetune2,  kAttk2,   kRel2,     kNoise2,
+                                    kLevel2, kWave3,    kPartial3, kDetune3, kAttk3,    kRel3,
+                                    kNoise3, kLevel3,   kLfoWave,  kLfoFreq, kLfoDepth, kMainLvl};
+    EXPECT_EQ(expectOneEditEach(*fx, drawn, 0), gHeard.size()) << "nothing outside the edits";
+
+    fx->setParamNormalised(kMainLvl, 1.0);
+    gHeard.clear();
+    fx->runCommand(kCommandAutoLevel);
+    EXPECT_EQ(expectOneEditEach(*fx, {kMainLvl}, 0), gHeard.size());
+    EXPECT_LT(fx->parameterValue(kMainLvl), 1.0);
 }

@@ -20,7 +20,7 @@ TEST(HostRecord, FieldsOfAFreshEffect) {
     EXPECT_EQ(e->version, 3100);
     EXPECT_TRUE(e->flags & effFlagsCanReplacing);
     EXPECT_TRUE(e->flags & effFlagsCanDoubleReplacing);
-    EXPECT_FALSE(e->flags & effFlagsProgramChunks);
+    EXPECT_TRUE(e->flags & effFlagsProgramChunks) << "hosts save the whole bank";
     EXPECT_FALSE(e->flags & effFlagsIsSynth);
 }
 

@@ -150,16 +150,28 @@ TEST_F(Lv2UiTest, EmbedsThePageOneEditorAndReportsEditsAndRandomToTheHost) {
     idle(100);
     EXPECT_TRUE(plugin.takeNotices().empty()) << "nothing echoed once the host holds the value";
 
-    // Random: a new sound, reported as plain port writes without gestures.
+    // Random: a new sound, each port written inside a touch gesture of its own.
     pointer(kRandomX, kRandomY);
     button(true);
     button(false);
     idle(150);
     std::set<std::uint32_t> written;
+    int open = -1, gestures = 0;
     for (const auto& notice : plugin.takeNotices()) {
-        EXPECT_EQ(OmbrelHost::Lv2Notice::Write, notice.kind);
-        written.insert(notice.port);
+        if (notice.kind == OmbrelHost::Lv2Notice::TouchBegin) {
+            EXPECT_EQ(-1, open) << "gestures do not nest";
+            open = static_cast<int>(notice.port);
+        } else if (notice.kind == OmbrelHost::Lv2Notice::TouchEnd) {
+            EXPECT_EQ(open, static_cast<int>(notice.port));
+            open = -1;
+            ++gestures;
+        } else {
+            EXPECT_EQ(open, static_cast<int>(notice.port)) << "written inside its gesture";
+            written.insert(notice.port);
+        }
     }
+    EXPECT_EQ(-1, open);
+    EXPECT_EQ(24, gestures) << "23 drawn values and the main level";
     EXPECT_GE(written.size(), 5u) << "Random draws a new sound";
     run();
     idle(100);

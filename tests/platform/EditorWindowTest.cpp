@@ -271,7 +271,7 @@ TEST_F(EditorWindowTest, MouseScriptsReachControlsWithTheirHostNotices) {
     EXPECT_NE(0.2f, value(kMinFreq)) << "Ctrl-click returns to the default";
     EXPECT_GE(count(n, audioMasterAutomate, kMinFreq), 1);
 
-    // Random and AutoLevel change values without edit notices (commands are not edits).
+    // Random and AutoLevel: one edit for each parameter they change.
     std::vector<float> before;
     for (int i = 0; i < host.effect()->numParams; ++i)
         before.push_back(value(i));
@@ -280,7 +280,9 @@ TEST_F(EditorWindowTest, MouseScriptsReachControlsWithTheirHostNotices) {
     for (int i = 0; i < host.effect()->numParams; ++i)
         changed += value(i) != before[i];
     EXPECT_GE(changed, 5) << "Random draws a new sound";
-    EXPECT_EQ(0, count(takeNotices(), audioMasterBeginEdit, -1));
+    n = takeNotices();
+    EXPECT_EQ(24, count(n, audioMasterBeginEdit, -1)) << "23 drawn values and the main level";
+    EXPECT_EQ(24, count(n, audioMasterEndEdit, -1));
     int mainLevel = -1;
     for (int i = 0; i < host.effect()->numParams; ++i) {
         char name[64] = {};
@@ -331,7 +333,8 @@ TEST_F(EditorWindowTest, TypedEntryCommitsOnReturnAndFocusLossNotOnEscape) {
     EXPECT_EQ("200", display_(kMinFreq));
     std::vector<Notice> n = takeNotices();
     EXPECT_EQ(2, count(n, audioMasterAutomate, kMinFreq));
-    EXPECT_EQ(0, count(n, audioMasterBeginEdit, kMinFreq)) << "typed values need no edit";
+    EXPECT_EQ(1, count(n, audioMasterBeginEdit, kMinFreq)) << "a typed value is one edit";
+    EXPECT_EQ(1, count(n, audioMasterEndEdit, kMinFreq));
 
     click(kValueX, kValueY);
     type("300\x1b");
@@ -420,6 +423,62 @@ TEST_F(EditorWindowTest, TypedEntryPlacesTheCaretWhereClickedAndPastesTheClipboa
     EXPECT_EQ("345", display_(kMinFreq)) << "the copied line without its line break";
     XDestroyWindow(display, owner);
     host.dispatch(effEditClose);
+}
+
+// Hosts close the effect with its editor busy: a knob held, a typed value open, or their own
+// window destroyed first with no idle between. Closing takes the typed value over and ends the
+// held knob's edit, into an effect that is still whole.
+TEST_F(EditorWindowTest, EffectClosedWhileItsEditorIsBusy) {
+    HostAnswers answers;
+    answers.observer = record;
+    auto holdKnob = [&] {
+        move(kKnobX, kKnobY);
+        button(true);
+        move(kKnobX, kKnobY - 10);
+    };
+    auto letGo = [&] {
+        XTestFakeButtonEvent(display, 1, False, CurrentTime);
+        XSync(display, False);
+    };
+
+    ASSERT_TRUE(open(host, parent));
+    idle(60);
+    holdKnob();
+    EXPECT_EQ(1, host.close());
+    letGo();
+    std::vector<Notice> n = takeNotices();
+    ASSERT_FALSE(n.empty());
+    EXPECT_EQ(1, count(n, audioMasterBeginEdit, kMinFreq));
+    EXPECT_EQ(audioMasterEndEdit, n.back().opcode) << "the held knob's edit ends";
+
+    ASSERT_NE(nullptr, host.create(answers));
+    ASSERT_TRUE(open(host, parent));
+    idle(60);
+    click(kValueX, kValueY);
+    type("300");
+    takeNotices();
+    EXPECT_EQ(1, host.close());
+    n = takeNotices();
+    EXPECT_EQ(1, count(n, audioMasterBeginEdit, kMinFreq)) << "the typed value is taken over";
+    EXPECT_EQ(1, count(n, audioMasterEndEdit, kMinFreq));
+
+    for (bool typing : {false, true}) {
+        ASSERT_NE(nullptr, host.create(answers));
+        ASSERT_TRUE(open(host, parent));
+        idle(60);
+        if (typing) {
+            click(kValueX, kValueY);
+            type("300");
+        } else {
+            holdKnob();
+        }
+        XDestroyWindow(display, parent);
+        XSync(display, False);
+        EXPECT_EQ(1, host.close());
+        letGo();
+        parent = makeParent();
+    }
+    ASSERT_NE(nullptr, host.create(answers));
 }
 
 int openDescriptors() {

@@ -381,7 +381,7 @@ TEST_F(EditorWindowWin32Test, MouseMessagesDriveControlsWithNoticesCaptureAndCur
     mouse(WM_MOUSEMOVE, 5, 200);
     EXPECT_EQ(LoadCursorA(nullptr, MAKEINTRESOURCEA(32512)), classCursor());
 
-    // Random on release, holding the capture in between; no edit notices.
+    // Random on release, holding the capture in between; one edit per parameter it changes.
     std::vector<float> before;
     for (int i = 0; i < host.effect()->numParams; ++i)
         before.push_back(value(i));
@@ -398,8 +398,8 @@ TEST_F(EditorWindowWin32Test, MouseMessagesDriveControlsWithNoticesCaptureAndCur
         changed += value(i) != before[i];
     EXPECT_GE(changed, 5) << "Random draws a new sound";
     n = takeNotices();
-    EXPECT_EQ(0, count(n, audioMasterBeginEdit));
-    EXPECT_EQ(0, count(n, audioMasterEndEdit));
+    EXPECT_EQ(24, count(n, audioMasterBeginEdit)) << "23 drawn values and the main level";
+    EXPECT_EQ(24, count(n, audioMasterEndEdit));
 
     int mainLevel = -1;
     for (int i = 0; i < host.effect()->numParams; ++i) {
@@ -414,7 +414,7 @@ TEST_F(EditorWindowWin32Test, MouseMessagesDriveControlsWithNoticesCaptureAndCur
     mouse(WM_LBUTTONUP, kAutoLevelX, kAutoLevelY);
     EXPECT_EQ(nullptr, GetCapture());
     EXPECT_LT(value(mainLevel), 1.0f) << "AutoLevel sets the main level below full";
-    EXPECT_EQ(0, count(takeNotices(), audioMasterBeginEdit));
+    EXPECT_EQ(1, count(takeNotices(), audioMasterBeginEdit));
 
     // The page selectors take the capture for the click; page 2 has no MinFreq knob.
     mouse(WM_LBUTTONDOWN, kPage2X, kPageY, MK_LBUTTON);
@@ -462,7 +462,8 @@ TEST_F(EditorWindowWin32Test, TypedEntryTakesTheKeyboardFromTheHost) {
     EXPECT_EQ("440", shown(kMinFreq));
     std::vector<Notice> n = takeNotices();
     EXPECT_EQ(2, count(n, audioMasterAutomate, kMinFreq)) << "old and new value reported";
-    EXPECT_EQ(0, count(n, audioMasterBeginEdit));
+    EXPECT_EQ(1, count(n, audioMasterBeginEdit)) << "a typed value is one edit";
+    EXPECT_EQ(1, count(n, audioMasterEndEdit));
 
     click(kValueX, kValueY);
     type("300\x1b");
@@ -481,6 +482,33 @@ TEST_F(EditorWindowWin32Test, TypedEntryTakesTheKeyboardFromTheHost) {
     gLoopKeys.clear();
     type("a");
     EXPECT_EQ(2u, gLoopKeys.size());
+}
+
+// The host closes the effect with its editor busy: destroying the window takes the typed value
+// over and ends the held knob's edit, into an effect that is still whole.
+TEST_F(EditorWindowWin32Test, EffectClosedWhileItsEditorIsBusy) {
+    HostAnswers answers;
+    answers.observer = record;
+    ASSERT_NE(nullptr, open());
+    mouse(WM_MOUSEMOVE, kKnobX, kKnobY);
+    mouse(WM_LBUTTONDOWN, kKnobX, kKnobY, MK_LBUTTON);
+    mouse(WM_MOUSEMOVE, kKnobX, kKnobY - 10, MK_LBUTTON);
+    EXPECT_EQ(1, host.close());
+    std::vector<Notice> n = takeNotices();
+    ASSERT_FALSE(n.empty());
+    EXPECT_EQ(1, count(n, audioMasterBeginEdit, kMinFreq));
+    EXPECT_EQ(audioMasterEndEdit, n.back().opcode) << "the held knob's edit ends";
+
+    ASSERT_NE(nullptr, host.create(answers));
+    ASSERT_NE(nullptr, open());
+    click(kValueX, kValueY);
+    type("300");
+    takeNotices();
+    EXPECT_EQ(1, host.close());
+    n = takeNotices();
+    EXPECT_EQ(1, count(n, audioMasterBeginEdit, kMinFreq)) << "the typed value is taken over";
+    EXPECT_EQ(1, count(n, audioMasterEndEdit, kMinFreq));
+    pump(20);
 }
 
 TEST_F(EditorWindowWin32Test, OpenCloseRepeatedlyKeepsObjectCountsAndMemory) {
