@@ -287,6 +287,26 @@ TEST_F(ToolTest, PeerDelayMovesAnImpulse) {
     EXPECT_TRUE(has(r.err, "does not accept 'Sideways'")) << r.err;
 }
 
+TEST_F(ToolTest, PeerLv2DelayMovesAnImpulseAndBypassesItself) {
+    SKIP_WITHOUT(OMBREL_PEER_LV2_DELAY);
+    writeAudio(path("in.wav"), impulse(0.3, 100));
+    const std::vector<std::string> wet = {"--set", "Time=10 ms", "--set", "Dry/Wet=100",
+                                          "--set", "feedback=0", "--set", "LPF=20000 Hz"};
+    std::vector<std::string> args = {"render", OMBREL_PEER_LV2_DELAY, path("in.wav"),
+                                     path("late.wav")};
+    args.insert(args.end(), wet.begin(), wet.end());
+    Result r = run(args);
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(peakFrame(readAudio(path("late.wav")), 0), 100 + 441);
+    // Its enable port (lv2:enabled) is its own bypass.
+    args[3] = path("bypassed.wav");
+    args.push_back("--bypass");
+    r = run(args);
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_TRUE(has(r.out, "bypassed through the plug-in's own bypass")) << r.out;
+    EXPECT_EQ(peakFrame(readAudio(path("bypassed.wav")), 0), 100);
+}
+
 TEST_F(ToolTest, NonFiniteOutputStopsTheRenderUnlessAllowed) {
     writeAudio(path("in.wav"), sine(1, 0.2));
     // The plug-in writes NaN and infinity into its third block on.
