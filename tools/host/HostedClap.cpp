@@ -255,7 +255,8 @@ StateResult HostedClap::loadState(const std::vector<std::uint8_t>& bytes) {
     ClapStateFile file;
     std::string error;
     if (!decodeClapState(bytes, file, error)) return StateResult::fail(StateResult::Damaged, error);
-    const std::string id = clap_.descriptor()->id;
+    const char* own = clap_.descriptor()->id;
+    const std::string id = own ? own : "";
     if (file.id != id)
         return StateResult::fail(StateResult::OtherPlugin,
                                  "the state is for another plug-in: its id is '" + file.id +
