@@ -646,6 +646,25 @@ TEST_F(ToolTest, EachFormatsStateFileReloadsToTheSameRender) {
     EXPECT_TRUE(slurp(path("preset.wav")) == slurp(path("fresh.wav")));
 }
 
+// States that are not this plug-in's, or are damaged, from a saved CLAP and LV2 state: another
+// plug-in's id or URI; the plug-in's own header inside spoiled; an LV2 bank a third as long as
+// Ombrel's; a CLAP state a byte short of its count.
+void spoilStates(const fs::path& dir, const std::string& clapState, const std::string& ttl) {
+    auto rewrite = [&](const std::string& name, std::string text, const std::string& from,
+                       const std::string& to) {
+        text.replace(text.find(from), from.size(), to);
+        std::ofstream(dir / name, std::ios::binary) << text;
+    };
+    rewrite("other.clapstate", clapState, "id com.korvel.ombrel", "id com.other.thing");
+    rewrite("other.ttl", ttl, "appliesTo <urn:korvel:ombrel>", "appliesTo <urn:other:thing>");
+    rewrite("spoiled.clapstate", clapState, "KOmb", "XOmb");
+    const std::size_t bank = ttl.find("\"\"\"") + 3;
+    std::ofstream(dir / "short.ttl", std::ios::binary)
+        << ttl.substr(0, bank + 1000) << ttl.substr(ttl.find("\"\"\"", bank));
+    std::ofstream(dir / "cut.clapstate", std::ios::binary)
+        << clapState.substr(0, clapState.size() - 1);
+}
+
 TEST_F(ToolTest, WhatAFormatCannotTakeIsRefusedAndChangesNothing) {
     const std::vector<Build> builds = ombrelBuilds();
     SKIP_WITHOUT_EVERY_FORMAT(builds);
@@ -653,22 +672,8 @@ TEST_F(ToolTest, WhatAFormatCannotTakeIsRefusedAndChangesNothing) {
     writeAudio(path("in.wav"), sine(1, 0.2));
     for (const Build& b : builds)
         ASSERT_EQ(run({"preset", "save", b.plugin, path(b.stateFile), "--quiet"}).code, 0);
-    std::string clapState = slurp(path("state.clapstate"));
-    const std::string ttl = slurp(path("state.ttl"));
-    auto rewrite = [&](const std::string& name, std::string text, const std::string& from,
-                       const std::string& to) {
-        text.replace(text.find(from), from.size(), to);
-        std::ofstream(path(name), std::ios::binary) << text;
-    };
-    rewrite("other.clapstate", clapState, "id com.korvel.ombrel", "id com.other.thing");
-    rewrite("other.ttl", ttl, "appliesTo <urn:korvel:ombrel>", "appliesTo <urn:other:thing>");
-    // The plug-in's own header inside, spoiled; and a bank a third as long as Ombrel's.
-    rewrite("spoiled.clapstate", clapState, "KOmb", "XOmb");
-    const std::size_t bank = ttl.find("\"\"\"") + 3;
-    std::ofstream(path("short.ttl"), std::ios::binary)
-        << ttl.substr(0, bank + 1000) << ttl.substr(ttl.find("\"\"\"", bank));
-    std::ofstream(path("cut.clapstate"), std::ios::binary)
-        << clapState.substr(0, clapState.size() - 1);
+    const std::string clapState = slurp(path("state.clapstate"));
+    spoilStates(dir_, clapState, slurp(path("state.ttl")));
     const std::vector<std::string> inputs = {
         "in.wav",    "state.fxb",         "state.clapstate", "state.ttl",    "other.clapstate",
         "other.ttl", "spoiled.clapstate", "short.ttl",       "cut.clapstate"};
