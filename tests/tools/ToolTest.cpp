@@ -665,7 +665,7 @@ void spoilStates(const fs::path& dir, const std::string& clapState, const std::s
         << clapState.substr(0, clapState.size() - 1);
 }
 
-TEST_F(ToolTest, WhatAFormatCannotTakeIsRefusedAndChangesNothing) {
+TEST_F(ToolTest, WhatAFormatCannotTakeIsRefusedAndLeavesNoOutput) {
     const std::vector<Build> builds = ombrelBuilds();
     SKIP_WITHOUT_EVERY_FORMAT(builds);
     const std::string vst = builds[0].plugin, clap = builds[1].plugin, lv2 = builds[2].plugin;
