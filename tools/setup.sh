@@ -8,7 +8,8 @@ set -euo pipefail
 packages=(cmake ninja-build g++ libgtest-dev googletest libbenchmark-dev libx11-dev libgl-dev
   libgl1-mesa-dri libegl-dev libegl-mesa0 libpng-dev python3-glad dpf-source libsndfile1-dev
   fonts-dejavu-core python3-fonttools valgrind xvfb xauth libxtst-dev clang libclang-rt-14-dev clang-format
-  dragonfly-reverb-vst lsp-plugins-vst lv2-dev liblilv-dev lilv-utils serdi sox pkg-config)
+  dragonfly-reverb-vst lsp-plugins-vst ardour-lv2-plugins lv2-dev liblilv-dev lilv-utils serdi sox
+  pkg-config)
 if [ "${1:-}" = windows ]; then
   packages+=(g++-mingw-w64-x86-64-posix wine64)
 fi

@@ -1,10 +1,9 @@
 // The .clap's X11 editor embedded by our CLAP host in a parent window under Xvfb, its event loop
-// running on the host's timer only: the VST editor's page 1 picture, a knob drag that reaches the
-// host as gesture begin, values and gesture end (by flush while inactive, by the blocks of an
-// audio thread of the host's while processing), Random and AutoLevel as plain value changes, and
-// host automation repainting it.
+// running on the host's timer only: a knob drag that reaches the host as gesture begin, values and
+// gesture end (by flush while inactive, by the blocks of an audio thread of the host's while
+// processing), Random and AutoLevel as plain value changes, and host automation repainting it.
+// Its page 1 pixels are checked through ombrel-host snapshot, against the VST build's.
 #include "tests/clap/ClapTestKit.h"
-#include "tests/platform/OffscreenContext.h"
 
 // GoogleTest before Xlib, whose macros (None, Bool) clash with its names.
 #include <X11/Xlib.h>
@@ -148,19 +147,14 @@ protected:
     std::atomic<bool> named{false};
 };
 
-TEST_F(ClapEditorTest, EmbeddedEditorShowsPage1AndReportsDragsCommandsAndFollowsTheHost) {
+TEST_F(ClapEditorTest, EmbeddedEditorReportsDragsCommandsAndFollowsTheHost) {
     std::uint32_t w = 0, h = 0;
     ASSERT_TRUE(clap.openGui(parent, w, h));
     EXPECT_EQ(unsigned(kW), w);
     EXPECT_EQ(unsigned(kH), h);
     EXPECT_EQ(1, clap.timerCount()) << "the event loop runs on the host's timer";
+    // (Its page 1 pixels: ombrel-host snapshot's tests, against the VST build's.)
     loop(200);
-    std::vector<std::uint32_t> shown = grab();
-    Korvel::writePng(std::string(OMBREL_OUTPUT_DIR) + "/clap-page1.png", kW, kH, shown);
-    int rw = 0, rh = 0;
-    std::vector<std::uint32_t> reference;
-    ASSERT_TRUE(Korvel::readPng(OMBREL_REFERENCE_DIR "/page1.png", rw, rh, reference));
-    EXPECT_LE(differing(shown, reference), kW * kH / 1000) << "the VST editor's page 1";
 
     // Inactive: the drag asks for a flush, which carries the whole gesture.
     double before = clap.value(0);

@@ -1,7 +1,9 @@
-// The LV2 build against the VST build, both loaded as a host loads them: the same samples for the
-// same parameters, input, transport and channel layout; and a saved state that keeps the exact
-// values and the bank chunk. Each test runs in a process of its own (see CMakeLists.txt): the
-// effect's shared random generator makes a render depend on the instances before it.
+// The LV2 build through our lilv host, beside the VST build: a transport that the tremolo follows
+// only as far as the host sends one, and a saved state that keeps values no float port holds and
+// the VST build's own bank chunk. ombrel-host's tests render the two builds against each other in
+// every layout and reload their state files; these check what the tool cannot show. Each test runs
+// in a process of its own (see CMakeLists.txt): the effect's shared random generator makes a
+// render depend on the instances before it.
 #include "tests/lv2/Lv2Support.h"
 
 #include <gtest/gtest.h>
@@ -57,41 +59,6 @@ int firstDifference(const std::vector<float>& a, const std::vector<float>& b) {
     for (std::size_t i = 0; i < a.size() && i < b.size(); ++i)
         if (std::memcmp(&a[i], &b[i], sizeof(float)) != 0) return static_cast<int>(i);
     return a.size() == b.size() ? -1 : static_cast<int>(std::min(a.size(), b.size()));
-}
-
-double rms(const std::vector<float>& x) {
-    double sum = 0;
-    for (float v : x)
-        sum += static_cast<double>(v) * v;
-    return std::sqrt(sum / static_cast<double>(x.size()));
-}
-
-TEST(Lv2Render, SameSamplesAsTheVstBuildInEveryLayoutWithTheTransport) {
-    const Stereo in = testSignal();
-    Builds b;
-    b.load();
-    for (const Setting& s : kSettings) {
-        const int index = b.lv2.parameterIndex(s.symbol);
-        ASSERT_GE(index, 0) << s.symbol;
-        b.vst.setParameter(index, s.normalised);
-        b.lv2.setParameter(index, s.real);
-    }
-    // One pair of instances, switched off and on again around each layout as hosts do it, so
-    // both builds' random generators stay in step.
-    const int layouts[][2] = {{2, 2}, {1, 1}, {2, 1}, {1, 2}};
-    for (const auto& layout : layouts) {
-        SCOPED_TRACE(std::to_string(layout[0]) + " in, " + std::to_string(layout[1]) + " out");
-        b.vst.suspend();
-        b.lv2.deactivate();
-        b.start(layout[0], layout[1], true);
-        const Stereo v = render(b.vst, in, layout[0], layout[1]);
-        const Stereo l = render(b.lv2, in, layout[0], layout[1]);
-        EXPECT_GT(rms(v.left), 0.05) << "the synth sounds";
-        EXPECT_EQ(-1, firstDifference(v.left, l.left));
-        if (layout[1] > 1) {
-            EXPECT_EQ(-1, firstDifference(v.right, l.right));
-        }
-    }
 }
 
 TEST(Lv2Render, TheTransportReachesTheLfo) {
@@ -207,22 +174,10 @@ TEST(Lv2State, KeepsExactValuesTheProgramAndTheVstChunkThroughSaveAndLoad) {
     std::memcpy(&level1, &moved[3 * 257 + 25 + 8 * 9], 8);
     EXPECT_NEAR(0.501187, level1, 1e-6);
     std::vector<std::uint8_t> shortBank(bank.begin(), bank.begin() + 2000);
-    second.lv2.loadState(stateText(shortBank, -6.0f, -6.0f));
+    // Refused by the plug-in, it leaves the host's ports as they were too.
+    EXPECT_FALSE(second.lv2.loadState(stateText(shortBank, -30.0f, -6.0f)));
+    EXPECT_EQ("-6 dB", second.lv2.parameterDisplay(9));
     EXPECT_EQ(moved, bankOfState(second.lv2.saveState()));
-}
-
-TEST(Lv2State, TheBuiltInProgramsArePresets) {
-    OmbrelHost::Lv2Plugin lv2;
-    std::string error;
-    ASSERT_TRUE(lv2.load(OMBREL_LV2_BUNDLE, kRate, kBlock, error)) << error;
-    // Ten identical programs make one preset.
-    ASSERT_EQ(std::vector<std::string>{"Defaults"}, lv2.presets());
-    lv2.setParameter(0, 500);
-    ASSERT_TRUE(lv2.loadPreset(0));
-    EXPECT_EQ("70 Hz", lv2.parameterDisplay(0));
-    EXPECT_EQ("-12.5 dB", lv2.parameterDisplay(28));
-    EXPECT_EQ("4 per bar", lv2.parameterDisplay(25));
-    EXPECT_EQ("Sine", lv2.parameterDisplay(24));
 }
 
 } // namespace

@@ -1,8 +1,8 @@
-// The LV2 UI in a real X server, hosted as a DAW hosts it: embedded in the host's window, idled by
-// the host, drawing the VST editor's page 1; a knob drag as a touch gesture with port writes;
-// Random's new sound written to the host's ports, so a state saved afterwards keeps it.
+// The LV2 UI in a real X server, hosted as a DAW hosts it: embedded in the host's window as its own
+// child, idled by the host; a drag that the host's port keeps; Random's new sound written to the
+// host's ports without gestures, so a state saved afterwards keeps it. (Its page 1 pixels and a
+// knob drag's gesture are checked through ombrel-host snapshot, against the VST build.)
 #include "tests/lv2/Lv2Support.h"
-#include "tests/platform/OffscreenContext.h"
 
 #include <gtest/gtest.h>
 
@@ -73,41 +73,13 @@ protected:
         button(false);
         idle(60);
     }
-    std::vector<std::uint32_t> grab() {
-        XSync(display, False);
-        XImage* image = XGetImage(display, parent, 0, 0, kW, kH, AllPlanes, ZPixmap);
-        std::vector<std::uint32_t> pixels;
-        if (!image) return pixels;
-        for (int y = 0; y < kH; ++y)
-            for (int x = 0; x < kW; ++x) {
-                unsigned long p = XGetPixel(image, x, y);
-                pixels.push_back(0xff000000u | ((p >> 16) & 0xff) | (p & 0xff00) |
-                                 ((p & 0xff) << 16));
-            }
-        XDestroyImage(image);
-        return pixels;
-    }
 
     Display* display = nullptr;
     Window parent = 0;
     OmbrelHost::Lv2Plugin plugin;
 };
 
-int differing(const std::vector<std::uint32_t>& a, const std::vector<std::uint32_t>& b) {
-    int n = 0;
-    for (std::size_t i = 0; i < a.size() && i < b.size(); ++i)
-        for (int c = 0; c < 24; c += 8) {
-            const int d =
-                static_cast<int>((a[i] >> c) & 0xff) - static_cast<int>((b[i] >> c) & 0xff);
-            if (d > 6 || d < -6) {
-                ++n;
-                break;
-            }
-        }
-    return n;
-}
-
-TEST_F(Lv2UiTest, EmbedsThePageOneEditorAndReportsEditsAndRandomToTheHost) {
+TEST_F(Lv2UiTest, EmbedsItsWindowAndReportsRandomToTheHost) {
     std::string error;
     ASSERT_TRUE(plugin.openUi(parent, error)) << error;
     idle(200);
@@ -123,29 +95,11 @@ TEST_F(Lv2UiTest, EmbedsThePageOneEditorAndReportsEditsAndRandomToTheHost) {
     EXPECT_EQ(kW, attributes.width);
     EXPECT_EQ(kH, attributes.height);
 
-    int w = 0, h = 0;
-    std::vector<std::uint32_t> reference;
-    ASSERT_TRUE(Korvel::readPng(OMBREL_PAGE1_PNG, w, h, reference));
-    const std::vector<std::uint32_t> shown = grab();
-    Korvel::writePng(testing::TempDir() + "lv2-ui-page1.png", kW, kH, shown);
-    EXPECT_LE(differing(shown, reference), kW * kH / 1000) << "page 1 as the VST editor draws it";
-
-    // A drag: one gesture around the writes, the host's port holding the last value written.
-    plugin.takeNotices();
+    // (Its pixels and a knob drag's gesture: ombrel-host snapshot's tests, against the VST
+    // build.) A drag lands in the host's port, which then holds it without echoes.
     drag(kKnobX, kKnobY, -30);
-    std::vector<OmbrelHost::Lv2Notice> notices = plugin.takeNotices();
-    ASSERT_GE(notices.size(), 3u);
-    EXPECT_EQ(OmbrelHost::Lv2Notice::TouchBegin, notices.front().kind);
-    EXPECT_EQ(OmbrelHost::Lv2Notice::TouchEnd, notices.back().kind);
-    int writes = 0;
-    for (const auto& notice : notices) {
-        EXPECT_EQ(0u, notice.port);
-        writes += notice.kind == OmbrelHost::Lv2Notice::Write;
-    }
-    EXPECT_GE(writes, 2);
-    const float dragged = plugin.parameter(0);
-    EXPECT_GT(dragged, 70.0f);
-    EXPECT_EQ(notices[notices.size() - 2].value, dragged);
+    EXPECT_GT(plugin.parameter(0), 70.0f);
+    plugin.takeNotices();
     run();
     idle(100);
     EXPECT_TRUE(plugin.takeNotices().empty()) << "nothing echoed once the host holds the value";

@@ -1,6 +1,7 @@
 // ombrel-host snapshot through the real binary, each run in the private Xvfb it starts itself: the
 // picture's size as the editor gives it, refused arguments that leave every file as it was, a
-// write that fails at the end, and no X server left behind however the command ends.
+// write that fails at the end, no X server left behind however the command ends, and Ombrel's
+// editor in each format's build drawing the same page and reporting the same gesture.
 #include "tests/tools/ToolTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -253,6 +254,83 @@ TEST_F(SnapshotTest, NothingOutlivesTheCommandHoweverItEnds) {
         EXPECT_EQ(survivors(), 0) << e.mode;
         EXPECT_EQ(leftovers({}), std::vector<std::string>()) << e.mode;
         EXPECT_FALSE(fs::exists(path("shot.png"))) << e.mode;
+    }
+}
+
+} // namespace
+
+namespace {
+
+// Pixels whose channels differ by more than a rounding step, as the editor's window tests count.
+int differing(const Picture& a, const Picture& b) {
+    if (a.width != b.width || a.height != b.height) return a.width * a.height + 1;
+    int n = 0;
+    for (std::size_t i = 0; i < a.rgb.size(); i += 3)
+        for (std::size_t c = 0; c < 3; ++c)
+            if (std::abs(int(a.rgb[i + c]) - int(b.rgb[i + c])) > 6) {
+                ++n;
+                break;
+            }
+    return n;
+}
+
+std::vector<std::string> linesStarting(const std::string& text, const std::string& start) {
+    std::vector<std::string> found;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        if (line.rfind(start, 0) == 0) found.push_back(line);
+    return found;
+}
+
+TEST_F(SnapshotTest, EveryFormatsEditorShowsTheVstPageOneAndReportsAKnobDragAsAGesture) {
+    std::vector<std::pair<const char*, std::string>> builds = {{"VST 2.4", OMBREL_PLUGIN_FILE}};
+    if (fs::exists(OMBREL_CLAP_FILE)) builds.emplace_back("CLAP", OMBREL_CLAP_FILE);
+    if (!std::string(OMBREL_LV2_BUNDLE).empty() && fs::exists(OMBREL_LV2_BUNDLE))
+        builds.emplace_back("LV2", OMBREL_LV2_BUNDLE);
+    if (builds.size() < 3) GTEST_SKIP() << "the LV2 or the CLAP build is not built";
+    // The VST editor as it opens is the reference page 1.
+    Result plain = run({"snapshot", OMBREL_PLUGIN_FILE, path("plain.png"), "--settle", "200"});
+    ASSERT_EQ(plain.code, 0) << plain.err;
+    EXPECT_EQ(survivors(), 0);
+    const Picture page1 = readPng(OMBREL_PAGE1_PNG);
+    ASSERT_EQ(page1.width, 640);
+    EXPECT_LE(differing(readPng(path("plain.png")), page1), 640 * 395 / 1000);
+
+    // MinFreq dragged up in each format's editor: the same picture, the same change, and one
+    // gesture around the values, which the host hears in the format's own units.
+    Picture vstPicture;
+    std::vector<std::string> vstChanges, vstNotices;
+    for (const auto& [format, plugin] : builds) {
+        Result r = run(
+            {"snapshot", plugin, path("drag.png"), "--settle", "200", "--drag", "260,55,0,-30"});
+        ASSERT_EQ(r.code, 0) << format << ": " << r.err;
+        EXPECT_EQ(survivors(), 0) << format;
+        EXPECT_TRUE(has(r.out, "Editor 640x395 written to")) << r.out;
+        const Picture picture = readPng(path("drag.png"));
+        const std::vector<std::string> changes = linesStarting(r.out, "Changed: ");
+        const std::vector<std::string> notices = linesStarting(r.out, "Host notice: ");
+        ASSERT_EQ(changes.size(), 1u) << format << ": " << r.out;
+        EXPECT_EQ(changes[0].rfind("Changed: MinFreq: 70 -> ", 0), 0u) << changes[0];
+        ASSERT_EQ(notices.size(), 3u) << format << ": " << r.out;
+        EXPECT_EQ(notices[0], "Host notice: begin edit MinFreq") << format;
+        EXPECT_EQ(notices[1].rfind("Host notice: automate MinFreq = ", 0), 0u) << notices[1];
+        EXPECT_TRUE(has(notices[1], " (x")) << format << ": values as the knob turns";
+        EXPECT_EQ(notices[2], "Host notice: end edit MinFreq") << format;
+        if (vstChanges.empty()) {
+            vstPicture = picture;
+            vstChanges = changes;
+            vstNotices = notices;
+            continue;
+        }
+        EXPECT_LE(differing(picture, vstPicture), 640 * 395 / 1000) << format;
+        EXPECT_EQ(changes, vstChanges) << format;
+        if (std::string(format) == "CLAP") {
+            EXPECT_EQ(notices, vstNotices) << "its plain values are the VST build's";
+        } else {
+            // LV2 records the port value: the frequency the display shows.
+            const std::string hz = changes[0].substr(changes[0].rfind(' ') + 1);
+            EXPECT_TRUE(has(notices[1], "MinFreq = " + hz + ".0000 (x")) << notices[1];
+        }
     }
 }
 

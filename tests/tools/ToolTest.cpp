@@ -1,5 +1,6 @@
 // Runs the built ombrel-host executable as users and scripts do and checks its files, messages
-// and exit codes: on Ombrel, on stand-in plug-ins and on peer plug-ins from Debian's packages.
+// and exit codes: on Ombrel's VST 2.4, CLAP and LV2 builds, on stand-in plug-ins and on peer
+// plug-ins from Debian's packages.
 #include "tools/ombrel-host/AudioFile.h"
 #include "tools/ombrel-host/DemoPhrase.h"
 
@@ -286,6 +287,26 @@ TEST_F(ToolTest, PeerDelayMovesAnImpulse) {
     EXPECT_TRUE(has(r.err, "does not accept 'Sideways'")) << r.err;
 }
 
+TEST_F(ToolTest, PeerLv2DelayMovesAnImpulseAndBypassesItself) {
+    SKIP_WITHOUT(OMBREL_PEER_LV2_DELAY);
+    writeAudio(path("in.wav"), impulse(0.3, 100));
+    const std::vector<std::string> wet = {"--set", "Time=10 ms", "--set", "Dry/Wet=100",
+                                          "--set", "feedback=0", "--set", "LPF=20000 Hz"};
+    std::vector<std::string> args = {"render", OMBREL_PEER_LV2_DELAY, path("in.wav"),
+                                     path("late.wav")};
+    args.insert(args.end(), wet.begin(), wet.end());
+    Result r = run(args);
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(peakFrame(readAudio(path("late.wav")), 0), 100 + 441);
+    // Its enable port (lv2:enabled) is its own bypass.
+    args[3] = path("bypassed.wav");
+    args.push_back("--bypass");
+    r = run(args);
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_TRUE(has(r.out, "bypassed through the plug-in's own bypass")) << r.out;
+    EXPECT_EQ(peakFrame(readAudio(path("bypassed.wav")), 0), 100);
+}
+
 TEST_F(ToolTest, NonFiniteOutputStopsTheRenderUnlessAllowed) {
     writeAudio(path("in.wav"), sine(1, 0.2));
     // The plug-in writes NaN and infinity into its third block on.
@@ -508,6 +529,238 @@ TEST_F(ToolTest, EveryCommandHasHelp) {
     for (const char* command : {"info", "render", "preset", "demo"})
         EXPECT_TRUE(has(top.out, command));
     EXPECT_EQ(run({}).code, kExitUsage);
+}
+
+// ---- the LV2 and CLAP builds ----------------------------------------------------------------
+
+// Ombrel's builds by format; the LV2 and CLAP ones only where they are built.
+struct Build {
+    const char* format;
+    std::string plugin;
+    const char* stateFile; // a name --save takes for the format
+};
+
+std::vector<Build> ombrelBuilds() {
+    std::vector<Build> builds = {{"VST 2.4", OMBREL_PLUGIN_FILE, "state.fxb"}};
+    if (fs::exists(OMBREL_CLAP_FILE))
+        builds.push_back({"CLAP", OMBREL_CLAP_FILE, "state.clapstate"});
+    if (!std::string(OMBREL_LV2_BUNDLE).empty() && fs::exists(OMBREL_LV2_BUNDLE))
+        builds.push_back({"LV2", OMBREL_LV2_BUNDLE, "state.ttl"});
+    return builds;
+}
+
+#define SKIP_WITHOUT_EVERY_FORMAT(builds)                                                          \
+    if ((builds).size() < 3) GTEST_SKIP() << "the LV2 or the CLAP build is not built"
+
+TEST_F(ToolTest, Lv2AndClapBuildsRenderTheVstSamplesInEveryLayoutWithTheTransport) {
+    const std::vector<Build> builds = ombrelBuilds();
+    SKIP_WITHOUT_EVERY_FORMAT(builds);
+    // CLAP hands the song position over in fixed point (2^-31 beats). At 32768 Hz and 105 BPM
+    // every block of 512 frames starts on a position it holds exactly, so all three builds hear
+    // the same position; elsewhere the CLAP build's tremolo is now and then an LSB away.
+    writeAudio(path("mono.wav"), sine(1, 1.0, 220, 32768));
+    writeAudio(path("stereo.wav"), sine(2, 1.0, 220, 32768));
+    // By name and typed text, in the ways a user types them.
+    const std::vector<std::string> settings = {
+        "--set", "MinFreq=80 Hz",    "--set", "wave1=Square",  "--set", "Partial2=2",
+        "--set", "Detune2=7",        "--set", "Level2=-6",     "--set", "Noise1=-30",
+        "--set", "LFOWave=Triangle", "--set", "LFOFreq=3",     "--set", "LFOPhase=90",
+        "--set", "LFODepth=60",      "--set", "MainLvl=-6 dB", "--set", "Attk1=0.05"};
+    const std::vector<std::string> playing = {"--tempo", "105", "--play", "--tail", "0.3"};
+    auto render = [&](const Build& b, const std::string& in, const std::string& out,
+                      std::vector<std::string> extra, bool play = true) {
+        std::vector<std::string> args = {"render", b.plugin, path(in), path(out), "--quiet"};
+        args.insert(args.end(), settings.begin(), settings.end());
+        args.insert(args.end(), playing.begin() + (play ? 0 : 3), playing.end());
+        if (!play) args.insert(args.end(), {"--tempo", "105"});
+        args.insert(args.end(), extra.begin(), extra.end());
+        Result r = run(args);
+        EXPECT_EQ(r.code, 0) << b.format << " " << in << ": " << r.err;
+        return slurp(path(out));
+    };
+    const struct {
+        const char* input;
+        const char* outputs;
+    } layouts[] = {{"mono.wav", "1"}, {"mono.wav", "2"}, {"stereo.wav", "1"}, {"stereo.wav", "2"}};
+    for (const auto& layout : layouts) {
+        const std::string vst =
+            render(builds[0], layout.input, "vst.wav", {"--outputs", layout.outputs});
+        Audio a = readAudio(path("vst.wav"));
+        EXPECT_GT(energy(a, 0, a.frames()) / static_cast<double>(a.frames()), 1e-3) << "silent";
+        for (std::size_t k = 1; k < builds.size(); ++k)
+            EXPECT_TRUE(
+                render(builds[k], layout.input, "other.wav", {"--outputs", layout.outputs}) == vst)
+                << builds[k].format << ", " << layout.input << " into " << layout.outputs;
+    }
+    // 64-bit processing where the format has it.
+    const std::string vstDouble = render(builds[0], "stereo.wav", "vst.wav", {"--double"});
+    EXPECT_TRUE(render(builds[1], "stereo.wav", "clap.wav", {"--double"}) == vstDouble);
+    // The transport and the settings each change the sound the builds agree on.
+    const std::string played = render(builds[0], "stereo.wav", "vst.wav", {});
+    EXPECT_TRUE(render(builds[0], "stereo.wav", "stopped.wav", {}, false) != played);
+    ASSERT_EQ(run({"render", path("stereo.wav"), path("plain.wav"), "--tempo", "105", "--play",
+                   "--tail", "0.3", "--quiet"})
+                  .code,
+              0);
+    EXPECT_TRUE(slurp(path("plain.wav")) != played);
+}
+
+TEST_F(ToolTest, EachFormatsStateFileReloadsToTheSameRender) {
+    const std::vector<Build> builds = ombrelBuilds();
+    SKIP_WITHOUT_EVERY_FORMAT(builds);
+    writeAudio(path("in.wav"), sine(1, 0.5, 220));
+    const char* kinds[] = {"bank of state chunk", "CLAP state", "LV2 state"};
+    const char* owners[] = {"gyAu", "com.korvel.ombrel", "urn:korvel:ombrel"};
+    for (std::size_t k = 0; k < builds.size(); ++k) {
+        const Build& b = builds[k];
+        const std::string state = path(b.stateFile);
+        Result r = run({"render", b.plugin, path("in.wav"), path("a.wav"), "--set", "MinFreq=150",
+                        "--set", "Wave1=Sawtooth", "--set", "Noise2=-20", "--save", state});
+        ASSERT_EQ(r.code, 0) << b.format << ": " << r.err;
+        EXPECT_TRUE(has(r.out, "saved the plug-in's state to " + state)) << r.out;
+        ASSERT_EQ(run({"render", b.plugin, path("in.wav"), path("b.wav"), "--load", state}).code,
+                  0);
+        EXPECT_TRUE(slurp(path("a.wav")) == slurp(path("b.wav"))) << b.format;
+        ASSERT_EQ(run({"render", b.plugin, path("in.wav"), path("fresh.wav")}).code, 0);
+        EXPECT_TRUE(slurp(path("a.wav")) != slurp(path("fresh.wav"))) << b.format;
+
+        Result shown = run({"preset", "show", state});
+        ASSERT_EQ(shown.code, 0) << shown.err;
+        EXPECT_TRUE(has(shown.out, kinds[k])) << shown.out;
+        EXPECT_TRUE(has(shown.out, owners[k])) << shown.out;
+        Result loaded = run({"preset", "load", b.plugin, state});
+        ASSERT_EQ(loaded.code, 0) << loaded.err;
+        EXPECT_TRUE(has(loaded.out, "MinFreq          150 Hz")) << loaded.out;
+        EXPECT_TRUE(has(loaded.out, "Wave1            Sawtooth")) << loaded.out;
+        // preset save writes what render --save writes.
+        const std::string again =
+            path("again").string() + fs::path(b.stateFile).extension().string();
+        ASSERT_EQ(run({"preset", "save", b.plugin, again, "--load", state, "--quiet"}).code, 0);
+        EXPECT_TRUE(slurp(again) == slurp(state)) << b.format;
+    }
+    // An LV2 plug-in's presets are its programs: the built-in one brings the defaults back.
+    ASSERT_EQ(run({"render", builds[2].plugin, path("in.wav"), path("preset.wav"), "--load",
+                   path("state.ttl"), "--program", "0"})
+                  .code,
+              0);
+    EXPECT_TRUE(slurp(path("preset.wav")) == slurp(path("fresh.wav")));
+}
+
+// States that are not this plug-in's, or are damaged, from a saved CLAP and LV2 state: another
+// plug-in's id or URI; the plug-in's own header inside spoiled; an LV2 bank a third as long as
+// Ombrel's; a CLAP state a byte short of its count.
+void spoilStates(const fs::path& dir, const std::string& clapState, const std::string& ttl) {
+    auto rewrite = [&](const std::string& name, std::string text, const std::string& from,
+                       const std::string& to) {
+        text.replace(text.find(from), from.size(), to);
+        std::ofstream(dir / name, std::ios::binary) << text;
+    };
+    rewrite("other.clapstate", clapState, "id com.korvel.ombrel", "id com.other.thing");
+    rewrite("other.ttl", ttl, "appliesTo <urn:korvel:ombrel>", "appliesTo <urn:other:thing>");
+    rewrite("spoiled.clapstate", clapState, "KOmb", "XOmb");
+    const std::size_t bank = ttl.find("\"\"\"") + 3;
+    std::ofstream(dir / "short.ttl", std::ios::binary)
+        << ttl.substr(0, bank + 1000) << ttl.substr(ttl.find("\"\"\"", bank));
+    std::ofstream(dir / "cut.clapstate", std::ios::binary)
+        << clapState.substr(0, clapState.size() - 1);
+}
+
+TEST_F(ToolTest, WhatAFormatCannotTakeIsRefusedAndLeavesNoOutput) {
+    const std::vector<Build> builds = ombrelBuilds();
+    SKIP_WITHOUT_EVERY_FORMAT(builds);
+    const std::string vst = builds[0].plugin, clap = builds[1].plugin, lv2 = builds[2].plugin;
+    writeAudio(path("in.wav"), sine(1, 0.2));
+    for (const Build& b : builds)
+        ASSERT_EQ(run({"preset", "save", b.plugin, path(b.stateFile), "--quiet"}).code, 0);
+    const std::string clapState = slurp(path("state.clapstate"));
+    spoilStates(dir_, clapState, slurp(path("state.ttl")));
+    const std::vector<std::string> inputs = {
+        "in.wav",    "state.fxb",         "state.clapstate", "state.ttl",    "other.clapstate",
+        "other.ttl", "spoiled.clapstate", "short.ttl",       "cut.clapstate"};
+    const std::string in = path("in.wav"), out = path("out.wav");
+    const std::vector<Failure> failures = {
+        {{"render", clap, in, out, "--program", "0"}, kExitUsage, "CLAP plug-ins have no programs"},
+        {{"render", lv2, in, out, "--program", "1"}, kExitUsage, "the plug-in has 1 presets"},
+        {{"render", lv2, in, out, "--double"}, kExitUsage, "LV2 plug-ins process 32-bit samples"},
+        {{"render", clap, in, out, "--save", path("s.fxb")}, kExitUsage, "must end in .clapstate"},
+        {{"render", lv2, in, out, "--save", path("s.clapstate")}, kExitUsage, "must end in .ttl"},
+        {{"render", vst, in, out, "--save", path("s.ttl")}, kExitUsage, "must end in .fxp"},
+        {{"render", lv2, in, out, "--save", path("s.ttl"), "--save-parameters"},
+         kExitUsage,
+         "--save-parameters: LV2 plug-ins keep no parameter values"},
+        {{"preset", "save", clap, path("s.clapstate"), "--parameters"},
+         kExitUsage,
+         "--parameters: CLAP plug-ins keep no parameter values"},
+        {{"render", clap, in, out, "--set", "Wave1=Banana"},
+         kExitUsage,
+         "does not accept 'Banana'"},
+        {{"render", lv2, in, out, "--set", "MinFreq=90 Hzz"}, kExitUsage, "does not accept"},
+        {{"render", lv2, in, out, "--set", "Wave1=Saw"}, kExitUsage, "does not accept 'Saw'"},
+        {{"render", path("none.lv2"), in, out}, kExitPlugin, "none.lv2: no such bundle"},
+        {{"render", lv2 + ":urn:not:there", in, out}, kExitPlugin, "no LV2 plug-in urn:not:there"},
+        {{"render", clap + ":com.not.there", in, out}, kExitPlugin, "no such plug-in"},
+        // Each format's state into the others, and states that are not this plug-in's.
+        {{"render", vst, in, out, "--load", path("state.clapstate")},
+         kExitPreset,
+         "not a VST preset file"},
+        {{"render", clap, in, out, "--load", path("state.fxb")},
+         kExitPreset,
+         "not a CLAP state file"},
+        {{"render", lv2, in, out, "--load", path("state.clapstate")},
+         kExitPreset,
+         "not an LV2 state"},
+        {{"render", clap, in, out, "--load", path("other.clapstate")},
+         kExitPreset,
+         "for another plug-in: its id is 'com.other.thing', this plug-in's is "
+         "'com.korvel.ombrel'"},
+        {{"render", lv2, in, out, "--load", path("other.ttl")},
+         kExitPreset,
+         "for another plug-in: it applies to <urn:other:thing>, this plug-in is "
+         "<urn:korvel:ombrel>"},
+        {{"render", clap, in, out, "--load", path("spoiled.clapstate")},
+         kExitPreset,
+         "the plug-in refuses the state"},
+        {{"preset", "load", lv2, path("short.ttl")}, kExitPreset, "the plug-in refuses the state"},
+        {{"preset", "load", clap, path("cut.clapstate")}, kExitPreset, "cut short"},
+        {{"preset", "show", path("in.wav")}, kExitPreset, "nor a CLAP or LV2 state file"},
+    };
+    for (const Failure& f : failures) {
+        Result r = run(f.args);
+        std::string what;
+        for (const std::string& a : f.args)
+            what += a + " ";
+        EXPECT_EQ(r.code, f.code) << what << "\n" << r.err;
+        EXPECT_TRUE(has(r.err, f.message)) << what << ": " << r.err;
+        EXPECT_TRUE(r.out.empty()) << what << ": " << r.out;
+        EXPECT_EQ(leftovers(inputs), std::vector<std::string>()) << what;
+    }
+    EXPECT_TRUE(slurp(path("state.clapstate")) == clapState);
+}
+
+TEST_F(ToolTest, InfoShowsEachFormatsIdentityParametersAndWhatItOffers) {
+    const std::vector<Build> builds = ombrelBuilds();
+    SKIP_WITHOUT_EVERY_FORMAT(builds);
+    Result clap = run({"info", builds[1].plugin});
+    ASSERT_EQ(clap.code, 0) << clap.err;
+    for (const char* line :
+         {"Format:         CLAP", "Id:             com.korvel.ombrel",
+          "Features:       audio-effect, stereo, mono", "Mono in, stereo out (1 in, 2 out)",
+          "Parameters (29)",
+          "    4  Wave1                     Sine                 0.000000  0 (0 to 3)",
+          "Programs: none", "  clap.gui               yes"})
+        EXPECT_TRUE(has(clap.out, line)) << line << "\n" << clap.out;
+    Result lv2 = run({"info", builds[2].plugin + ":urn:korvel:ombrel"});
+    ASSERT_EQ(lv2.code, 0) << lv2.err;
+    for (const char* line :
+         {"Format:         LV2", "URI:            urn:korvel:ombrel", "Editor:         X11 UI",
+          "    0  MinFreq          Hz       70                   0.272034  70 (20 to 2000)",
+          "Presets (1):\n    0  Defaults", "state#interface extension data"})
+        EXPECT_TRUE(has(lv2.out, line)) << line << "\n" << lv2.out;
+    // The same parameters as the VST build, in the same order and with the same texts.
+    Result vst = run({"info"});
+    for (const char* row :
+         {"    8  Noise1           dB       -Inf", "   25  LFOFreq          per bar  4 "})
+        EXPECT_TRUE(has(vst.out, row) && has(clap.out, row)) << row;
 }
 
 // ---- demo -----------------------------------------------------------------------------------

@@ -57,8 +57,9 @@ void CLAP_ABI logMessage(const clap_host_t* h, clap_log_severity, const char* me
 const clap_host_log_t kLog = {logMessage};
 
 void CLAP_ABI guiHintsChanged(const clap_host_t*) {}
-bool CLAP_ABI guiRequestResize(const clap_host_t*, std::uint32_t, std::uint32_t) {
-    return false;
+bool CLAP_ABI guiRequestResize(const clap_host_t* h, std::uint32_t width, std::uint32_t height) {
+    ClapPlugin* p = owner(h);
+    return p && p->resizeRequested(width, height);
 }
 bool CLAP_ABI guiRequest(const clap_host_t*) {
     return false;
@@ -143,25 +144,30 @@ bool sameNoCase(const std::string& a, const std::string& b) {
 
 // ---------------------------------------------------------------------------------------------
 
+double ClapTransport::beats() const {
+    return start_ + frames_ / sampleRate_ * tempo_ / 60.0;
+}
+
 const clap_event_transport_t* ClapTransport::current() {
+    const double at = beats();
     record_ = clap_event_transport_t{};
     record_.header.size = sizeof record_;
     record_.header.type = CLAP_EVENT_TRANSPORT;
     record_.flags = CLAP_TRANSPORT_HAS_TEMPO | CLAP_TRANSPORT_HAS_BEATS_TIMELINE |
                     CLAP_TRANSPORT_HAS_TIME_SIGNATURE | (playing_ ? CLAP_TRANSPORT_IS_PLAYING : 0);
-    record_.song_pos_beats = static_cast<clap_beattime>(
-        std::llround(beats_ * static_cast<double>(CLAP_BEATTIME_FACTOR)));
+    record_.song_pos_beats =
+        static_cast<clap_beattime>(std::llround(at * static_cast<double>(CLAP_BEATTIME_FACTOR)));
     record_.tempo = tempo_;
-    record_.bar_start =
-        static_cast<clap_beattime>(std::floor(beats_ / 4) * 4) * CLAP_BEATTIME_FACTOR;
-    record_.bar_number = static_cast<std::int32_t>(std::floor(beats_ / 4));
+    record_.bar_start = static_cast<clap_beattime>(std::floor(at / 4) * 4) * CLAP_BEATTIME_FACTOR;
+    record_.bar_number = static_cast<std::int32_t>(std::floor(at / 4));
     record_.tsig_num = 4;
     record_.tsig_denom = 4;
     return &record_;
 }
 
 void ClapTransport::advance(std::uint32_t frames, double sampleRate) {
-    if (playing_ && sampleRate > 0) beats_ += frames * tempo_ / (60.0 * sampleRate);
+    if (sampleRate > 0) sampleRate_ = sampleRate;
+    if (playing_) frames_ += frames;
 }
 
 ClapPlugin::ClapPlugin() : mainThread_(std::this_thread::get_id()), audioThread_(mainThread_) {
@@ -194,7 +200,10 @@ const void* ClapPlugin::hostExtension(const char* id) const {
 
 bool ClapPlugin::load(const std::string& path, std::string& error, const std::string& id) {
     unload();
-    if (!library_.open(path, error)) return false;
+    if (!library_.open(path, error)) {
+        error = "cannot load plug-in " + path + ": " + error;
+        return false;
+    }
     entry_ = static_cast<const clap_plugin_entry_t*>(library_.symbol("clap_entry"));
     if (!entry_ || !clap_version_is_compatible(entry_->clap_version) || !entry_->init) {
         error = path + ": no CLAP entry of version 1 or later";
@@ -417,11 +426,64 @@ bool ClapPlugin::selectLayout(int inputs, int outputs) {
     return false;
 }
 
+std::vector<ClapLayout> ClapPlugin::layouts() const {
+    std::vector<ClapLayout> found;
+    auto* configs = extension<clap_plugin_audio_ports_config_t>(CLAP_EXT_AUDIO_PORTS_CONFIG);
+    std::uint32_t count = configs ? configs->count(plugin_) : 0;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        clap_audio_ports_config_t c{};
+        if (!configs->get(plugin_, i, &c)) continue;
+        c.name[CLAP_NAME_SIZE - 1] = 0;
+        found.push_back({c.id, c.name, c.has_main_input ? int(c.main_input_channel_count) : 0,
+                         c.has_main_output ? int(c.main_output_channel_count) : 0});
+    }
+    return found;
+}
+
+bool ClapPlugin::supports64() const {
+    auto* ports = extension<clap_plugin_audio_ports_t>(CLAP_EXT_AUDIO_PORTS);
+    if (!ports) return false;
+    for (bool input : {true, false}) {
+        clap_audio_port_info_t info{};
+        if (ports->count(plugin_, input) > 0 && (!ports->get(plugin_, 0, input, &info) ||
+                                                 !(info.flags & CLAP_AUDIO_PORT_SUPPORTS_64BITS)))
+            return false;
+    }
+    return true;
+}
+
 // ---------------------------------------------------------------------------------------------
 // Activation and processing
 
+void ClapPlugin::makePortBuffers(bool input, std::uint32_t maxFrames) {
+    PortBuffers& b = input ? portsIn_ : portsOut_;
+    b = PortBuffers{};
+    auto* ports = extension<clap_plugin_audio_ports_t>(CLAP_EXT_AUDIO_PORTS);
+    const std::uint32_t count = ports ? ports->count(plugin_, input) : 0;
+    std::vector<std::uint32_t> widths;
+    for (std::uint32_t k = 0; k < count; ++k) {
+        clap_audio_port_info_t info{};
+        widths.push_back(ports->get(plugin_, k, input, &info) ? info.channel_count : 0);
+    }
+    // The pointer tables are filled once every vector has its final size.
+    std::size_t channels = 0;
+    for (std::uint32_t k = 1; k < count; ++k)
+        channels += widths[k];
+    b.floats.assign(channels, std::vector<float>(maxFrames, 0.0f));
+    b.doubles.assign(channels, std::vector<double>(maxFrames, 0.0));
+    for (std::size_t c = 0; c < channels; ++c) {
+        b.floatChannels.push_back(b.floats[c].data());
+        b.doubleChannels.push_back(b.doubles[c].data());
+    }
+    b.records.assign(count, clap_audio_buffer_t{});
+    for (std::uint32_t k = 1, at = 0; k < count; at += widths[k], ++k)
+        b.records[k] = {b.floatChannels.data() + at, b.doubleChannels.data() + at, widths[k], 0, 0};
+}
+
 bool ClapPlugin::activate(double sampleRate, std::uint32_t minFrames, std::uint32_t maxFrames) {
     if (!plugin_ || active_) return false;
+    makePortBuffers(true, maxFrames);
+    makePortBuffers(false, maxFrames);
     active_ = plugin_->activate(plugin_, sampleRate, minFrames, maxFrames);
     if (active_) sampleRate_ = sampleRate;
     return active_;
@@ -457,13 +519,19 @@ clap_process_status ClapPlugin::run(clap_audio_buffer_t& in, clap_audio_buffer_t
                      [](const auto& a, const auto& b) { return a.header.time < b.header.time; });
     InputList events{{nullptr, inputSize, inputGet}, &queued};
     clap_output_events_t sent{this, outputPush};
+    // The main ports are the caller's; the others keep the buffers made at activation.
+    clap_audio_buffer_t* ins = portsIn_.records.empty() ? &in : portsIn_.records.data();
+    clap_audio_buffer_t* outs = portsOut_.records.empty() ? &out : portsOut_.records.data();
+    ins[0] = in;
+    outs[0] = out;
     clap_process_t p{};
     p.steady_time = steadyTime_;
     p.frames_count = frames;
     p.transport = freeRunning_ ? nullptr : transport_.current();
-    p.audio_inputs = &in;
-    p.audio_outputs = &out;
-    p.audio_inputs_count = p.audio_outputs_count = 1;
+    p.audio_inputs = ins;
+    p.audio_outputs = outs;
+    p.audio_inputs_count = static_cast<std::uint32_t>(portsIn_.records.size());
+    p.audio_outputs_count = static_cast<std::uint32_t>(portsOut_.records.size());
     p.in_events = &events.list;
     p.out_events = &sent;
     clap_process_status status = plugin_->process(plugin_, &p);
@@ -508,6 +576,11 @@ void ClapPlugin::runTimers() {
     std::vector<clap_id> ticking = timers_;
     for (clap_id id : ticking)
         timer->on_timer(plugin_, id);
+}
+
+bool ClapPlugin::hasGui() const {
+    auto* gui = extension<clap_plugin_gui_t>(CLAP_EXT_GUI);
+    return gui && gui->is_api_supported(plugin_, kWindowApi, false);
 }
 
 bool ClapPlugin::openGui(std::uintptr_t parent, std::uint32_t& width, std::uint32_t& height) {

@@ -12,6 +12,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -27,6 +28,13 @@ struct ClapParam {
     double min = 0, max = 1, defaultValue = 0;
 };
 
+// A layout of the main ports the plug-in offers.
+struct ClapLayout {
+    clap_id id = CLAP_INVALID_ID;
+    std::string name;
+    int inputs = 0, outputs = 0;
+};
+
 // An event the plug-in pushed, as the host keeps it.
 struct ClapEvent {
     std::uint16_t type = 0;
@@ -36,20 +44,27 @@ struct ClapEvent {
 };
 
 // A song position served as clap_process_t.transport: 4/4 at a fixed tempo, advancing only
-// while playing.
+// while playing. The position is worked out from the frames played as a VST 2.4 host works out
+// ppqPos, then rounded to the interface's fixed point: the nearest a CLAP host can tell.
 class ClapTransport {
 public:
     void setTempo(double bpm) { tempo_ = bpm; }
     void setPlaying(bool playing) { playing_ = playing; }
-    void setBeats(double beats) { beats_ = beats; }
-    double beats() const { return beats_; }
+    // Where playing starts, in beats.
+    void setBeats(double beats) {
+        start_ = beats;
+        frames_ = 0;
+    }
+    double beats() const;
     const clap_event_transport_t* current();
     void advance(std::uint32_t frames, double sampleRate);
 
 private:
     clap_event_transport_t record_{};
     double tempo_ = 120;
-    double beats_ = 0;
+    double start_ = 0;
+    double frames_ = 0; // played since start_
+    double sampleRate_ = 44100;
     bool playing_ = false;
 };
 
@@ -98,6 +113,9 @@ public:
     int inputChannels() const { return channels(true); }
     int outputChannels() const { return channels(false); }
     bool selectLayout(int inputs, int outputs);
+    std::vector<ClapLayout> layouts() const;
+    // Whether the main ports take 64-bit buffers.
+    bool supports64() const;
 
     bool activate(double sampleRate, std::uint32_t minFrames, std::uint32_t maxFrames);
     void deactivate();
@@ -126,9 +144,12 @@ public:
     int timerCount() const { return static_cast<int>(timers_.size()); }
 
     // The embedded editor in parent (an X11 window id or an HWND); its fixed size.
+    bool hasGui() const;
     bool openGui(std::uintptr_t parent, std::uint32_t& width, std::uint32_t& height);
     void closeGui();
     bool guiOpen() const { return guiOpen_; }
+    // Answers the editor's request for a new size; unset, the host refuses it.
+    std::function<bool(std::uint32_t width, std::uint32_t height)> onResizeRequest;
 
     // Threads as the host reports them to the plug-in.
     void setAudioThread(std::thread::id id) { audioThread_ = id; }
@@ -141,11 +162,24 @@ public:
     void requested(bool flush) { ++(flush ? flushRequests_ : processRequests_); }
     void rescanned(std::uint32_t flags) { rescans_ |= flags; }
     void logged(const char* message) { log_.push_back(message ? message : ""); }
+    bool resizeRequested(std::uint32_t width, std::uint32_t height) {
+        return onResizeRequest && onResizeRequest(width, height);
+    }
     bool registerTimer(std::uint32_t period, clap_id& id);
     bool unregisterTimer(clap_id id);
 
 private:
+    // Buffers for the ports after the main ones (side chains and the like): silence in, and
+    // outputs nobody reads, made at activation.
+    struct PortBuffers {
+        std::vector<clap_audio_buffer_t> records;
+        std::vector<std::vector<float>> floats;
+        std::vector<std::vector<double>> doubles;
+        std::vector<float*> floatChannels;
+        std::vector<double*> doubleChannels;
+    };
     int channels(bool input) const;
+    void makePortBuffers(bool input, std::uint32_t maxFrames);
     clap_process_status run(clap_audio_buffer_t& in, clap_audio_buffer_t& out,
                             std::uint32_t frames);
 
@@ -172,6 +206,7 @@ private:
     std::atomic<int> flushRequests_{0};
     std::atomic<int> processRequests_{0};
     std::uint32_t rescans_ = 0;
+    PortBuffers portsIn_, portsOut_;
 };
 
 } // namespace OmbrelHost

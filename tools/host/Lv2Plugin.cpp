@@ -2,6 +2,7 @@
 
 #include <lilv/lilv.h>
 #include <lv2/atom/forge.h>
+#include <lv2/atom/util.h>
 #include <lv2/buf-size/buf-size.h>
 #include <lv2/instance-access/instance-access.h>
 #include <lv2/options/options.h>
@@ -31,9 +32,26 @@ struct ControlPort {
     std::uint32_t port;
     std::string symbol, name, unit;
     float min = 0, max = 1, def = 0;
-    bool integer = false;
+    bool integer = false;     // integer, enumeration or toggled: whole values only
+    bool logarithmic = false; // a slider moves in ratios (both ends of one sign)
     std::vector<std::pair<float, std::string>> points;
 };
+
+// What each port is connected to.
+enum class PortUse { Control, Audio, Transport, EventsIn, EventsOut, Unconnected };
+
+// The events a plug-in may write into one atom output port per block.
+constexpr std::size_t kEventBytes = 8192;
+
+// Case-blind equality of two texts.
+bool sameWord(const std::string& a, const std::string& b) {
+    return strcasecmp(a.c_str(), b.c_str()) == 0;
+}
+
+std::string trimmed(const std::string& s) {
+    const std::size_t b = s.find_first_not_of(' '), e = s.find_last_not_of(' ');
+    return b == std::string::npos ? "" : s.substr(b, e - b + 1);
+}
 
 // Symbols of the units vocabulary's units, which a bundle names without describing them.
 const char* vocabularySymbol(const std::string& unit) {
@@ -69,10 +87,13 @@ struct Lv2Plugin::World {
 
     std::vector<ControlPort> controls;
     std::vector<float> portValues; // by port index
+    std::vector<PortUse> uses;     // by port index
     std::vector<std::uint32_t> audioIn, audioOut;
     std::vector<bool> optional; // by port index
     std::int64_t transportPort = -1;
     alignas(8) unsigned char atomBuffer[kAtomBytes] = {};
+    // One event buffer per other atom port, by port index (empty for the rest).
+    std::vector<std::vector<std::uint64_t>> events;
     std::vector<float> silence;
     std::vector<float> discard;
 
@@ -83,6 +104,8 @@ struct Lv2Plugin::World {
     LV2UI_Widget uiWidget = nullptr;
     const LV2UI_Idle_Interface* uiIdle = nullptr;
     LV2UI_Touch touch{this, &World::touched};
+    LV2UI_Resize resize{this, &World::resized};
+    std::function<bool(int, int)>* onResize = nullptr;
     std::vector<Lv2Notice> notices;
 
     static LV2_URID mapUri(LV2_URID_Map_Handle handle, const char* uri) {
@@ -97,6 +120,10 @@ struct Lv2Plugin::World {
         return urid >= 1 && urid <= self->uris.size() ? self->uris[urid - 1].c_str() : nullptr;
     }
     LV2_URID id(const char* uri) { return mapUri(this, uri); }
+    static int resized(LV2UI_Feature_Handle handle, int width, int height) {
+        auto* self = static_cast<World*>(handle);
+        return self->onResize && *self->onResize && (*self->onResize)(width, height) ? 0 : 1;
+    }
     static void touched(LV2UI_Feature_Handle handle, std::uint32_t port, bool grabbed) {
         static_cast<World*>(handle)->notices.push_back(
             {grabbed ? Lv2Notice::TouchBegin : Lv2Notice::TouchEnd, port, 0});
@@ -159,6 +186,14 @@ struct Lv2Plugin::World {
     ControlPort describeControl(std::uint32_t index, const LilvPort* port);
     std::string unitSymbol(const LilvPort* port);
     bool scanPorts(std::string& error);
+    void connectPorts();
+    const LilvUI* x11Ui(LilvUIs* uis);
+    std::vector<std::string> uriList(const LilvNodes* nodes) {
+        std::vector<std::string> out;
+        LILV_FOREACH(nodes, i, nodes)
+        out.push_back(lilv_node_as_string(lilv_nodes_get(nodes, i)));
+        return out;
+    }
     void sendPortEvent(std::uint32_t port) {
         if (ui && uiDescriptor->port_event)
             uiDescriptor->port_event(ui, port, sizeof(float), 0, &portValues[port]);
@@ -198,7 +233,9 @@ ControlPort Lv2Plugin::World::describeControl(std::uint32_t index, const LilvPor
     lilv_node_free(def);
     lilv_node_free(min);
     lilv_node_free(max);
-    c.integer = portHas(port, LV2_CORE__integer) || portHas(port, LV2_CORE__enumeration);
+    c.integer = portHas(port, LV2_CORE__integer) || portHas(port, LV2_CORE__enumeration) ||
+                portHas(port, LV2_CORE__toggled);
+    c.logarithmic = portHas(port, LV2_PORT_PROPS__logarithmic) && c.min * c.max > 0;
     if (LilvScalePoints* points = lilv_port_get_scale_points(plugin, port)) {
         LILV_FOREACH(scale_points, i, points) {
             const LilvScalePoint* p = lilv_scale_points_get(points, i);
@@ -215,6 +252,8 @@ bool Lv2Plugin::World::scanPorts(std::string& error) {
     const std::uint32_t count = lilv_plugin_get_num_ports(plugin);
     portValues.assign(count, 0);
     optional.assign(count, false);
+    uses.assign(count, PortUse::Unconnected);
+    events.assign(count, {});
     for (std::uint32_t i = 0; i < count; ++i) {
         const LilvPort* port = lilv_plugin_get_port_by_index(plugin, i);
         const bool input = portIs(port, LV2_CORE__InputPort);
@@ -222,17 +261,47 @@ bool Lv2Plugin::World::scanPorts(std::string& error) {
         if (portIs(port, LV2_CORE__ControlPort)) {
             ControlPort c = describeControl(i, port);
             portValues[i] = c.def;
+            uses[i] = PortUse::Control;
             if (input) controls.push_back(c);
         } else if (portIs(port, LV2_CORE__AudioPort)) {
             (input ? audioIn : audioOut).push_back(i);
+            uses[i] = PortUse::Audio;
         } else if (portIs(port, LV2_ATOM__AtomPort) && input && transportPort < 0) {
             transportPort = i;
+            uses[i] = PortUse::Transport;
+        } else if (portIs(port, LV2_ATOM__AtomPort)) {
+            uses[i] = input ? PortUse::EventsIn : PortUse::EventsOut;
+            events[i].assign(kEventBytes / sizeof(std::uint64_t), 0);
         } else if (!optional[i]) {
             error = "port " + std::to_string(i) + " is of a kind this host cannot connect";
             return false;
         }
     }
     return true;
+}
+
+// Everything but the audio, which each block connects to its own buffers.
+void Lv2Plugin::World::connectPorts() {
+    for (std::uint32_t i = 0; i < uses.size(); ++i) {
+        void* data = nullptr;
+        switch (uses[i]) {
+        case PortUse::Control:
+            data = &portValues[i];
+            break;
+        case PortUse::Transport:
+            data = atomBuffer;
+            break;
+        case PortUse::EventsIn:
+        case PortUse::EventsOut:
+            data = events[i].data();
+            break;
+        case PortUse::Audio:
+            continue;
+        case PortUse::Unconnected:
+            break;
+        }
+        lilv_instance_connect_port(instance, i, data);
+    }
 }
 
 Lv2Plugin::Lv2Plugin() = default;
@@ -302,14 +371,7 @@ bool Lv2Plugin::load(const std::string& bundle, double sampleRate, int blockSize
     }
     w.silence.assign(static_cast<std::size_t>(blockSize), 0.0f);
     w.discard.assign(static_cast<std::size_t>(blockSize), 0.0f);
-    for (std::size_t i = 0; i < w.portValues.size(); ++i)
-        if (std::find(w.audioIn.begin(), w.audioIn.end(), i) == w.audioIn.end() &&
-            std::find(w.audioOut.begin(), w.audioOut.end(), i) == w.audioOut.end() &&
-            static_cast<std::int64_t>(i) != w.transportPort)
-            lilv_instance_connect_port(w.instance, static_cast<std::uint32_t>(i), &w.portValues[i]);
-    if (w.transportPort >= 0)
-        lilv_instance_connect_port(w.instance, static_cast<std::uint32_t>(w.transportPort),
-                                   w.atomBuffer);
+    w.connectPorts();
     setChannels(std::min(audioInputs(), 2), std::min(audioOutputs(), 2));
     samplePos_ = 0;
     return true;
@@ -337,6 +399,36 @@ std::string Lv2Plugin::name() const {
 
 std::string Lv2Plugin::author() const {
     return loaded() ? w_->text(lilv_plugin_get_author_name(w_->plugin)) : "";
+}
+
+std::string Lv2Plugin::pluginClass() const {
+    const LilvPluginClass* c = loaded() ? lilv_plugin_get_class(w_->plugin) : nullptr;
+    const LilvNode* label = c ? lilv_plugin_class_get_label(c) : nullptr;
+    return label ? lilv_node_as_string(label) : "";
+}
+
+std::vector<std::string> Lv2Plugin::requiredFeatures() const {
+    if (!loaded()) return {};
+    LilvNodes* nodes = lilv_plugin_get_required_features(w_->plugin);
+    std::vector<std::string> out = w_->uriList(nodes);
+    lilv_nodes_free(nodes);
+    return out;
+}
+
+std::vector<std::string> Lv2Plugin::optionalFeatures() const {
+    if (!loaded()) return {};
+    LilvNodes* nodes = lilv_plugin_get_optional_features(w_->plugin);
+    std::vector<std::string> out = w_->uriList(nodes);
+    lilv_nodes_free(nodes);
+    return out;
+}
+
+std::vector<std::string> Lv2Plugin::extensionData() const {
+    if (!loaded()) return {};
+    LilvNodes* nodes = lilv_plugin_get_extension_data(w_->plugin);
+    std::vector<std::string> out = w_->uriList(nodes);
+    lilv_nodes_free(nodes);
+    return out;
 }
 
 int Lv2Plugin::parameterCount() const {
@@ -387,10 +479,46 @@ void Lv2Plugin::setParameter(int index, float value) {
     w_->sendPortEvent(c.port);
 }
 
+int Lv2Plugin::enabledParameter() const {
+    if (!loaded()) return -1;
+    LilvNode* input = w_->node(LV2_CORE__InputPort);
+    LilvNode* enabled = w_->node(LV2_CORE__enabled);
+    const LilvPort* port = lilv_plugin_get_port_by_designation(w_->plugin, input, enabled);
+    lilv_node_free(enabled);
+    lilv_node_free(input);
+    for (int i = 0; port && i < parameterCount(); ++i)
+        if (parameterPort(i) == lilv_port_get_index(w_->plugin, port)) return i;
+    return -1;
+}
+
+double Lv2Plugin::normalised(int index) const {
+    if (index < 0 || index >= parameterCount()) return 0;
+    const ControlPort& c = w_->controls[static_cast<std::size_t>(index)];
+    const double v = w_->portValues[c.port];
+    if (!(c.max > c.min)) return 0;
+    const double n = c.logarithmic ? std::log(v / c.min) / std::log(double(c.max) / c.min)
+                                   : (v - c.min) / (double(c.max) - c.min);
+    return std::isfinite(n) ? std::min(1.0, std::max(0.0, n)) : 0;
+}
+
+float Lv2Plugin::fromNormalised(int index, double n) const {
+    if (index < 0 || index >= parameterCount() || std::isnan(n)) return 0;
+    const ControlPort& c = w_->controls[static_cast<std::size_t>(index)];
+    n = std::min(1.0, std::max(0.0, n));
+    double v = c.logarithmic ? c.min * std::pow(double(c.max) / c.min, n)
+                             : c.min + n * (double(c.max) - c.min);
+    if (c.integer) v = std::round(v);
+    return static_cast<float>(std::min<double>(std::max<double>(v, c.min), c.max));
+}
+
 std::string Lv2Plugin::parameterDisplay(int index) const {
     if (index < 0 || index >= parameterCount()) return "";
+    return displayOf(index, w_->portValues[parameterPort(index)], true);
+}
+
+std::string Lv2Plugin::displayOf(int index, float value, bool withUnit) const {
+    if (index < 0 || index >= parameterCount()) return "";
     const ControlPort& c = w_->controls[static_cast<std::size_t>(index)];
-    const float value = w_->portValues[c.port];
     for (const auto& point : c.points)
         if (point.first == value) return point.second;
     char number[64];
@@ -398,21 +526,26 @@ std::string Lv2Plugin::parameterDisplay(int index) const {
         std::snprintf(number, sizeof number, "%.0f", static_cast<double>(value));
     else
         std::snprintf(number, sizeof number, "%g", static_cast<double>(value));
-    return c.unit.empty() ? number : std::string(number) + " " + c.unit;
+    return c.unit.empty() || !withUnit ? number : std::string(number) + " " + c.unit;
 }
 
-bool Lv2Plugin::setParameterText(int index, const std::string& text) {
+bool Lv2Plugin::setParameterText(int index, const std::string& typed) {
     if (index < 0 || index >= parameterCount()) return false;
     const ControlPort& c = w_->controls[static_cast<std::size_t>(index)];
+    const std::string text = trimmed(typed);
     for (const auto& point : c.points)
-        if (strcasecmp(point.second.c_str(), text.c_str()) == 0) {
+        if (sameWord(point.second, text)) {
             setParameter(index, point.first);
             return true;
         }
     char* end = nullptr;
     const double value = std::strtod(text.c_str(), &end);
-    if (end == text.c_str()) return false;
-    setParameter(index, static_cast<float>(value));
+    if (end == text.c_str() || std::isnan(value)) return false;
+    const std::string rest = trimmed(end);
+    if (!rest.empty() && !sameWord(rest, c.unit)) return false;
+    // Inf and -Inf stand for the ends of the range (-Inf dB: as quiet as the port goes).
+    setParameter(index,
+                 static_cast<float>(std::isinf(value) ? (value > 0 ? c.max : c.min) : value));
     return true;
 }
 
@@ -466,23 +599,129 @@ std::string Lv2Plugin::saveState() {
     lilv_state_free(state);
     std::string out = text ? text : "";
     lilv_free(text);
+    // lilv writes the prefixed names without declaring the prefixes, which only lilv reads back;
+    // declared, the text is Turtle any tool reads (and a preset file a bundle may hold).
+    if (!out.empty() && out.find("@prefix") == std::string::npos)
+        out = "@prefix atom: <" LV2_ATOM_PREFIX "> .\n"
+              "@prefix lv2: <" LV2_CORE_PREFIX "> .\n"
+              "@prefix pset: <" LV2_PRESETS_PREFIX "> .\n"
+              "@prefix rdf: <http://www.w3.org/1999/02/22-rdf-syntax-ns#> .\n"
+              "@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .\n"
+              "@prefix state: <" LV2_STATE_PREFIX "> .\n"
+              "@prefix xsd: <http://www.w3.org/2001/XMLSchema#> .\n\n" +
+              out;
     return out;
 }
 
-bool Lv2Plugin::loadState(const std::string& text) {
-    if (!loaded()) return false;
+namespace {
+
+// lilv_state_restore keeps the plug-in's answer to itself, and a host must not set the ports of
+// a state the plug-in refused. The restore goes through a stand-in instance whose state interface
+// passes the call on and keeps the answer. Descriptors' extension_data has no instance argument,
+// so the stand-in in use is a static; one thread drives the host.
+struct RestoreWatch {
+    LV2_Handle handle = nullptr;
+    const LV2_State_Interface* state = nullptr;
+    LV2_State_Status status = LV2_STATE_SUCCESS;
+    LV2_Descriptor descriptor{};
+    LilvInstance instance{};
+};
+RestoreWatch* gWatch = nullptr;
+
+LV2_State_Status watchedRestore(LV2_Handle, LV2_State_Retrieve_Function retrieve,
+                                LV2_State_Handle handle, std::uint32_t flags,
+                                const LV2_Feature* const* features) {
+    gWatch->status = gWatch->state->restore(gWatch->handle, retrieve, handle, flags, features);
+    return gWatch->status;
+}
+const LV2_State_Interface kWatchedState = {nullptr, watchedRestore};
+const void* watchedExtension(const char* uri) {
+    return uri && std::strcmp(uri, LV2_STATE__interface) == 0 ? &kWatchedState : nullptr;
+}
+
+// Whether text can be a saved state at all, before lilv's parser (which complains on stderr)
+// sees it.
+bool looksLikeState(const std::string& text) {
+    return text.find('\0') == std::string::npos && text.find("appliesTo") != std::string::npos;
+}
+
+} // namespace
+
+Lv2Plugin::StateLoad Lv2Plugin::restoreState(const std::string& text, std::string& appliesTo) {
+    appliesTo.clear();
+    if (!loaded() || !looksLikeState(text)) return StateLoad::NotState;
     LilvState* state = lilv_state_new_from_string(w_->world, &w_->map, text.c_str());
-    if (!state) return false;
-    const bool ours =
-        lilv_node_equals(lilv_state_get_plugin_uri(state), lilv_plugin_get_uri(w_->plugin));
-    if (ours)
-        lilv_state_restore(state, w_->instance, &World::setPortValue, w_.get(), 0,
-                           w_->features.data());
+    if (!state) return StateLoad::NotState;
+    const LilvNode* target = lilv_state_get_plugin_uri(state);
+    appliesTo = target ? lilv_node_as_uri(target) : "";
+    if (!lilv_node_equals(target, lilv_plugin_get_uri(w_->plugin))) {
+        lilv_state_free(state);
+        return StateLoad::OtherPlugin;
+    }
+    RestoreWatch watch;
+    const LV2_Descriptor* real = lilv_instance_get_descriptor(w_->instance);
+    watch.handle = lilv_instance_get_handle(w_->instance);
+    watch.state = static_cast<const LV2_State_Interface*>(
+        lilv_instance_get_extension_data(w_->instance, LV2_STATE__interface));
+    LilvInstance* targetInstance = w_->instance;
+    if (watch.state && watch.state->restore) {
+        watch.descriptor = *real;
+        watch.descriptor.extension_data = watchedExtension;
+        watch.instance.lv2_descriptor = &watch.descriptor;
+        watch.instance.lv2_handle = watch.handle;
+        targetInstance = &watch.instance;
+    }
+    gWatch = &watch;
+    lilv_state_restore(state, targetInstance, nullptr, nullptr, 0, w_->features.data());
+    gWatch = nullptr;
+    const bool taken = watch.status == LV2_STATE_SUCCESS;
+    // The ports after the plug-in's own state, as lilv_state_restore orders them.
+    if (taken) lilv_state_emit_port_values(state, &World::setPortValue, w_.get());
     lilv_state_free(state);
-    if (ours)
-        for (const ControlPort& c : w_->controls)
-            w_->sendPortEvent(c.port);
-    return ours;
+    if (!taken) return StateLoad::Refused;
+    for (const ControlPort& c : w_->controls)
+        w_->sendPortEvent(c.port);
+    return StateLoad::Ok;
+}
+
+bool Lv2Plugin::loadState(const std::string& text) {
+    std::string appliesTo;
+    return restoreState(text, appliesTo) == StateLoad::Ok;
+}
+
+bool Lv2Plugin::summariseState(const std::string& text, Lv2StateSummary& summary) {
+    if (!looksLikeState(text)) return false;
+    World w;
+    w.world = lilv_world_new();
+    LilvState* state = lilv_state_new_from_string(w.world, &w.map, text.c_str());
+    if (state) {
+        const LilvNode* target = lilv_state_get_plugin_uri(state);
+        summary.plugin = target ? lilv_node_as_uri(target) : "";
+        const char* label = lilv_state_get_label(state);
+        summary.label = label ? label : "";
+        summary.properties = lilv_state_get_num_properties(state);
+        summary.ports.clear();
+        std::pair<World*, Lv2StateSummary*> both(&w, &summary);
+        lilv_state_emit_port_values(
+            state,
+            [](const char* symbol, void* data, const void* value, std::uint32_t size,
+               std::uint32_t type) {
+                auto* self = static_cast<std::pair<World*, Lv2StateSummary*>*>(data);
+                float v = 0;
+                if (type == self->first->id(LV2_ATOM__Float) && size == sizeof v)
+                    std::memcpy(&v, value, sizeof v);
+                else if (type == self->first->id(LV2_ATOM__Double) && size == sizeof(double))
+                    v = static_cast<float>(*static_cast<const double*>(value));
+                else if (type == self->first->id(LV2_ATOM__Int) && size == sizeof(std::int32_t))
+                    v = static_cast<float>(*static_cast<const std::int32_t*>(value));
+                self->second->ports.emplace_back(symbol, v);
+            },
+            &both);
+        lilv_state_free(state);
+    }
+    lilv_world_free(w.world);
+    w.world = nullptr;
+    return state != nullptr;
 }
 
 int Lv2Plugin::audioInputs() const {
@@ -563,12 +802,31 @@ void Lv2Plugin::writeTransport() {
     lv2_atom_forge_pop(&forge, &sequence);
 }
 
+// Every block: the atom inputs an empty sequence, the outputs their whole room (as atom:Chunk,
+// which the plug-in replaces with its sequence).
+void Lv2Plugin::prepareEvents() {
+    World& w = *w_;
+    for (std::size_t i = 0; i < w.uses.size(); ++i) {
+        if (w.uses[i] != PortUse::EventsIn && w.uses[i] != PortUse::EventsOut) continue;
+        auto* sequence = reinterpret_cast<LV2_Atom_Sequence*>(w.events[i].data());
+        if (w.uses[i] == PortUse::EventsIn) {
+            sequence->atom.size = sizeof(LV2_Atom_Sequence_Body);
+            sequence->atom.type = w.id(LV2_ATOM__Sequence);
+            sequence->body.unit = sequence->body.pad = 0;
+        } else {
+            sequence->atom.size = static_cast<std::uint32_t>(kEventBytes - sizeof(LV2_Atom));
+            sequence->atom.type = w.id(LV2_ATOM__Chunk);
+        }
+    }
+}
+
 void Lv2Plugin::process(float** inputs, float** outputs, int frames) {
     if (!loaded() || frames <= 0) return;
     for (int offset = 0; offset < frames; offset += blockSize_) {
         const int n = std::min(blockSize_, frames - offset);
         connectAudio(inputs, outputs, offset);
         if (w_->transportPort >= 0) writeTransport();
+        prepareEvents();
         lilv_instance_run(w_->instance, static_cast<std::uint32_t>(n));
         if (playing_) samplePos_ += n;
     }
@@ -580,6 +838,25 @@ std::vector<Lv2Notice> Lv2Plugin::takeNotices() {
     return out;
 }
 
+const LilvUI* Lv2Plugin::World::x11Ui(LilvUIs* uis) {
+    LilvNode* x11 = node(LV2_UI__X11UI);
+    const LilvUI* chosen = nullptr;
+    LILV_FOREACH(uis, i, uis) {
+        const LilvUI* each = lilv_uis_get(uis, i);
+        if (!chosen && lilv_ui_is_a(each, x11)) chosen = each;
+    }
+    lilv_node_free(x11);
+    return chosen;
+}
+
+bool Lv2Plugin::hasUi() const {
+    if (!loaded()) return false;
+    LilvUIs* uis = lilv_plugin_get_uis(w_->plugin);
+    const bool has = w_->x11Ui(uis) != nullptr;
+    lilv_uis_free(uis);
+    return has;
+}
+
 bool Lv2Plugin::openUi(unsigned long parent, std::string& error) {
     if (!loaded()) {
         error = "no plug-in loaded";
@@ -588,13 +865,7 @@ bool Lv2Plugin::openUi(unsigned long parent, std::string& error) {
     closeUi();
     World& w = *w_;
     LilvUIs* uis = lilv_plugin_get_uis(w.plugin);
-    LilvNode* x11 = w.node(LV2_UI__X11UI);
-    const LilvUI* chosen = nullptr;
-    LILV_FOREACH(uis, i, uis) {
-        const LilvUI* ui = lilv_uis_get(uis, i);
-        if (!chosen && lilv_ui_is_a(ui, x11)) chosen = ui;
-    }
-    lilv_node_free(x11);
+    const LilvUI* chosen = w.x11Ui(uis);
     std::string uiUri, binary;
     if (chosen) {
         uiUri = lilv_node_as_uri(lilv_ui_get_uri(chosen));
@@ -624,11 +895,13 @@ bool Lv2Plugin::openUi(unsigned long parent, std::string& error) {
     LV2_Feature instanceFeature{LV2_INSTANCE_ACCESS_URI, lilv_instance_get_handle(w.instance)};
     LV2_Feature idleFeature{LV2_UI__idleInterface, nullptr};
     LV2_Feature touchFeature{LV2_UI__touch, &w.touch};
+    LV2_Feature resizeFeature{LV2_UI__resize, &w.resize};
     const LV2_Feature* features[] = {&w.mapFeature,    &w.unmapFeature, &parentFeature,
                                      &instanceFeature, &idleFeature,    &touchFeature,
-                                     nullptr};
+                                     &resizeFeature,   nullptr};
     char* bundle =
         lilv_file_uri_parse(lilv_node_as_uri(lilv_plugin_get_bundle_uri(w.plugin)), nullptr);
+    w.onResize = &onUiResize;
     w.ui = w.uiDescriptor->instantiate(w.uiDescriptor, uri().c_str(), bundle, &World::written, &w,
                                        &w.uiWidget, features);
     lilv_free(bundle);
@@ -657,6 +930,7 @@ void Lv2Plugin::closeUi() {
     w_->uiWidget = nullptr;
     w_->uiIdle = nullptr;
     w_->uiDescriptor = nullptr;
+    w_->onResize = nullptr;
     w_->uiLibrary.close();
 }
 

@@ -2,12 +2,14 @@
 // the usual features (URID map, options with the block lengths), offers its control inputs as
 // parameters, its presets, its state as text, mono or stereo connection of its audio ports,
 // processing in blocks with a transport sent as time:Position, and its X11 UI in a parent window.
-// Linux command-line use only; one thread drives everything.
+// Atom ports beyond the transport input get event buffers of their own (an empty sequence in,
+// room for the plug-in's events out). Linux command-line use only; one thread drives everything.
 #pragma once
 
 #include "platform/KDynamicLibrary.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -20,6 +22,14 @@ struct Lv2Notice {
     Kind kind;
     std::uint32_t port;
     float value; // the written value; 0 for gestures
+};
+
+// A saved state read without loading its plug-in.
+struct Lv2StateSummary {
+    std::string plugin; // the URI it applies to
+    std::string label;
+    std::vector<std::pair<std::string, float>> ports; // symbol, value
+    unsigned properties = 0;                          // the plug-in's own entries
 };
 
 class Lv2Plugin {
@@ -41,8 +51,13 @@ public:
     std::string uri() const;
     std::string name() const;
     std::string author() const;
+    std::string pluginClass() const;
     double sampleRate() const { return sampleRate_; }
     int blockSize() const { return blockSize_; }
+    // The features the plug-in needs or can use, and its extension data, by URI.
+    std::vector<std::string> requiredFeatures() const;
+    std::vector<std::string> optionalFeatures() const;
+    std::vector<std::string> extensionData() const;
 
     // Parameters: the control input ports, by their order among them.
     int parameterCount() const;
@@ -56,13 +71,22 @@ public:
     std::uint32_t parameterPort(int index) const;
     // -1 when no control input has the symbol.
     int parameterIndex(const std::string& symbol) const;
+    // The control input that switches the plug-in on and off (lv2:enabled); -1 when none.
+    int enabledParameter() const;
     // The port value the host holds.
     float parameter(int index) const;
     // Clamped to the port's range; the UI hears it while open.
     void setParameter(int index, float value);
+    // The value from 0 to 1 as a generic host's slider has it: logarithmic for logarithmic
+    // ports, whole values for integer, enumerated and toggled ones.
+    double normalised(int index) const;
+    float fromNormalised(int index, double normalised) const;
     // The value as a generic host shows it: a scale point's label, else the number and its unit.
     std::string parameterDisplay(int index) const;
-    // A scale point's label (any letter case) or a number; false when it is neither.
+    // The same for any value, with or without the unit.
+    std::string displayOf(int index, float value, bool withUnit) const;
+    // A scale point's label (any letter case), Inf or -Inf (the range's ends), or a number
+    // optionally followed by the unit; false for anything else, which changes nothing.
     bool setParameterText(int index, const std::string& text);
 
     // Presets the plug-in's data names, by label.
@@ -71,8 +95,14 @@ public:
 
     // The plug-in's state with the port values, as Turtle text; empty on failure.
     std::string saveState();
+    enum class StateLoad { Ok, NotState, OtherPlugin, Refused };
+    // Restores a saved state. A state for another plug-in (its URI comes back in appliesTo), or
+    // one the plug-in refuses, changes nothing: the ports keep their values then.
+    StateLoad restoreState(const std::string& text, std::string& appliesTo);
     // False when the text holds no state for this plug-in.
     bool loadState(const std::string& text);
+    // What a saved state's text holds; false when it is none.
+    static bool summariseState(const std::string& text, Lv2StateSummary& summary);
 
     // Audio ports on each side; inputs and outputs used of them (1 leaves the right ones
     // unconnected when they are optional).
@@ -99,6 +129,8 @@ public:
     // The UI's port writes (already applied to the ports) and gestures since the last call.
     std::vector<Lv2Notice> takeNotices();
 
+    // Whether the plug-in has an X11 UI.
+    bool hasUi() const;
     // The plug-in's X11 UI inside parent (an X window id). False with a reason when it has none
     // or it does not open.
     bool openUi(unsigned long parent, std::string& error);
@@ -108,12 +140,15 @@ public:
     bool uiOpen() const;
     // The UI's own window, 0 when none.
     unsigned long uiWindow() const;
+    // Answers the UI's request for a size (ui:resize); unset, the host refuses it.
+    std::function<bool(int width, int height)> onUiResize;
 
     struct World; // the lilv world and everything loaded from it
 
 private:
     void connectAudio(float** inputs, float** outputs, int offset);
     void writeTransport();
+    void prepareEvents();
 
     std::unique_ptr<World> w_;
     double sampleRate_ = 44100;

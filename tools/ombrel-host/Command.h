@@ -5,6 +5,11 @@
 #include <string>
 #include <vector>
 
+// How a command line names a plug-in of each format, for the commands' --help texts.
+#define OMBREL_PLUGIN_FORMS_HELP                                                                   \
+    "PLUGIN is a VST 2.4 library (FILE.so), a CLAP file (FILE.clap, or FILE.clap:ID for one of\n"  \
+    "several) or an LV2 bundle folder (BUNDLE.lv2, or BUNDLE.lv2:URI for one of several).\n\n"
+
 namespace OmbrelHost {
 
 struct Command {

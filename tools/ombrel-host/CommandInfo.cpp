@@ -4,61 +4,44 @@
 #include "tools/ombrel-host/ToolError.h"
 
 #include <cstdio>
+#include <memory>
 
 namespace OmbrelHost {
 
 namespace {
 
-// The capability words hosts ask effects about.
-const char* const kCanDoWords[] = {"sendVstEvents",
-                                   "sendVstMidiEvent",
-                                   "sendVstTimeInfo",
-                                   "receiveVstEvents",
-                                   "receiveVstMidiEvent",
-                                   "receiveVstTimeInfo",
-                                   "offline",
-                                   "plugAsChannelInsert",
-                                   "plugAsSend",
-                                   "mixDryWet",
-                                   "noRealTime",
-                                   "multipass",
-                                   "metapass",
-                                   "1in1out",
-                                   "1in2out",
-                                   "2in1out",
-                                   "2in2out",
-                                   "2in4out",
-                                   "4in2out",
-                                   "4in4out",
-                                   "4in8out",
-                                   "8in4out",
-                                   "8in8out",
-                                   "midiProgramNames",
-                                   "conformsToWindowRules",
-                                   "bypass"};
-
-const char* categoryName(VstIntPtr c) {
-    static const char* const names[] = {"unknown",         "effect",          "instrument",
-                                        "analysis",        "mastering",       "spatialiser",
-                                        "room effect",     "surround effect", "restoration",
-                                        "offline process", "shell",           "generator"};
-    return c >= 0 && c < kPlugCategMaxCount ? names[c] : "unknown";
+void printParameters(HostedPlugin& plugin) {
+    const int count = plugin.parameterCount();
+    double value = 0, min = 0, max = 0;
+    const bool native = count > 0 && plugin.nativeValue(0, value, min, max);
+    std::printf("\nParameters (%d): index, name, unit, display text, normalised value%s\n", count,
+                native ? ", value (range)" : "");
+    for (int i = 0; i < count; ++i) {
+        std::printf("  %3d  %-16s %-8s %-20s %.6f", i, plugin.parameterName(i).c_str(),
+                    plugin.parameterUnit(i).c_str(), plugin.parameterDisplay(i).c_str(),
+                    plugin.normalised(i));
+        if (plugin.nativeValue(i, value, min, max)) std::printf("  %g (%g to %g)", value, min, max);
+        std::printf("\n");
+    }
 }
 
-std::string flagNames(VstInt32 flags) {
-    static const struct {
-        VstInt32 bit;
-        const char* name;
-    } known[] = {{effFlagsHasEditor, "editor"},
-                 {effFlagsCanReplacing, "replacing"},
-                 {effFlagsProgramChunks, "program chunks"},
-                 {effFlagsIsSynth, "synth"},
-                 {effFlagsNoSoundInStop, "no sound in stop"},
-                 {effFlagsCanDoubleReplacing, "double replacing"}};
-    std::string s;
-    for (const auto& k : known)
-        if (flags & k.bit) s += (s.empty() ? "" : ", ") + std::string(k.name);
-    return s.empty() ? "none" : s;
+void printPrograms(HostedPlugin& plugin) {
+    const char* word = plugin.programWord();
+    if (!word) {
+        std::printf("\nPrograms: none (%s plug-ins have none; a saved state brings back a sound)\n",
+                    formatName(plugin.format()));
+        return;
+    }
+    const int count = plugin.programCount();
+    const int current = plugin.program();
+    std::string title = word;
+    title[0] = static_cast<char>(title[0] - 'a' + 'A');
+    if (current >= 0 || plugin.format() == PluginFormat::Vst2)
+        std::printf("\n%s (%d), current %d:\n", title.c_str(), count, current);
+    else
+        std::printf("\n%s (%d):\n", title.c_str(), count);
+    for (int i = 0; i < count; ++i)
+        std::printf("  %3d  %s\n", i, plugin.programName(i).c_str());
 }
 
 int run(const std::vector<std::string>& argv) {
@@ -67,42 +50,17 @@ int run(const std::vector<std::string>& argv) {
     double rate =
         args.has("rate") ? parseDouble(args.value("rate"), "--rate", 1000, 768000) : 44100;
     std::string path = pluginPath(args.positional().empty() ? "" : args.positional()[0], args);
-    PluginHost host;
-    loadPlugin(host, path, rate, 512);
-    AEffect* e = host.effect();
+    std::unique_ptr<HostedPlugin> plugin = loadPlugin(path, rate, 512);
 
     std::printf("Plug-in:        %s\n", path.c_str());
-    std::printf("Effect:         %s\n", host.effectName().c_str());
-    std::printf("Vendor:         %s\n", host.vendorName().c_str());
-    std::printf("Product:        %s\n", host.productName().c_str());
-    std::printf("Vendor version: %ld\n", static_cast<long>(host.vendorVersion()));
-    std::printf("Effect version: %d\n", e->version);
-    std::printf("VST version:    %ld\n", static_cast<long>(host.vstVersion()));
-    std::printf("Unique id:      %s (0x%08X)\n", fourCC(e->uniqueID).c_str(),
-                static_cast<unsigned>(e->uniqueID));
-    VstIntPtr category = host.category();
-    std::printf("Category:       %s (%ld)\n", categoryName(category), static_cast<long>(category));
-    std::printf("Channels:       %d in, %d out\n", e->numInputs, e->numOutputs);
-    std::printf("Flags:          0x%X (%s)\n", static_cast<unsigned>(e->flags),
-                flagNames(e->flags).c_str());
-    std::printf("Initial delay:  %d frames\n", e->initialDelay);
-    std::printf("Tail size:      %ld\n", static_cast<long>(host.dispatch(effGetTailSize)));
-
-    std::printf("\nParameters (%d): index, name, unit, display text, normalised value\n",
-                e->numParams);
-    for (int i = 0; i < e->numParams; ++i)
-        std::printf("  %3d  %-16s %-8s %-20s %.6f\n", i, host.paramName(i).c_str(),
-                    host.paramLabel(i).c_str(), host.paramDisplay(i).c_str(),
-                    static_cast<double>(host.getParameter(i)));
-
-    int current = host.program();
-    std::printf("\nPrograms (%d), current %d:\n", e->numPrograms, current);
-    for (int i = 0; i < e->numPrograms; ++i)
-        std::printf("  %3d  %s\n", i, host.programName(i).c_str());
-
-    std::printf("\nCapabilities (canDo: 1 yes, -1 no, 0 don't know):\n");
-    for (const char* word : kCanDoWords)
-        std::printf("  %-22s %2ld\n", word, static_cast<long>(host.canDo(word)));
+    std::printf("Format:         %s\n", formatName(plugin->format()));
+    for (const auto& [label, text] : plugin->identity())
+        std::printf("%-16s%s\n", (label + ":").c_str(), text.c_str());
+    printParameters(*plugin);
+    printPrograms(*plugin);
+    std::printf("\n%s:\n", plugin->capabilityTitle().c_str());
+    for (const auto& [word, answer] : plugin->capabilities())
+        std::printf("  %-22s %s\n", word.c_str(), answer.c_str());
     return kExitOk;
 }
 
@@ -111,11 +69,11 @@ int run(const std::vector<std::string>& argv) {
 const Command kInfoCommand = {
     "info", "show a plug-in's identity, channels, flags, parameters, programs and capabilities",
     "Usage: ombrel-host info [PLUGIN] [--rate HZ]\n\n"
-    "Loads the plug-in (a VST 2.4 .so; Ombrel by default) and prints its identity (effect, "
-    "vendor,\n"
-    "product, versions, unique id), channel counts, flags, every parameter with its unit, display\n"
-    "text and value, its programs and its answers to the capability words hosts ask.\n\n"
-    "Options:\n"
+    "Loads the plug-in (Ombrel's VST 2.4 build by default) and prints its identity (name, vendor,\n"
+    "versions, unique id, URI or id), channel counts, every parameter with its unit, display text\n"
+    "and value, its programs or presets and what it offers hosts: the capability words of VST\n"
+    "2.4, a CLAP plug-in's extensions, an LV2 plug-in's features and extension "
+    "data.\n\n" OMBREL_PLUGIN_FORMS_HELP "Options:\n"
     "  --plugin PATH   the plug-in, when not given as PLUGIN (also $OMBREL_PLUGIN)\n"
     "  --rate HZ       the sample rate the plug-in is set up with (default 44100)\n\n"
     "Example: ombrel-host info /usr/lib/lxvst/DragonflyRoomReverb-vst.so\n",

@@ -1,10 +1,19 @@
-// preset: VST program (.fxp) and bank (.fxb) files.
+// preset: state files of each format: VST 2.4 programs (.fxp) and banks (.fxb), CLAP states
+// (.clapstate), LV2 states (.ttl).
+#include "tools/host/ClapStateFile.h"
+#include "tools/host/PluginHost.h"
 #include "tools/host/PresetFile.h"
 #include "tools/ombrel-host/Command.h"
+#include "tools/ombrel-host/OutputFile.h"
 #include "tools/ombrel-host/PluginSetup.h"
 #include "tools/ombrel-host/ToolError.h"
+#ifdef OMBREL_HOST_LV2
+#include "tools/host/Lv2Plugin.h"
+#endif
 
 #include <cstdio>
+#include <cstring>
+#include <memory>
 
 namespace OmbrelHost {
 
@@ -23,20 +32,18 @@ int save(const Args& args) {
     if (pos.empty() || pos.size() > 2)
         throw ToolError(kExitUsage, "preset save needs [PLUGIN] FILE");
     const std::string& file = pos.back();
-    checkPresetPath(file);
+    const std::string plugin = pluginFrom(pos, args);
+    checkPresetPath(locatePlugin(plugin).format, file, args.has("parameters"), "--parameters");
     StateOptions state = stateOptions(args);
-    PluginHost host;
-    loadPlugin(host, pluginFrom(pos, args), 44100, 512);
-    applyState(host, state);
-    bool parameters = args.has("parameters") || !host.hasChunk();
-    savePresetFile(host, file, parameters);
-    PresetFile::Kind kind = PresetFile::Kind::Program;
-    presetKindForPath(file, kind);
+    std::unique_ptr<HostedPlugin> hosted = loadPlugin(plugin, 44100, 512);
+    applyState(*hosted, state);
+    OutputFile out(file);
+    std::string what, how;
+    out.write(presetBytes(*hosted, file, args.has("parameters"), &what, &how));
+    out.commit();
     if (!args.has("quiet"))
-        std::printf("Saved the %s of %s into %s (%s)\n",
-                    kind == PresetFile::Kind::Bank ? "bank" : "current program",
-                    host.effectName().c_str(), file.c_str(),
-                    parameters ? "parameter values" : "state chunk");
+        std::printf("Saved the %s of %s into %s (%s)\n", what.c_str(), hosted->name().c_str(),
+                    file.c_str(), how.c_str());
     return kExitOk;
 }
 
@@ -44,27 +51,22 @@ int load(const Args& args) {
     const auto& pos = args.positional();
     if (pos.empty() || pos.size() > 2)
         throw ToolError(kExitUsage, "preset load needs [PLUGIN] FILE");
-    PluginHost host;
-    loadPlugin(host, pluginFrom(pos, args), 44100, 512);
-    loadPresetFile(host, pos.back());
+    std::unique_ptr<HostedPlugin> plugin = loadPlugin(pluginFrom(pos, args), 44100, 512);
+    loadPresetFile(*plugin, pos.back());
     if (args.has("quiet")) return kExitOk;
-    int current = host.program();
-    std::printf("Loaded %s into %s; current program %d \"%s\":\n", pos.back().c_str(),
-                host.effectName().c_str(), current, host.programName(current).c_str());
-    for (int i = 0; i < host.numParams(); ++i)
-        std::printf("  %3d  %-16s %s %s\n", i, host.paramName(i).c_str(),
-                    host.paramDisplay(i).c_str(), host.paramLabel(i).c_str());
+    const int current = plugin->program();
+    if (current >= 0 || plugin->format() == PluginFormat::Vst2)
+        std::printf("Loaded %s into %s; current program %d \"%s\":\n", pos.back().c_str(),
+                    plugin->name().c_str(), current, plugin->programName(current).c_str());
+    else
+        std::printf("Loaded %s into %s:\n", pos.back().c_str(), plugin->name().c_str());
+    for (int i = 0; i < plugin->parameterCount(); ++i)
+        std::printf("  %3d  %-16s %s %s\n", i, plugin->parameterName(i).c_str(),
+                    plugin->parameterDisplay(i).c_str(), plugin->parameterUnit(i).c_str());
     return kExitOk;
 }
 
-int show(const Args& args) {
-    const auto& pos = args.positional();
-    if (pos.size() != 1) throw ToolError(kExitUsage, "preset show needs FILE");
-    std::vector<std::uint8_t> bytes = readPresetBytes(pos[0]);
-    PresetFile p;
-    std::string error;
-    if (!decodePreset(bytes, p, error)) throw ToolError(kExitPreset, pos[0] + ": " + error);
-    std::printf("File:           %s (%zu bytes)\n", pos[0].c_str(), bytes.size());
+void showVst(const PresetFile& p) {
     std::printf("Kind:           %s of %s (container version %d)\n", kindWord(p),
                 p.isChunk ? "state chunk" : "parameter values", p.version);
     std::printf("Plug-in id:     %s (0x%08X), version %d\n", fourCC(p.fxId).c_str(),
@@ -76,7 +78,7 @@ int show(const Args& args) {
     }
     if (p.isChunk) {
         std::printf("Chunk:          %zu bytes\n", p.chunk.size());
-        return kExitOk;
+        return;
     }
     for (std::size_t i = 0; i < p.programs.size(); ++i) {
         const PresetProgram& prog = p.programs[i];
@@ -85,6 +87,55 @@ int show(const Args& args) {
         for (std::size_t j = 0; j < prog.params.size(); ++j)
             std::printf("  %3zu  %.6f\n", j, static_cast<double>(prog.params[j]));
     }
+}
+
+void showClap(const ClapStateFile& f) {
+    std::printf("Kind:           CLAP state\n");
+    std::printf("Plug-in id:     %s (%s %s)\n", f.id.c_str(), f.name.c_str(), f.version.c_str());
+    std::printf("State:          %zu bytes\n", f.state.size());
+}
+
+#ifdef OMBREL_HOST_LV2
+void showLv2(const Lv2StateSummary& summary) {
+    std::printf("Kind:           LV2 state\n");
+    std::printf("Plug-in:        %s\n", summary.plugin.c_str());
+    if (!summary.label.empty()) std::printf("Label:          \"%s\"\n", summary.label.c_str());
+    std::printf("Properties:     %u of the plug-in's own\n", summary.properties);
+    std::printf("Port values:    %zu\n", summary.ports.size());
+    for (const auto& [symbol, value] : summary.ports)
+        std::printf("  %-16s %g\n", symbol.c_str(), static_cast<double>(value));
+}
+#endif
+
+int show(const Args& args) {
+    const auto& pos = args.positional();
+    if (pos.size() != 1) throw ToolError(kExitUsage, "preset show needs FILE");
+    std::vector<std::uint8_t> bytes = readPresetBytes(pos[0]);
+    PresetFile p;
+    ClapStateFile clap;
+    std::string error;
+    const bool vst = bytes.size() >= 4 && std::memcmp(bytes.data(), "CcnK", 4) == 0;
+    const bool clapState = isClapState(bytes);
+    if (vst && !decodePreset(bytes, p, error)) throw ToolError(kExitPreset, pos[0] + ": " + error);
+    if (clapState && !decodeClapState(bytes, clap, error))
+        throw ToolError(kExitPreset, pos[0] + ": " + error);
+#ifdef OMBREL_HOST_LV2
+    Lv2StateSummary lv2;
+    const bool lv2State = !vst && !clapState &&
+                          Lv2Plugin::summariseState(std::string(bytes.begin(), bytes.end()), lv2);
+#else
+    const bool lv2State = false;
+#endif
+    if (!vst && !clapState && !lv2State)
+        throw ToolError(kExitPreset, pos[0] +
+                                         ": not a VST preset file, nor a CLAP or LV2 state file "
+                                         "(.fxp, .fxb, .clapstate, .ttl)");
+    std::printf("File:           %s (%zu bytes)\n", pos[0].c_str(), bytes.size());
+    if (vst) showVst(p);
+    if (clapState) showClap(clap);
+#ifdef OMBREL_HOST_LV2
+    if (lv2State) showLv2(lv2);
+#endif
     return kExitOk;
 }
 
@@ -106,18 +157,20 @@ int run(const std::vector<std::string>& argv) {
 } // namespace
 
 const Command kPresetCommand = {
-    "preset", "save, load or show .fxp program and .fxb bank files",
+    "preset", "save, load or show state files: .fxp/.fxb (VST 2.4), .clapstate, .ttl (LV2)",
     "Usage: ombrel-host preset save [PLUGIN] FILE [--load F] [--program N] [--set NAME=TEXT]\n"
     "                               [--set-normalised NAME=V] [--parameters]\n"
     "       ombrel-host preset load [PLUGIN] FILE\n"
     "       ombrel-host preset show FILE\n\n"
     "save  brings a fresh instance of the plug-in (Ombrel by default) into the state the options\n"
-    "      describe (as for render) and writes the current program (FILE.fxp) or the whole bank\n"
-    "      (FILE.fxb): the plug-in's state chunk when it has one, else its parameter values\n"
-    "      (--parameters asks for parameter values always).\n"
-    "load  restores FILE into a fresh instance and prints the resulting parameters; a preset made\n"
-    "      for another plug-in (another unique id) is refused.\n"
-    "show  prints what FILE holds without loading any plug-in.\n\n"
+    "      describe (as for render) and writes its state in its format's file. VST 2.4: the\n"
+    "      current program (FILE.fxp) or the whole bank (FILE.fxb), the plug-in's state chunk\n"
+    "      when it has one, else its parameter values (--parameters asks for parameter values\n"
+    "      always). CLAP: FILE.clapstate, the plug-in's state bytes behind a few lines naming it.\n"
+    "      LV2: FILE.ttl, the state as Turtle (the plug-in's own state and its port values).\n"
+    "load  restores FILE into a fresh instance and prints the resulting parameters; a file made\n"
+    "      for another plug-in (another unique id, CLAP id or LV2 URI) is refused.\n"
+    "show  prints what FILE holds without loading any plug-in.\n\n" OMBREL_PLUGIN_FORMS_HELP
     "Options:\n"
     "  --plugin PATH  the plug-in, when not given as PLUGIN (also $OMBREL_PLUGIN)\n"
     "  --quiet        print nothing on success\n\n"

@@ -63,7 +63,7 @@ SnapshotJob parseJob(const std::vector<std::string>& argv) {
     if (!isPngName(job.out))
         throw ToolError(kExitUsage, "the picture's name must end in .png, not '" + job.out +
                                         "' (snapshot [PLUGIN] OUT.png)");
-    refuseSameFile(job.out, job.plugin, "plug-in");
+    refuseSameFile(job.out, locatePlugin(job.plugin).path, "plug-in");
     if (!job.state.load.empty()) refuseSameFile(job.out, job.state.load, "preset");
     return job;
 }
@@ -91,11 +91,10 @@ Display* openDisplay(PrivateXServer& server) {
     return x;
 }
 
-// The editor's rectangle, when the plug-in answers one that can be used.
-bool editorRect(PluginHost& host, int& width, int& height) {
-    ERect* rect = nullptr;
-    host.dispatch(effEditGetRect, 0, 0, &rect);
-    int w = rect ? rect->right - rect->left : 0, h = rect ? rect->bottom - rect->top : 0;
+// The editor's size, when the plug-in answers one that can be used.
+bool editorRect(HostedPlugin& plugin, int& width, int& height) {
+    int w = 0, h = 0;
+    if (!plugin.editorSize(w, h)) return false;
     if (w <= 0 || h <= 0 || w > kMaxEditor || h > kMaxEditor) return false;
     width = w, height = h;
     return true;
@@ -159,25 +158,27 @@ private:
 // The editor open in a frame, following the sizes it asks for, closed however the command ends.
 class OpenEditor {
 public:
-    OpenEditor(PluginHost& host, EditorFrame& frame) : host_(host) {
-        host.onSizeWindow = [&frame](int w, int h) { return frame.resize(w, h); };
-        if (!host.dispatch(effEditOpen, 0, 0, reinterpret_cast<void*>(frame.window()))) {
-            host.onSizeWindow = nullptr;
-            throw ToolError(kExitPlugin, "the plug-in's editor did not open");
+    OpenEditor(HostedPlugin& plugin, EditorFrame& frame) : plugin_(plugin) {
+        plugin.onEditorResize = [&frame](int w, int h) { return frame.resize(w, h); };
+        std::string error;
+        if (!plugin.openEditor(frame.window(), error)) {
+            plugin.onEditorResize = nullptr;
+            throw ToolError(kExitPlugin, "the plug-in's editor did not open" +
+                                             (error.empty() ? "" : ": " + error));
         }
         // Many editors know their size only once open; the rectangle then is the one to show.
         int w = 0, h = 0;
-        if (editorRect(host, w, h)) frame.resize(w, h);
+        if (editorRect(plugin, w, h)) frame.resize(w, h);
     }
     ~OpenEditor() {
-        host_.dispatch(effEditClose);
-        host_.onSizeWindow = nullptr;
+        plugin_.closeEditor();
+        plugin_.onEditorResize = nullptr;
     }
     OpenEditor(const OpenEditor&) = delete;
     OpenEditor& operator=(const OpenEditor&) = delete;
 
 private:
-    PluginHost& host_;
+    HostedPlugin& plugin_;
 };
 
 // Xlib's default handler ends the process on any error; errors on our own connection while the
@@ -244,39 +245,34 @@ std::vector<std::uint8_t> capture(Display* x, const EditorFrame& frame) {
 
 // The host notices the script causes, in order.
 struct NoticeLog {
-    struct Notice {
-        VstInt32 opcode, index;
-        float value;
-    };
     bool recording = false;
-    std::vector<Notice> notices;
+    std::vector<HostNotice> notices;
 
-    static const char* name(VstInt32 opcode) {
-        switch (opcode) {
-        case audioMasterAutomate:
+    static const char* name(HostNotice::Kind kind) {
+        switch (kind) {
+        case HostNotice::Value:
             return "automate";
-        case audioMasterBeginEdit:
+        case HostNotice::BeginEdit:
             return "begin edit";
-        case audioMasterEndEdit:
-            return "end edit";
-        default:
-            return nullptr;
+        case HostNotice::EndEdit:
+            break;
         }
+        return "end edit";
     }
-    void see(VstInt32 opcode, VstInt32 index, float value) {
-        if (recording && name(opcode)) notices.push_back({opcode, index, value});
+    void see(const HostNotice& notice) {
+        if (recording) notices.push_back(notice);
     }
     // Runs of automation of one parameter print as one line with their count and last value.
-    void print(PluginHost& host) const {
+    void print(HostedPlugin& plugin) const {
         for (std::size_t i = 0; i < notices.size();) {
             std::size_t j = i + 1;
-            while (notices[i].opcode == audioMasterAutomate && j < notices.size() &&
-                   notices[j].opcode == audioMasterAutomate && notices[j].index == notices[i].index)
+            while (notices[i].kind == HostNotice::Value && j < notices.size() &&
+                   notices[j].kind == HostNotice::Value && notices[j].index == notices[i].index)
                 ++j;
-            const Notice& last = notices[j - 1];
-            std::printf("Host notice: %s %s", name(last.opcode),
-                        host.paramName(last.index).c_str());
-            if (last.opcode == audioMasterAutomate) std::printf(" = %.4f", last.value);
+            const HostNotice& last = notices[j - 1];
+            std::printf("Host notice: %s %s", name(last.kind),
+                        plugin.parameterName(last.index).c_str());
+            if (last.kind == HostNotice::Value) std::printf(" = %.4f", last.value);
             if (j - i > 1) std::printf(" (x%zu)", j - i);
             std::printf("\n");
             i = j;
@@ -284,19 +280,20 @@ struct NoticeLog {
     }
 };
 
-std::vector<std::string> displays(PluginHost& host) {
+std::vector<std::string> displays(HostedPlugin& plugin) {
     std::vector<std::string> texts;
-    for (int i = 0; i < host.numParams(); ++i)
-        texts.push_back(host.paramDisplay(i));
+    for (int i = 0; i < plugin.parameterCount(); ++i)
+        texts.push_back(plugin.parameterDisplay(i));
     return texts;
 }
 
-void printChanges(PluginHost& host, const std::vector<std::string>& before) {
-    std::vector<std::string> after = displays(host);
+void printChanges(HostedPlugin& plugin, const std::vector<std::string>& before) {
+    std::vector<std::string> after = displays(plugin);
     for (std::size_t i = 0; i < after.size(); ++i)
         if (after[i] != before[i])
-            std::printf("Changed: %s: %s -> %s\n", host.paramName(static_cast<int>(i)).c_str(),
-                        before[i].c_str(), after[i].c_str());
+            std::printf("Changed: %s: %s -> %s\n",
+                        plugin.parameterName(static_cast<int>(i)).c_str(), before[i].c_str(),
+                        after[i].c_str());
 }
 
 struct Picture {
@@ -306,17 +303,17 @@ struct Picture {
 };
 
 // Opens the editor, lets it settle, plays the script and takes the picture.
-Picture runEditor(PluginHost& host, Display* x, const SnapshotJob& job, NoticeLog& log) {
+Picture runEditor(HostedPlugin& plugin, Display* x, const SnapshotJob& job, NoticeLog& log) {
     int w = 640, h = 480;
-    editorRect(host, w, h);
+    editorRect(plugin, w, h);
     EditorFrame frame(x, w, h);
-    OpenEditor editor(host, frame);
+    OpenEditor editor(plugin, frame);
     frame.checkOnScreen();
     checkScript(job.script, frame.width(), frame.height());
-    ScriptPlayer player(host, x, frame.window());
+    ScriptPlayer player(plugin, x, frame.window());
     player.idleFor(job.settle);
     Picture picture;
-    picture.before = displays(host);
+    picture.before = displays(plugin);
     log.recording = true;
     for (const Step& step : job.script)
         player.play(step);
@@ -335,22 +332,23 @@ int run(const std::vector<std::string>& argv) {
     PrivateXServer server;
     std::unique_ptr<Display, int (*)(Display*)> x(openDisplay(server), XCloseDisplay);
     NoticeLog log;
-    PluginHost host;
-    host.onCallback = [&log](VstInt32 opcode, VstInt32 index, float opt) {
-        log.see(opcode, index, opt);
-    };
-    loadPlugin(host, job.plugin, 44100, 512);
-    if (!(host.effect()->flags & effFlagsHasEditor))
-        throw ToolError(kExitPlugin, "the plug-in has no editor");
-    applyState(host, job.state);
-    host.resume();
-    Picture picture = runEditor(host, x.get(), job, log);
+    std::unique_ptr<HostedPlugin> plugin = loadPlugin(job.plugin, 44100, 512);
+    plugin->onNotice = [&log](const HostNotice& notice) { log.see(notice); };
+    if (!plugin->hasEditor())
+        throw ToolError(kExitPlugin, std::string("the plug-in has no editor") +
+                                         (plugin->format() == PluginFormat::Vst2
+                                              ? ""
+                                              : " this host can embed in an X11 window"));
+    applyState(*plugin, job.state);
+    if (!plugin->resume())
+        throw ToolError(kExitPlugin, "plug-in " + job.plugin + " refused to be switched on");
+    Picture picture = runEditor(*plugin, x.get(), job, log);
     out.write(picture.png);
     out.commit();
     std::printf("Editor %dx%d written to %s\n", picture.width, picture.height, job.out.c_str());
-    printChanges(host, picture.before);
-    log.print(host);
-    host.suspend();
+    printChanges(*plugin, picture.before);
+    log.print(*plugin);
+    plugin->suspend();
     return kExitOk;
 }
 
@@ -359,13 +357,15 @@ int run(const std::vector<std::string>& argv) {
 const Command kSnapshotCommand = {
     "snapshot", "picture of a plug-in's editor after a mouse and keyboard script",
     "Usage: ombrel-host snapshot [PLUGIN] OUT.png [OPTIONS]\n\n"
-    "Opens the plug-in's X11 editor (Ombrel by default) in a window, lets it settle, runs the\n"
-    "script through the X server's XTEST input, writes the editor's pixels to OUT.png and prints\n"
-    "each parameter whose display changed (before -> after) and the host notices received.\n"
+    "Opens the plug-in's X11 editor (Ombrel by default; a VST 2.4 editor, an LV2 X11 UI or a CLAP\n"
+    "editor through its GUI extension, run on the host's timers) in a window, lets it settle,\n"
+    "runs the script through the X server's XTEST input, writes the editor's pixels to OUT.png\n"
+    "and prints each parameter whose display changed (before -> after) and the host notices\n"
+    "received (begin edit, automate with the value the format records, end edit).\n"
     "The window takes the size the editor gives once open and follows its resize requests.\n"
     "Without $DISPLAY a private Xvfb is started when one is installed; it ends with the command.\n"
     "OUT.png must end in .png and is never the plug-in or the preset read; it appears whole or\n"
-    "not at all.\n\n"
+    "not at all.\n\n" OMBREL_PLUGIN_FORMS_HELP
     "Script, run in the order given (positions in editor pixels, inside the editor, a drag's end\n"
     "included):\n"
     "  --click X,Y[,shift|ctrl]        press and release the left button\n"

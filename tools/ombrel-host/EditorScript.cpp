@@ -96,7 +96,7 @@ void checkScript(const std::vector<Step>& script, int width, int height) {
 void ScriptPlayer::idleFor(int ms) {
     auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
     do {
-        host_.dispatch(effEditIdle);
+        plugin_.idleEditor();
         while (XPending(display_)) {
             XEvent event;
             XNextEvent(display_, &event);

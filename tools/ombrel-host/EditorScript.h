@@ -2,7 +2,7 @@
 // editor, and played into it through the X server's XTEST input as a user's hand would.
 #pragma once
 
-#include "tools/host/PluginHost.h"
+#include "tools/host/HostedPlugin.h"
 #include "tools/ombrel-host/Args.h"
 
 #include <X11/Xlib.h>
@@ -29,10 +29,10 @@ void checkScript(const std::vector<Step>& script, int width, int height);
 // Plays steps into an open editor whose host parent window is given.
 class ScriptPlayer {
 public:
-    ScriptPlayer(PluginHost& host, Display* display, Window parent)
-        : host_(host), display_(display), parent_(parent) {}
+    ScriptPlayer(HostedPlugin& plugin, Display* display, Window parent)
+        : plugin_(plugin), display_(display), parent_(parent) {}
 
-    // Host idle calls at about 60 per second for the time given.
+    // The host's main-loop turns (editor idle) at about 60 per second for the time given.
     void idleFor(int ms);
     void play(const Step& step);
 
@@ -44,7 +44,7 @@ private:
     void tap(unsigned long sym);
     void type(const std::string& text);
 
-    PluginHost& host_;
+    HostedPlugin& plugin_;
     Display* display_;
     Window parent_;
 };

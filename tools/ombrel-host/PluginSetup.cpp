@@ -1,6 +1,5 @@
 #include "tools/ombrel-host/PluginSetup.h"
 
-#include "tools/host/PluginState.h"
 #include "tools/ombrel-host/OutputFile.h"
 #include "tools/ombrel-host/ToolError.h"
 
@@ -27,11 +26,16 @@ std::string pluginPath(const std::string& positional, const Args& args) {
     return OMBREL_DEFAULT_PLUGIN;
 }
 
-void loadPlugin(PluginHost& host, const std::string& path, double sampleRate, int blockSize) {
-    if (!fileExists(path))
-        throw ToolError(kExitPlugin, "cannot load plug-in " + path + ": no such file");
+std::unique_ptr<HostedPlugin> loadPlugin(const std::string& path, double sampleRate,
+                                         int blockSize) {
     std::string error;
-    if (!host.load(path, sampleRate, blockSize, error)) throw ToolError(kExitPlugin, error);
+    std::unique_ptr<HostedPlugin> plugin = loadHostedPlugin(path, sampleRate, blockSize, error);
+    if (!plugin) throw ToolError(kExitPlugin, error);
+    return plugin;
+}
+
+void refuseForFormat(PluginFormat format, const std::string& option, const std::string& why) {
+    throw ToolError(kExitUsage, option + ": " + formatName(format) + " plug-ins " + why);
 }
 
 StateOptions stateOptions(const Args& args) {
@@ -81,17 +85,14 @@ bool sameReading(const std::string& typed, const std::string& shown) {
 // Many effects take no typed text at all. A DAW user could still turn the knob until the display
 // shows what they meant: search the normalised range for a display that reads the text. Numbers
 // go to the middle of the range of values whose display rounds to them.
-bool matchDisplay(PluginHost& host, int index, const std::string& text) {
-    const float original = host.getParameter(index);
+bool matchDisplay(HostedPlugin& plugin, int index, const std::string& text) {
+    const double original = plugin.normalised(index);
     auto number = [](const std::string& s, double& v) {
         char* end = nullptr;
         v = std::strtod(s.c_str(), &end);
         return end != s.c_str() && !std::isnan(v);
     };
-    auto displayAt = [&](double v) {
-        host.setParameter(index, static_cast<float>(v));
-        return trim(host.paramDisplay(index));
-    };
+    auto displayAt = [&](double v) { return trim(plugin.probeDisplay(index, v)); };
     constexpr int kSteps = 1000;
     std::vector<double> numbers;
     bool numeric = true;
@@ -128,103 +129,119 @@ bool matchDisplay(PluginHost& host, int index, const std::string& text) {
                 return hi;
             };
             double from = boundary(false), to = boundary(true);
-            host.setParameter(index, static_cast<float>(0.5 * (from + to)));
+            plugin.setNormalised(index, 0.5 * (from + to));
             return true;
         }
     }
     if (first >= 0) {
-        host.setParameter(index, static_cast<float>(first));
+        plugin.setNormalised(index, first);
         return true;
     }
-    host.setParameter(index, original);
+    plugin.endProbe(index, original);
     return false;
 }
 
 // The typed text --set takes: a number, optionally followed by the parameter's unit; "Inf" or
 // "-Inf"; or a text the parameter itself displays somewhere in its range (an item's name). Any
 // other text is refused, whatever the parameter's current value.
-bool sensibleText(PluginHost& host, int index, const std::string& text) {
+bool sensibleText(HostedPlugin& plugin, int index, const std::string& text) {
     const std::string t = lower(trim(text));
     if (t == "inf" || t == "-inf" || t == "+inf") return true;
     char* end = nullptr;
     double v = std::strtod(t.c_str(), &end);
     if (end != t.c_str() && std::isfinite(v)) {
         std::string rest = trim(end);
-        if (rest.empty() || rest == lower(trim(host.paramLabel(index)))) return true;
+        if (rest.empty() || rest == lower(trim(plugin.parameterUnit(index)))) return true;
     }
-    const float original = host.getParameter(index);
+    const double original = plugin.normalised(index);
     bool shown = false;
     constexpr int kSteps = 1000;
-    for (int i = 0; i <= kSteps && !shown; ++i) {
-        host.setParameter(index, static_cast<float>(i) / kSteps);
-        shown = lower(trim(host.paramDisplay(index))) == t;
-    }
-    host.setParameter(index, original);
+    for (int i = 0; i <= kSteps && !shown; ++i)
+        shown = lower(trim(plugin.probeDisplay(index, static_cast<float>(i) / kSteps))) == t;
+    plugin.endProbe(index, original);
     return shown;
 }
 
 } // namespace
 
-int findParameter(PluginHost& host, const std::string& name) {
+int findParameter(HostedPlugin& plugin, const std::string& name) {
     std::string wanted = lower(trim(name));
-    for (int i = 0; i < host.numParams(); ++i)
-        if (lower(trim(host.paramName(i))) == wanted) return i;
+    const int count = plugin.parameterCount();
+    for (int i = 0; i < count; ++i)
+        if (lower(trim(plugin.parameterName(i))) == wanted) return i;
+    for (int i = 0; i < count; ++i)
+        if (!wanted.empty() && lower(plugin.parameterSymbol(i)) == wanted) return i;
     char* end = nullptr;
     long index = std::strtol(name.c_str(), &end, 10);
-    if (!name.empty() && !*end && index >= 0 && index < host.numParams())
-        return static_cast<int>(index);
+    if (!name.empty() && !*end && index >= 0 && index < count) return static_cast<int>(index);
     std::string valid;
-    for (int i = 0; i < host.numParams(); ++i)
-        valid += (i ? ", " : "") + trim(host.paramName(i));
+    for (int i = 0; i < count; ++i)
+        valid += (i ? ", " : "") + trim(plugin.parameterName(i));
     if (valid.empty()) valid = "none; the plug-in has no parameters";
     throw ToolError(kExitUsage, "unknown parameter '" + name + "'; valid names: " + valid);
 }
 
-void applyState(PluginHost& host, const StateOptions& state) {
-    if (!state.load.empty()) loadPresetFile(host, state.load);
-    if (state.program >= 0) {
-        if (state.program >= host.numPrograms())
-            throw ToolError(kExitUsage,
-                            "bad value for --program: " + std::to_string(state.program) +
-                                " (the plug-in has " + std::to_string(host.numPrograms()) +
-                                " programs, numbered from 0)");
-        host.setProgram(state.program);
-    }
+namespace {
+
+void selectProgram(HostedPlugin& plugin, int program) {
+    const char* word = plugin.programWord();
+    if (!word)
+        refuseForFormat(plugin.format(), "--program",
+                        "have no programs; a saved state (--load) brings back a sound");
+    if (program >= plugin.programCount())
+        throw ToolError(kExitUsage, "bad value for --program: " + std::to_string(program) +
+                                        " (the plug-in has " +
+                                        std::to_string(plugin.programCount()) + " " + word +
+                                        ", numbered from 0)");
+    if (!plugin.setProgram(program))
+        throw ToolError(kExitPlugin, "the plug-in's " + std::string(word) + " " +
+                                         std::to_string(program) + " did not load");
+}
+
+void typeText(HostedPlugin& plugin, int index, const StateOptions::Setting& s) {
+    if (s.value.empty())
+        throw ToolError(kExitUsage, "bad value for --set " + s.name + ": empty text");
+    if (!sensibleText(plugin, index, s.value))
+        throw ToolError(kExitUsage, "bad value for --set " + s.name +
+                                        ": the plug-in does not accept '" + s.value +
+                                        "' (expected a number, Inf, -Inf or a text the parameter "
+                                        "displays; --set-normalised takes a value from 0 to 1)");
+    const std::string before = trim(plugin.parameterDisplay(index));
+    bool taken = plugin.setText(index, s.value);
+    if (!taken && !matchDisplay(plugin, index, s.value))
+        throw ToolError(kExitUsage, "bad value for --set " + s.name +
+                                        ": the plug-in does not accept '" + s.value +
+                                        "' (use --set-normalised for a value from 0 to 1)");
+    // Some effects accept any text and ignore what they cannot parse.
+    const std::string after = trim(plugin.parameterDisplay(index));
+    if (taken && !plugin.textIsChecked() && after == before && !sameReading(s.value, after))
+        throw ToolError(kExitUsage, "bad value for --set " + s.name + ": the plug-in kept '" +
+                                        after + "' after '" + s.value + "'");
+}
+
+} // namespace
+
+void applyState(HostedPlugin& plugin, const StateOptions& state) {
+    if (!state.load.empty()) loadPresetFile(plugin, state.load);
+    if (state.program >= 0) selectProgram(plugin, state.program);
     for (const StateOptions::Setting& s : state.settings) {
-        int index = findParameter(host, s.name);
+        int index = findParameter(plugin, s.name);
         if (s.normalised) {
             double v = parseDouble(s.value, "--set-normalised " + s.name, 0.0, 1.0);
-            host.setParameter(index, static_cast<float>(v));
+            plugin.setNormalised(index, v);
         } else {
-            if (s.value.empty())
-                throw ToolError(kExitUsage, "bad value for --set " + s.name + ": empty text");
-            if (!sensibleText(host, index, s.value))
-                throw ToolError(kExitUsage,
-                                "bad value for --set " + s.name +
-                                    ": the plug-in does not accept '" + s.value +
-                                    "' (expected a number, Inf, -Inf or a text the parameter "
-                                    "displays; --set-normalised takes a value from 0 to 1)");
-            const std::string before = trim(host.paramDisplay(index));
-            bool taken = host.setParameterText(index, s.value);
-            if (!taken && !matchDisplay(host, index, s.value))
-                throw ToolError(kExitUsage, "bad value for --set " + s.name +
-                                                ": the plug-in does not accept '" + s.value +
-                                                "' (use --set-normalised for a value from 0 to 1)");
-            // Some effects accept any text and ignore what they cannot parse.
-            const std::string after = trim(host.paramDisplay(index));
-            if (taken && after == before && !sameReading(s.value, after))
-                throw ToolError(kExitUsage, "bad value for --set " + s.name +
-                                                ": the plug-in kept '" + after + "' after '" +
-                                                s.value + "'");
+            typeText(plugin, index, s);
         }
     }
 }
 
-void checkPresetPath(const std::string& path) {
-    PresetFile::Kind kind;
-    if (!presetKindForPath(path, kind))
-        throw ToolError(kExitUsage,
-                        "a preset file must end in .fxp (a program) or .fxb (a bank): " + path);
+void checkPresetPath(PluginFormat format, const std::string& path, bool preferParameters,
+                     const char* parametersOption) {
+    std::string error;
+    if (!stateFileNameFits(format, path, error)) throw ToolError(kExitUsage, error);
+    if (preferParameters && format != PluginFormat::Vst2)
+        refuseForFormat(format, parametersOption,
+                        "keep no parameter values apart from their state, which is what is saved");
 }
 
 std::vector<std::uint8_t> readPresetBytes(const std::string& path) {
@@ -255,33 +272,21 @@ std::vector<std::uint8_t> readPresetBytes(const std::string& path) {
     return bytes;
 }
 
-void loadPresetFile(PluginHost& host, const std::string& path) {
+void loadPresetFile(HostedPlugin& plugin, const std::string& path) {
     std::vector<std::uint8_t> bytes = readPresetBytes(path);
-    PresetFile preset;
-    std::string error;
-    if (!decodePreset(bytes, preset, error)) throw ToolError(kExitPreset, path + ": " + error);
-    if (restorePreset(host, preset, error) != RestoreResult::Ok)
-        throw ToolError(kExitPreset, path + ": " + error);
+    StateResult r = plugin.loadState(bytes);
+    if (r.code != StateResult::Ok) throw ToolError(kExitPreset, path + ": " + r.message);
 }
 
-std::vector<std::uint8_t> presetBytes(PluginHost& host, const std::string& path,
-                                      bool preferParameters) {
-    PresetFile::Kind kind;
-    if (!presetKindForPath(path, kind)) checkPresetPath(path);
-    PresetFile preset = capturePreset(host, kind, preferParameters);
-    if (preset.isChunk && preset.chunk.empty())
-        throw ToolError(kExitPlugin,
-                        "the plug-in announces a state chunk but gives none (an empty one, or a "
-                        "size of 0 or less), and a preset without it would restore nothing; its "
-                        "parameter values can be saved instead (--parameters for preset save, "
-                        "--save-parameters for render)");
-    return encodePreset(preset);
-}
-
-void savePresetFile(PluginHost& host, const std::string& path, bool preferParameters) {
-    OutputFile out(path);
-    out.write(presetBytes(host, path, preferParameters));
-    out.commit();
+std::vector<std::uint8_t> presetBytes(HostedPlugin& plugin, const std::string& path,
+                                      bool preferParameters, std::string* what, std::string* how) {
+    std::vector<std::uint8_t> bytes;
+    StateResult r = plugin.saveState(path, preferParameters, bytes);
+    if (r.code == StateResult::BadPath) throw ToolError(kExitUsage, r.message);
+    if (r.code != StateResult::Ok) throw ToolError(kExitPlugin, r.message);
+    if (what) *what = r.what;
+    if (how) *how = r.how;
+    return bytes;
 }
 
 } // namespace OmbrelHost

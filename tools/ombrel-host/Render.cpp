@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <memory>
 #include <ostream>
+#include <string>
 
 namespace OmbrelHost {
 
@@ -117,12 +118,12 @@ std::string nonFiniteMessage(long long block, int blockSize, int rate) {
 // Reads the input block by block as it comes, then appends tailFrames of silence. Output that is
 // NaN or infinite stops the render unless the job allows it.
 template <typename Sample>
-BlockRun runBlocks(PluginHost& host, AudioReader& reader, const Routing& r, bool hostBypass,
+BlockRun runBlocks(HostedPlugin& plugin, AudioReader& reader, const Routing& r, bool hostBypass,
                    const RenderJob& job, long long tailFrames, AudioWriter& writer,
                    Progress& progress) {
-    const int block = host.blockSize();
-    Buffers<Sample> b(std::max(host.numInputs(), r.pluginInputs),
-                      std::max(host.numOutputs(), r.pluginOutputs), block);
+    const int block = job.blockSize;
+    Buffers<Sample> b(std::max(plugin.inputs(), r.pluginInputs),
+                      std::max(plugin.outputs(), r.pluginOutputs), block);
     std::vector<double> fileIn(static_cast<std::size_t>(block) * r.fileInputs);
     std::vector<double> interleaved(static_cast<std::size_t>(block) * r.fileOutputs);
     BlockRun run;
@@ -141,7 +142,11 @@ BlockRun runBlocks(PluginHost& host, AudioReader& reader, const Routing& r, bool
             }
         } else {
             std::fill(b.out.begin(), b.out.end(), Sample(0));
-            host.process(b.inPtr.data(), b.outPtr.data(), frames);
+            if (!plugin.process(b.inPtr.data(), b.outPtr.data(), frames))
+                throw ToolError(kExitPlugin,
+                                "the plug-in reported a failure processing " +
+                                    nonFiniteMessage(index, block, reader.sampleRate()) +
+                                    "; nothing was written");
         }
         if (!gatherOutput(b, r, frames, interleaved) && run.firstNonFinite < 0) {
             run.firstNonFinite = index;
@@ -162,8 +167,12 @@ BlockRun runBlocks(PluginHost& host, AudioReader& reader, const Routing& r, bool
 // missing or read-only is found before the render, not after it.
 void checkPaths(const RenderJob& job) {
     refuseSameFile(job.output, job.input, "input");
+    const PluginFormat format = locatePlugin(job.plugin).format;
+    if (job.saveParameters && format != PluginFormat::Vst2)
+        refuseForFormat(format, "--save-parameters",
+                        "keep no parameter values apart from their state, which --save saves");
     if (!job.save.empty()) {
-        checkPresetPath(job.save);
+        checkPresetPath(format, job.save, job.saveParameters);
         refuseSameFile(job.save, job.input, "input");
         if (job.save == job.output)
             throw ToolError(kExitUsage, "--save and the output are the same file");
@@ -173,26 +182,27 @@ void checkPaths(const RenderJob& job) {
 
 // Loads the plug-in and brings it into the job's layout and state; answers the routing and
 // whether the host bypasses it.
-Routing setUp(PluginHost& host, const RenderJob& job, int rate, int fileInputs, int fileOutputs,
+Routing setUp(HostedPlugin& plugin, const RenderJob& job, int fileInputs, int fileOutputs,
               bool& hostBypass) {
-    loadPlugin(host, job.plugin, rate, job.blockSize);
-    if (host.numOutputs() < 1)
+    if (plugin.outputs() < 1)
         throw ToolError(kExitPlugin, "plug-in " + job.plugin + " has no outputs");
     Routing r;
     r.fileInputs = fileInputs;
     r.fileOutputs = fileOutputs;
-    r.accepted = host.setSpeakers(r.fileInputs, r.fileOutputs);
-    r.pluginInputs = r.accepted ? r.fileInputs : host.numInputs();
-    r.pluginOutputs = r.accepted ? r.fileOutputs : host.numOutputs();
+    r.accepted = plugin.setLayout(r.fileInputs, r.fileOutputs);
+    r.pluginInputs = r.accepted ? r.fileInputs : plugin.inputs();
+    r.pluginOutputs = r.accepted ? r.fileOutputs : plugin.outputs();
     if (r.pluginInputs < 1) r.pluginInputs = 1; // a generator: the input buffers are never read
-    if (job.doublePrecision && !host.setDoublePrecision(true))
+    if (job.doublePrecision && !plugin.setDoublePrecision(true)) {
+        if (plugin.format() == PluginFormat::Lv2)
+            refuseForFormat(PluginFormat::Lv2, "--double", "process 32-bit samples only");
         throw ToolError(kExitUsage,
                         "--double: plug-in " + job.plugin + " cannot process in double precision");
-    applyState(host, job.state);
-    host.transport().setTempo(job.tempo);
-    host.transport().setPlaying(job.play);
+    }
+    applyState(plugin, job.state);
+    plugin.setTransport(job.tempo, job.play);
     hostBypass = false;
-    if (job.bypass) hostBypass = host.canDo("bypass") != 1 || !host.setBypass(true);
+    if (job.bypass) hostBypass = !plugin.setBypass(true);
     return r;
 }
 
@@ -232,23 +242,26 @@ void render(const RenderJob& job, std::ostream& log) {
     if (!job.save.empty()) save.reset(new OutputFile(job.save));
     AudioWriter writer(job.output, format, rate, fileOutputs);
 
-    PluginHost host;
+    std::unique_ptr<HostedPlugin> plugin = loadPlugin(job.plugin, rate, job.blockSize);
     bool hostBypass = false;
-    const Routing r = setUp(host, job, rate, reader.channels(), fileOutputs, hostBypass);
+    const Routing r = setUp(*plugin, job, reader.channels(), fileOutputs, hostBypass);
     BlockRun run;
     {
         Progress progress(expected, !job.quiet && expected > 0);
-        host.resume();
+        if (!plugin->resume())
+            throw ToolError(kExitPlugin, "plug-in " + job.plugin + " refused to be switched on");
         if (job.doublePrecision)
-            run = runBlocks<double>(host, reader, r, hostBypass, job, tailFrames, writer, progress);
+            run = runBlocks<double>(*plugin, reader, r, hostBypass, job, tailFrames, writer,
+                                    progress);
         else
-            run = runBlocks<float>(host, reader, r, hostBypass, job, tailFrames, writer, progress);
-        host.suspend();
+            run =
+                runBlocks<float>(*plugin, reader, r, hostBypass, job, tailFrames, writer, progress);
+        plugin->suspend();
     }
-    if (save) save->write(presetBytes(host, job.save, job.saveParameters));
-    std::string name = host.effectName();
+    if (save) save->write(presetBytes(*plugin, job.save, job.saveParameters));
+    std::string name = plugin->name();
     if (name.empty()) name = job.plugin;
-    host.unload();
+    plugin.reset();
     // All outputs or none: every write and flush is done before the first rename.
     writer.finish();
     if (save) save->finish();

@@ -1,4 +1,4 @@
-// ombrel-host: runs VST 2.4 effects outside a DAW.
+// ombrel-host: runs VST 2.4, LV2 and CLAP effects outside a DAW.
 #include "tools/ombrel-host/Command.h"
 #include "tools/ombrel-host/ToolError.h"
 
@@ -16,14 +16,16 @@ const Command* const kCommands[] = {&kInfoCommand, &kRenderCommand, &kPresetComm
 void usage(FILE* to) {
     std::fprintf(to,
                  "Usage: ombrel-host COMMAND [ARGUMENTS]\n\n"
-                 "Runs a VST 2.4 effect plug-in (Ombrel unless told otherwise) outside a DAW.\n\n"
+                 "Runs an effect plug-in outside a DAW: Ombrel unless told otherwise, or any\n"
+                 "VST 2.4 library (FILE.so), CLAP file (FILE.clap) or LV2 bundle (BUNDLE.lv2).\n\n"
                  "Commands:\n");
     for (const Command* c : kCommands)
         std::fprintf(to, "  %-8s %s\n", c->name, c->summary);
-    std::fprintf(to, "\n'ombrel-host COMMAND --help' describes a command.\n\n"
-                     "Exit codes: 0 success, 1 other failure, 2 bad command line or value,\n"
-                     "3 bad input file, 4 plug-in failed to load, 5 bad or foreign preset,\n"
-                     "6 output cannot be written.\n");
+    std::fprintf(to,
+                 "\n'ombrel-host COMMAND --help' describes a command.\n\n"
+                 "Exit codes: 0 success, 1 other failure, 2 bad command line or value,\n"
+                 "3 bad input file, 4 plug-in failed to load, 5 bad or foreign preset or state,\n"
+                 "6 output cannot be written.\n");
 }
 
 } // namespace
