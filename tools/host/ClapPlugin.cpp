@@ -128,7 +128,7 @@ std::int64_t CLAP_ABI streamRead(const clap_istream_t* s, void* data, std::uint6
     std::uint64_t left = in->bytes->size() - in->at;
     std::uint64_t n = std::min<std::uint64_t>(size, left);
     if (in->chunk && n > in->chunk) n = in->chunk;
-    std::memcpy(data, in->bytes->data() + in->at, static_cast<std::size_t>(n));
+    if (n) std::memcpy(data, in->bytes->data() + in->at, static_cast<std::size_t>(n));
     in->at += static_cast<std::size_t>(n);
     return static_cast<std::int64_t>(n);
 }
