@@ -1,6 +1,6 @@
 #include "dsp/Biquad.h"
 
-#include <cmath>
+#include "dsp/PortableMath.h"
 
 namespace Korvel {
 
@@ -18,8 +18,9 @@ void Biquad::designLowPass(double cutoff, double q) {
     if (fc < 0) fc = 0;
     if (fc > nyquist_) fc = nyquist_;
     double w = 2 * kPi * fc / sampleRate_;
-    double cosW = std::cos(w);
-    double alpha = std::sin(w) * 0.5 / q;
+    double sinW = 0, cosW = 0;
+    PortableMath::sinCos(w, sinW, cosW);
+    double alpha = sinW * 0.5 / q;
     double n = 1 / (1 + alpha);
     b0_ = n * (1 - cosW) / 2;
     b2_ = b0_;

@@ -1,5 +1,7 @@
 #include "dsp/PitchDetector.h"
 
+#include "dsp/PortableMath.h"
+
 #include <algorithm>
 #include <new>
 
@@ -81,7 +83,7 @@ void PitchDetector::setSampleRate(double sampleRate) {
     } catch (const std::bad_alloc&) {
         if (firstPeaks_.empty()) throw;
     }
-    weightExponent_ = -std::log(0.6) / std::log(2.0);
+    weightExponent_ = -PortableMath::log(0.6) / PortableMath::log(2.0);
     std::fill(std::begin(scoreSpan_), std::end(scoreSpan_), -1);
     confirmPeriods_ = 2;
     holdPeriods_ = 2;
@@ -100,7 +102,7 @@ void PitchDetector::setMaxFreq(double hz) {
 }
 
 void PitchDetector::setGate(double dB) {
-    gate_ = std::pow(10.0, 0.05 * dB);
+    gate_ = PortableMath::exp10(0.05 * dB);
 }
 
 void PitchDetector::setSpeed(int periods) {
@@ -311,7 +313,7 @@ double PitchDetector::scoreWeight(int span) {
     int slot = span & (kScoreCacheSize - 1);
     if (scoreSpan_[slot] != span) {
         scoreSpan_[slot] = span;
-        scorePower_[slot] = std::pow(span / 2.0, weightExponent_);
+        scorePower_[slot] = PortableMath::pow(span / 2.0, weightExponent_);
     }
     return scorePower_[slot];
 }

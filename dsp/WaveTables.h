@@ -4,6 +4,8 @@
 // adjacent levels.
 #pragma once
 
+#include "dsp/LaneMath.h"
+
 #include <cmath>
 #include <cstdint>
 
@@ -35,9 +37,14 @@ public:
         bool single; // the low level alone (level 11)
         double fade; // weight of the level above
     };
-    // Inline: during a glide it runs for every retune of every table oscillator.
+    // Inline: during a glide it runs for every retune of every table oscillator. The logarithm is
+    // our own, the same on every machine.
+    static double log2Lane(double x) {
+        Base::D1 v = {x};
+        return Base::log2Lanes(v)[0];
+    }
     static Blend blend(double f) {
-        double c = std::log2(20000 / f);
+        double c = log2Lane(20000 / f);
         // Also catches NaN (from f NaN or negative): those get the top level.
         if (!(c < kLevels - 1)) return {kLevels - 1, true, 0};
         if (!(c > 0)) return {0, false, 0};

@@ -1,6 +1,7 @@
 #include "host/Ombrel.h"
 
 #include "core/KModule.h"
+#include "dsp/PortableMath.h"
 #include "params/OmbrelParameters.h"
 
 #include <cmath>
@@ -118,7 +119,7 @@ EngineSettings Ombrel::currentSettings() const {
     s.lfoCyclesPerBar = real(kLfoFreq);
     s.lfoPhaseOffset = real(kLfoPhase) * kDegreesToCycles;
     s.lfoDepth = real(kLfoDepth) * 0.01;
-    s.mainGain = std::pow(10.0, 0.05 * real(kMainLvl));
+    s.mainGain = PortableMath::exp10(0.05 * real(kMainLvl));
     return s;
 }
 
