@@ -3,11 +3,13 @@
 // machine; bench/callgrind.sh runs this under callgrind for the deterministic instruction counts.
 //
 //   ombrel-bench [--program default|rich|all] [--kind melody|noise|silence|all] [--seconds S]
-//                [--null] [--instances N]
+//                [--null] [--baseline] [--instances N]
 //
 // --null renders through a plug-in that does nothing, so that the host's own work (making the
 // input, the block loop, the time information) can be taken out of the counts. --instances N only
-// creates N effects (the start-up cost).
+// creates N effects (the start-up cost). --baseline runs the baseline x86-64 kernels even where
+// the processor has wider ones.
+#include "dsp/EngineKernels.h"
 #include "host/Ombrel.h"
 
 #include <chrono>
@@ -138,6 +140,8 @@ int main(int argc, char** argv) {
         bool more = i + 1 < argc;
         if (!std::strcmp(argv[i], "--null"))
             null = true;
+        else if (!std::strcmp(argv[i], "--baseline"))
+            preferBaselineKernels(true);
         else if (more && !std::strcmp(argv[i], "--program"))
             program = argv[++i];
         else if (more && !std::strcmp(argv[i], "--kind"))

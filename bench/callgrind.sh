@@ -2,13 +2,16 @@
 # Deterministic cost figures, counted by callgrind: millions of instructions per second of 44.1 kHz
 # stereo audio for each program and input, as a host playing at 120 BPM drives the effect, and the
 # start-up cost of the first and of a later instance.
-#   bench/callgrind.sh [build-folder]
+#   bench/callgrind.sh [build-folder] [--baseline]
+# Valgrind offers the program AVX2 (not AVX-512), so the figures are those of the AVX2 kernels;
+# --baseline counts the baseline x86-64 ones.
 # A figure is a long render minus a short one (start-up and making the input cancel out), less the
 # same difference through a plug-in that does nothing (the host's block loop cancels out).
 set -euo pipefail
 bench="${1:-build}/bench/ombrel-bench"
+extra=("${@:2}")
 count() {
-    valgrind --tool=callgrind --callgrind-out-file=/dev/null "$bench" "$@" 2>&1 >/dev/null |
+    valgrind --tool=callgrind --callgrind-out-file=/dev/null "$bench" "$@" ${extra[@]+"${extra[@]}"} 2>&1 >/dev/null |
         sed -n 's/.*Collected : \([0-9]*\).*/\1/p'
 }
 # Instructions of one second of audio.

@@ -73,6 +73,15 @@ template <class D> KORVEL_LANE_INLINE typename LaneTraits<D>::U equal(D a, D b) 
 template <class D> KORVEL_LANE_INLINE D select(typename LaneTraits<D>::U mask, D a, D b) {
     return fromBits<D>((bitsOf(a) & mask) | (bitsOf(b) & ~mask));
 }
+#if defined(__AVX__)
+template <> KORVEL_LANE_INLINE D4 select<D4>(U4 mask, D4 a, D4 b) {
+    return (D4)_mm256_blendv_pd((__m256d)b, (__m256d)a, (__m256d)mask);
+}
+#endif
+// mask ? a : 0.
+template <class D> KORVEL_LANE_INLINE D keep(typename LaneTraits<D>::U mask, D a) {
+    return fromBits<D>(bitsOf(a) & mask);
+}
 template <class D> KORVEL_LANE_INLINE D absOf(D v) {
     return fromBits<D>(bitsOf(v) & splatBits<typename LaneTraits<D>::U>(0x7fffffffffffffffull));
 }
@@ -91,8 +100,6 @@ KORVEL_LANE_INLINE int maskBits(U2 m) {
 KORVEL_LANE_INLINE int maskBits(U4 m) {
 #if defined(__AVX__)
     return _mm256_movemask_pd((__m256d)m);
-#elif defined(__SSE2__)
-    return _mm_movemask_pd((__m128d)U2{m[0], m[1]}) | _mm_movemask_pd((__m128d)U2{m[2], m[3]}) << 2;
 #else
     return static_cast<int>((m[0] & 1) | (m[1] & 2) | (m[2] & 4) | (m[3] & 8));
 #endif
@@ -103,6 +110,133 @@ KORVEL_LANE_INLINE int maskBits(U4 m) {
 template <class D> KORVEL_LANE_INLINE D doubleOfInteger(typename LaneTraits<D>::U i) {
     typedef typename LaneTraits<D>::U U;
     return fromBits<D>(i + splatBits<U>(0x4338000000000000ull)) - splat<D>(6755399441055744.0);
+}
+
+// Four lanes for the kernels: one 256-bit vector where the instruction set has them, else a pair
+// of 128-bit ones (vectors of four doubles without AVX compile to poor code).
+#if defined(__AVX__)
+typedef D4 Wide;
+typedef U4 WideMask;
+KORVEL_LANE_INLINE double lane(Wide v, int k) {
+    return v[k];
+}
+KORVEL_LANE_INLINE void setLane(Wide& v, int k, double x) {
+    v[k] = x;
+}
+#else
+struct Wide {
+    D2 lo, hi;
+};
+struct WideMask {
+    U2 lo, hi;
+};
+template <> struct LaneTraits<Wide> {
+    typedef WideMask U;
+    static constexpr int kWidth = 4;
+};
+#define KORVEL_PAIR_OP(T, op)                                                                      \
+    KORVEL_LANE_INLINE T operator op(T a, T b) {                                                   \
+        return T{a.lo op b.lo, a.hi op b.hi};                                                      \
+    }
+KORVEL_PAIR_OP(Wide, +)
+KORVEL_PAIR_OP(Wide, -)
+KORVEL_PAIR_OP(Wide, *)
+KORVEL_PAIR_OP(Wide, /)
+KORVEL_PAIR_OP(WideMask, +)
+KORVEL_PAIR_OP(WideMask, -)
+KORVEL_PAIR_OP(WideMask, &)
+KORVEL_PAIR_OP(WideMask, |)
+KORVEL_PAIR_OP(WideMask, ^)
+#undef KORVEL_PAIR_OP
+KORVEL_LANE_INLINE Wide operator-(Wide a) {
+    return Wide{-a.lo, -a.hi};
+}
+KORVEL_LANE_INLINE WideMask operator~(WideMask a) {
+    return WideMask{~a.lo, ~a.hi};
+}
+KORVEL_LANE_INLINE WideMask operator>>(WideMask a, int n) {
+    return WideMask{a.lo >> n, a.hi >> n};
+}
+KORVEL_LANE_INLINE WideMask operator<<(WideMask a, int n) {
+    return WideMask{a.lo << n, a.hi << n};
+}
+template <> KORVEL_LANE_INLINE Wide splat<Wide>(double v) {
+    return Wide{splat<D2>(v), splat<D2>(v)};
+}
+template <> KORVEL_LANE_INLINE WideMask splatBits<WideMask>(std::uint64_t v) {
+    return WideMask{splatBits<U2>(v), splatBits<U2>(v)};
+}
+template <> KORVEL_LANE_INLINE WideMask bitsOf<Wide>(Wide v) {
+    return WideMask{bitsOf(v.lo), bitsOf(v.hi)};
+}
+template <> KORVEL_LANE_INLINE Wide fromBits<Wide>(WideMask u) {
+    return Wide{fromBits<D2>(u.lo), fromBits<D2>(u.hi)};
+}
+template <> KORVEL_LANE_INLINE WideMask less<Wide>(Wide a, Wide b) {
+    return WideMask{less(a.lo, b.lo), less(a.hi, b.hi)};
+}
+template <> KORVEL_LANE_INLINE WideMask lessEqual<Wide>(Wide a, Wide b) {
+    return WideMask{lessEqual(a.lo, b.lo), lessEqual(a.hi, b.hi)};
+}
+template <> KORVEL_LANE_INLINE WideMask equal<Wide>(Wide a, Wide b) {
+    return WideMask{equal(a.lo, b.lo), equal(a.hi, b.hi)};
+}
+KORVEL_LANE_INLINE int maskBits(WideMask m) {
+    return maskBits(m.lo) | maskBits(m.hi) << 2;
+}
+KORVEL_LANE_INLINE double lane(Wide v, int k) {
+    return k < 2 ? v.lo[k] : v.hi[k - 2];
+}
+KORVEL_LANE_INLINE void setLane(Wide& v, int k, double x) {
+    if (k < 2)
+        v.lo[k] = x;
+    else
+        v.hi[k - 2] = x;
+}
+#endif
+
+KORVEL_LANE_INLINE Wide loadWide(const double* p) {
+    Wide v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+KORVEL_LANE_INLINE WideMask loadWideMask(const std::uint64_t* p) {
+    WideMask v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+KORVEL_LANE_INLINE void storeWide(double* p, Wide v) {
+    std::memcpy(p, &v, sizeof v);
+}
+KORVEL_LANE_INLINE void storeWideMask(std::uint64_t* p, WideMask v) {
+    std::memcpy(p, &v, sizeof v);
+}
+
+// Four table entries at the given indices.
+KORVEL_LANE_INLINE Wide gatherWide(const double* base, WideMask index) {
+#if defined(__AVX2__)
+    return (Wide)_mm256_i64gather_pd(base, (__m256i)index, 8);
+#elif defined(__AVX__)
+    return Wide{base[index[0]], base[index[1]], base[index[2]], base[index[3]]};
+#else
+    return Wide{D2{base[index.lo[0]], base[index.lo[1]]}, D2{base[index.hi[0]], base[index.hi[1]]}};
+#endif
+}
+
+// floor(x) for 0 <= x < 2^31, as a double and as an integer.
+KORVEL_LANE_INLINE Wide floorWide(Wide x, WideMask& whole) {
+#if defined(__AVX2__)
+    __m128i truncated = _mm256_cvttpd_epi32((__m256d)x);
+    whole = (WideMask)_mm256_cvtepi32_epi64(truncated);
+    return (Wide)_mm256_cvtepi32_pd(truncated);
+#else
+    const Wide magic = splat<Wide>(6755399441055744.0);
+    Wide y = x + magic;
+    Wide nearest = y - magic;
+    WideMask above = less(x, nearest);
+    whole = (bitsOf(y) - bitsOf(magic)) + above; // above is -1 where set
+    return select(above, nearest - splat<Wide>(1.0), nearest);
+#endif
 }
 
 } // namespace KORVEL_LANES_NS

@@ -1,10 +1,11 @@
 #include "dsp/OmbrelEngine.h"
 
 #include "dsp/ChannelRouting.h"
+#include "dsp/EngineKernels.h"
 #include "dsp/FastMath.h"
 #include "dsp/FloatingPointGuard.h"
 #include "dsp/Lfo.h"
-#include "dsp/Oscillator.h"
+#include "dsp/OscillatorBank.h"
 #include "dsp/PitchDetector.h"
 #include "dsp/RandomGenerator.h"
 #include "dsp/WaveTables.h"
@@ -52,7 +53,7 @@ private:
 } // namespace
 
 struct OmbrelEngine::Impl {
-    Oscillator oscillators[3];
+    OscillatorBank oscillators;
     double mainGain = 1;
     // The synth sample of the previous frame: the synth reaches the output one sample late.
     double lastOutput = 0;
@@ -71,15 +72,16 @@ struct OmbrelEngine::Impl {
     std::atomic<bool> forceApply{true};
 
     // Work arrays for one chunk of a block, so each stage runs as its own tight loop.
-    static constexpr int kChunk = 128;
+    static constexpr int kChunk = OscillatorBank::kMaxFrames;
     double dryLeft[kChunk] = {};
     double dryRight[kChunk] = {};
-    double frequency[kChunk] = {};       // the tracked frequency per sample, 0 where there is none
-    std::uint32_t draws[3][kChunk] = {}; // left as they are when no oscillator reads them
+    double frequency[kChunk] = {}; // the tracked frequency per sample, 0 where there is none
+    int runEnds[kChunk] = {};      // where the runs with and without a frequency end
+    alignas(32) double draws[4 * kChunk] = {}; // the oscillators' noise, four per sample
     double tremolo[kChunk] = {};
     double floorNoise[kChunk] = {};
-    double voices[3][kChunk] = {};
     double synth[kChunk] = {};
+    const EngineKernels* kernels = &engineKernels();
 
     void processChunk(const double* left, const double* right, double* outLeft, double* outRight,
                       int frames, bool stereoIn, bool stereoOut, bool bypass);
@@ -94,14 +96,13 @@ void OmbrelEngine::Impl::apply(const EngineSettings& s) {
     detector.setSpeed(s.speed);
     for (int k = 0; k < 3; ++k) {
         const EngineSettings::Osc& o = s.osc[k];
-        Oscillator& osc = oscillators[k];
-        osc.setWaveform(o.waveform);
-        osc.setPartial(o.partial);
-        osc.setDetune(o.detune);
-        osc.setAttack(o.attack);
-        osc.setRelease(o.release);
-        osc.setNoise(o.noise);
-        osc.setLevel(o.level);
+        oscillators.setWaveform(k, o.waveform);
+        oscillators.setPartial(k, o.partial);
+        oscillators.setDetune(k, o.detune);
+        oscillators.setAttack(k, o.attack);
+        oscillators.setRelease(k, o.release);
+        oscillators.setNoise(k, o.noise);
+        oscillators.setLevel(k, o.level);
     }
     lfo.setWaveform(s.lfoWaveform);
     lfo.setCyclesPerBar(s.lfoCyclesPerBar);
@@ -121,6 +122,7 @@ void OmbrelEngine::Impl::processChunk(const double* left, const double* right, d
     // Every input is read before any output is written: hosts may process in place.
     double smoothed = smoothedPeriod;
     double tracked = engineFrequency;
+    int runs = 0;
     for (int i = 0; i < frames; ++i) {
         double l = left[i];
         double r = right[i];
@@ -135,51 +137,37 @@ void OmbrelEngine::Impl::processChunk(const double* left, const double* right, d
             smoothed = smoothed == 0 ? period : smoothed + (period - smoothed) * smoothCoef;
             tracked = sampleRate / smoothed;
         }
+        if (i > 0 && (tracked > 0) != (frequency[i - 1] > 0)) runEnds[runs++] = i;
         frequency[i] = tracked;
     }
+    runEnds[runs++] = frames;
     smoothedPeriod = smoothed;
     engineFrequency = tracked;
 
+    bool noteInChunk = runs > 1 || frequency[0] > 0;
+    bool drawn[3];
+    for (int k = 0; k < 3; ++k)
+        drawn[k] = oscillators.drawsMatter(k, noteInChunk);
     {
         RandomGenerator::Stream random(RandomGenerator::shared());
-        // Without noise (the usual case) the oscillators' draws only move the sequence on.
-        bool noise = oscillators[0].readsDraws() || oscillators[1].readsDraws() ||
-                     oscillators[2].readsDraws();
+        // A draw nobody can hear only moves the sequence on.
         bool stationary = lfo.stationary();
         double still = lfo.output();
         for (int i = 0; i < frames; ++i) {
-            if (noise) {
-                draws[0][i] = random.next();
-                draws[1][i] = random.next();
-                draws[2][i] = random.next();
-            } else {
-                random.skip();
-                random.skip();
-                random.skip();
+            for (int k = 0; k < 3; ++k) {
+                if (drawn[k])
+                    draws[4 * i + k] = random.bipolar();
+                else
+                    random.skip();
             }
             tremolo[i] = stationary ? still : lfo.process(random);
             floorNoise[i] = random.uniform() * 5e-6;
         }
     }
 
-    // An oscillator in the same state as one before it follows it exactly (noise aside, which
-    // sameVoiceAs rules out), so it takes over that one's outputs and final state.
-    int sameAs[3] = {-1, -1, -1};
-    for (int k = 1; k < 3; ++k)
-        for (int j = 0; j < k && sameAs[k] < 0; ++j)
-            if (sameAs[j] < 0 && oscillators[k].sameVoiceAs(oscillators[j])) sameAs[k] = j;
-    const double* outputs[3];
-    for (int k = 0; k < 3; ++k) {
-        if (sameAs[k] >= 0) {
-            oscillators[k] = oscillators[sameAs[k]];
-            outputs[k] = outputs[sameAs[k]];
-        } else {
-            oscillators[k].processBlock(frequency, draws[k], voices[k], frames);
-            outputs[k] = voices[k];
-        }
-    }
+    oscillators.process(*kernels, frequency, runEnds, runs, draws, drawn, synth, frames);
     for (int i = 0; i < frames; ++i)
-        synth[i] = outputs[0][i] + outputs[1][i] + outputs[2][i] + floorNoise[i];
+        synth[i] = synth[i] + floorNoise[i];
 
     double previous = lastOutput;
     for (int i = 0; i < frames; ++i) {
@@ -214,8 +202,7 @@ void OmbrelEngine::setSampleRate(double rate) {
     e.detector.setGate(-20);
     e.detector.setSpeed(6);
     e.sampleRate = rate;
-    for (Oscillator& osc : e.oscillators)
-        osc.setSampleRate(rate);
+    e.oscillators.setSampleRate(rate);
     e.lfo.setSampleRate(rate);
     // The period glide covers 90 % of a jump in 10 ms.
     double glideSamples = 0.01 * rate;
@@ -227,8 +214,7 @@ void OmbrelEngine::reset() {
     Impl& e = *impl_;
     e.detector.reset();
     e.detector.resetConfirmation();
-    for (Oscillator& osc : e.oscillators)
-        osc.release();
+    e.oscillators.release();
     e.smoothedPeriod = 0;
     e.engineFrequency = 0;
     e.forceApply.store(true, std::memory_order_relaxed);
@@ -259,6 +245,10 @@ void OmbrelEngine::process(double* const* inputs, int inputCount, double* const*
                        stereoOut, bypass);
         done += chunk;
     }
+}
+
+void OmbrelEngine::useKernels(const EngineKernels& kernels) {
+    impl_->kernels = &kernels;
 }
 
 std::size_t OmbrelEngine::instanceBytes() const {

@@ -9,6 +9,8 @@
 
 namespace Korvel {
 
+struct EngineKernels;
+
 // Everything the parameters decide, in engine units.
 struct EngineSettings {
     double minFreq = 70;
@@ -56,6 +58,10 @@ public:
     // Audio thread. transport is null when the host reports no tempo and position.
     void process(double* const* inputs, int inputCount, double* const* outputs, int outputCount,
                  int frames, bool bypass, const EngineTransport* transport);
+
+    // Set-up thread: the kernels to run (tests and benchmarks compare the instruction sets; the
+    // engine starts with engineKernels(), the widest the processor has).
+    void useKernels(const EngineKernels& kernels);
 
     // Memory owned by this instance (shared wave tables excluded).
     std::size_t instanceBytes() const;

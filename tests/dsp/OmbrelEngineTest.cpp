@@ -1,6 +1,7 @@
 // The engine runs its stages chunk by chunk and skips work whose result is known; it must give
 // exactly what the plain per-sample loop over the same parts gives.
 #include "dsp/OmbrelEngine.h"
+#include "dsp/EngineKernels.h"
 #include "dsp/FastMath.h"
 #include "dsp/Lfo.h"
 #include "dsp/Oscillator.h"
@@ -96,7 +97,7 @@ std::vector<double> input() {
     return x;
 }
 
-void expectSameAsPlain(const EngineSettings& s, bool withTempo) {
+void expectSameAsPlain(const EngineSettings& s, bool withTempo, const EngineKernels& kernels) {
     std::vector<double> in = input(), fast(in.size()), plain(in.size());
     EngineTransport transport;
     transport.playing = true;
@@ -104,6 +105,7 @@ void expectSameAsPlain(const EngineSettings& s, bool withTempo) {
 
     RandomGenerator::shared().setState(1234, 5678);
     OmbrelEngine engine;
+    engine.useKernels(kernels);
     engine.setSampleRate(kRate);
     engine.reset();
     engine.publish(s);
@@ -137,7 +139,14 @@ void expectSameAsPlain(const EngineSettings& s, bool withTempo) {
     EXPECT_GT(peak, 0.1); // the notes were tracked and played
     for (std::size_t i = 0; i < in.size(); ++i)
         ASSERT_EQ(std::memcmp(&fast[i], &plain[i], sizeof(double)), 0)
-            << "sample " << i << ": " << fast[i] << " vs " << plain[i];
+            << kernels.name << ", sample " << i << ": " << fast[i] << " vs " << plain[i];
+}
+
+// On the baseline instruction set and on the widest this build has, where the processor runs it.
+void expectSameAsPlain(const EngineSettings& s, bool withTempo) {
+    expectSameAsPlain(s, withTempo, baselineKernels());
+    if (wideKernels() && &engineKernels() == wideKernels())
+        expectSameAsPlain(s, withTempo, *wideKernels());
 }
 
 } // namespace

@@ -1,0 +1,25 @@
+// The engine's vector kernels, compiled once for the baseline x86-64 instruction set (or whatever
+// the target's compiler baseline is) and once more for AVX2 where the compiler can target it. The
+// widest the processor runs is chosen when first asked for; every set gives the same bits.
+#pragma once
+
+#include "dsp/OscillatorBankState.h"
+
+namespace Korvel {
+
+struct EngineKernels {
+    const char* name;
+    void (*oscillatorBank)(OscillatorBankState& state, const OscillatorBankInput& input,
+                           double* out);
+};
+
+// [any] The widest set this processor runs, unless the baseline is preferred.
+const EngineKernels& engineKernels();
+// [set-up] For benchmarks: engines made afterwards start with the baseline set.
+void preferBaselineKernels(bool prefer);
+// [any] The baseline set, which every processor runs; and the widest set built, or null when
+// the build has only the baseline (tests and benchmarks compare them).
+const EngineKernels& baselineKernels();
+const EngineKernels* wideKernels();
+
+} // namespace Korvel
