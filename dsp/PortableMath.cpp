@@ -117,11 +117,22 @@ double log2(double x) {
     return Base::log2Lanes(v)[0];
 }
 
+// The ends, which the double-double arithmetic would turn into NaN.
+static bool isEnd(double x, double& result) {
+    if (std::isfinite(x)) return false;
+    result = x != x ? x : x > 0 ? x : 0;
+    return true;
+}
+
 double exp2(double x) {
+    double end = 0;
+    if (isEnd(x, end)) return end;
     return exp2Of(DD{x, 0});
 }
 
 double exp10(double x) {
+    double end = 0;
+    if (isEnd(x, end)) return end;
     return exp2Of(multiply(kLog2Of10, x));
 }
 

@@ -15,7 +15,8 @@ namespace PortableMath {
 // [any]
 double log2(double x);
 
-// [any] 2^x, 10^x and x^y (x > 0; otherwise NaN, or 0 and infinity at the ends).
+// [any] 2^x and 10^x (0 at -infinity, infinity at +infinity), and x^y (x > 0; the C library's
+// answer elsewhere, at the ends of both).
 double exp2(double x);
 double exp10(double x);
 double pow(double x, double y);

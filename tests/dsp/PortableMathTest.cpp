@@ -85,5 +85,10 @@ TEST(PortableMath, SettingFunctionsGiveTheNearestDouble) {
     EXPECT_LE(worst, 0.502);
     EXPECT_EQ(PortableMath::exp2(10), 1024);
     EXPECT_EQ(PortableMath::exp10(-2), 0.01);
+    // -Inf dB is silence, not a number that is none.
+    EXPECT_EQ(PortableMath::exp10(-INFINITY), 0);
+    EXPECT_EQ(PortableMath::exp2(-INFINITY), 0);
+    EXPECT_EQ(PortableMath::exp10(INFINITY), INFINITY);
+    EXPECT_TRUE(std::isnan(PortableMath::exp10(NAN)));
     EXPECT_EQ(PortableMath::pow(2, 0.5), std::sqrt(2.0));
 }
