@@ -1,5 +1,6 @@
 #include "dsp/EngineKernels.h"
 
+#include "dsp/EngineGlueKernel.h"
 #include "dsp/OscillatorBankKernel.h"
 
 #include <atomic>
@@ -13,7 +14,15 @@ const EngineKernels& avx2Kernels();
 
 namespace {
 
-const EngineKernels kBaseline = {"baseline", &Base::runOscillatorBank};
+const EngineKernels kBaseline = {"baseline",
+                                 &Base::runOscillatorBank,
+                                 &Base::monoSum<float>,
+                                 &Base::monoSum<double>,
+                                 &Base::lfoShapes,
+                                 &Base::slewFollows,
+                                 &Base::mixSynth,
+                                 &Base::writeOutputs<float>,
+                                 &Base::writeOutputs<double>};
 
 // The processor's support, asked once; the operating system's too (AVX state saved).
 const EngineKernels* detectWide() {

@@ -7,10 +7,25 @@
 
 namespace Korvel {
 
+// See dsp/OscillatorBankKernel.h and dsp/EngineGlueKernel.h.
 struct EngineKernels {
     const char* name;
     void (*oscillatorBank)(OscillatorBankState& state, const OscillatorBankInput& input,
                            double* out);
+    void (*monoFloat)(const float* left, const float* right, int frames, double* mono,
+                      double* dryLeft, double* dryRight);
+    void (*monoDouble)(const double* left, const double* right, int frames, double* mono,
+                       double* dryLeft, double* dryRight);
+    void (*lfoShapes)(int waveform, const double* phase, int frames, double* out);
+    bool (*slewFollows)(const double* target, int frames, double current, double step);
+    void (*mixSynth)(const double* voices, const double* floorNoise, const double* tremolo,
+                     double still, double mainGain, double depth, int frames, double* value);
+    void (*outputsFloat)(const double* value, double previous, const double* dryLeft,
+                         const double* dryRight, int frames, bool stereoIn, bool stereoOut,
+                         float* outLeft, float* outRight);
+    void (*outputsDouble)(const double* value, double previous, const double* dryLeft,
+                          const double* dryRight, int frames, bool stereoIn, bool stereoOut,
+                          double* outLeft, double* outRight);
 };
 
 // [any] The widest set this processor runs, unless the baseline is preferred.

@@ -2,13 +2,22 @@
 // its functions live in their own namespace). Fused multiply-adds stay off: -ffp-contract=off.
 #define KORVEL_LANES_NS Avx2
 
+#include "dsp/EngineGlueKernel.h"
 #include "dsp/EngineKernels.h"
 #include "dsp/OscillatorBankKernel.h"
 
 namespace Korvel {
 
 const EngineKernels& avx2Kernels() {
-    static constexpr EngineKernels kAvx2 = {"avx2", &Avx2::runOscillatorBank};
+    static constexpr EngineKernels kAvx2 = {"avx2",
+                                            &Avx2::runOscillatorBank,
+                                            &Avx2::monoSum<float>,
+                                            &Avx2::monoSum<double>,
+                                            &Avx2::lfoShapes,
+                                            &Avx2::slewFollows,
+                                            &Avx2::mixSynth,
+                                            &Avx2::writeOutputs<float>,
+                                            &Avx2::writeOutputs<double>};
     return kAvx2;
 }
 

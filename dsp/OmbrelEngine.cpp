@@ -71,20 +71,37 @@ struct OmbrelEngine::Impl {
     std::atomic<unsigned> applied{0};
     std::atomic<bool> forceApply{true};
 
-    // Work arrays for one chunk of a block, so each stage runs as its own tight loop.
+    // Work arrays for one chunk of a block, so each stage runs as its own tight loop. Four more
+    // entries than a chunk: the kernels work four samples at a time.
     static constexpr int kChunk = OscillatorBank::kMaxFrames;
-    double dryLeft[kChunk] = {};
-    double dryRight[kChunk] = {};
-    double frequency[kChunk] = {}; // the tracked frequency per sample, 0 where there is none
-    int runEnds[kChunk] = {};      // where the runs with and without a frequency end
+    static constexpr int kPadded = kChunk + 4;
+    alignas(32) double dryLeft[kPadded] = {};
+    alignas(32) double dryRight[kPadded] = {};
+    alignas(32) double mono[kPadded] = {};
+    alignas(32) double frequency[kPadded] = {}; // the tracked frequency, 0 where there is none
+    int runEnds[kChunk] = {};                   // where the runs with and without one end
+    int runs = 0;
     alignas(32) double draws[4 * kChunk] = {}; // the oscillators' noise, four per sample
-    double tremolo[kChunk] = {};
-    double floorNoise[kChunk] = {};
-    double synth[kChunk] = {};
+    alignas(32) double lfoPhase[kPadded] = {};
+    alignas(32) double lfoValue[kPadded] = {};
+    alignas(32) double tremolo[kPadded] = {};
+    int lfoCycles[kChunk] = {};
+    double lfoDraws[kChunk] = {};
+    alignas(32) double floorNoise[kPadded] = {};
+    alignas(32) double voices[kPadded] = {};
+    alignas(32) double value[kPadded] = {};
     const EngineKernels* kernels = &engineKernels();
 
-    void processChunk(const double* left, const double* right, double* outLeft, double* outRight,
-                      int frames, bool stereoIn, bool stereoOut, bool bypass);
+    template <class T>
+    void processBlock(T* const* inputs, int inputCount, T* const* outputs, int outputCount,
+                      int frames, bool bypass, const EngineTransport* transport);
+    template <class T>
+    void processChunk(const T* left, const T* right, T* outLeft, T* outRight, int frames,
+                      bool stereoIn, bool stereoOut, bool bypass);
+    // The detector and the glide: frequency and its runs.
+    void track(int frames);
+    // value: the synth sample of each frame.
+    void synthesise(int frames);
     void apply(const EngineSettings& s);
     void applyPending();
 };
@@ -116,19 +133,45 @@ void OmbrelEngine::Impl::apply(const EngineSettings& s) {
 // synth sample computed one sample earlier. The stages only meet through the tracked frequency
 // and the draws, so each runs over the whole chunk in turn, with the draws taken beforehand in
 // the per-sample order.
-void OmbrelEngine::Impl::processChunk(const double* left, const double* right, double* outLeft,
-                                      double* outRight, int frames, bool stereoIn, bool stereoOut,
-                                      bool bypass) {
+//
+// Flush-to-zero and denormals-are-zero hold for the engine's arithmetic, not for the conversions
+// between the host's single precision and the engine's double (they were made outside it before,
+// and a float denormal is an ordinary double).
+template <class T>
+void OmbrelEngine::Impl::processChunk(const T* left, const T* right, T* outLeft, T* outRight,
+                                      int frames, bool stereoIn, bool stereoOut, bool bypass) {
     // Every input is read before any output is written: hosts may process in place.
+    double* dryL = bypass ? dryLeft : nullptr;
+    double* dryR = bypass ? dryRight : nullptr;
+    const double previous = lastOutput;
+    if constexpr (std::is_same<T, float>::value) {
+        kernels->monoFloat(left, right, frames, mono, dryL, dryR);
+        {
+            FloatingPointGuard guard;
+            track(frames);
+            synthesise(frames);
+        }
+        kernels->outputsFloat(value, previous, dryL, dryR, frames, stereoIn, stereoOut, outLeft,
+                              outRight);
+    } else {
+        FloatingPointGuard guard;
+        kernels->monoDouble(left, right, frames, mono, dryL, dryR);
+        track(frames);
+        synthesise(frames);
+        kernels->outputsDouble(value, previous, dryL, dryR, frames, stereoIn, stereoOut, outLeft,
+                               outRight);
+    }
+    lastOutput = value[frames - 1];
+}
+
+// The detector and the period glide: the tracked frequency per sample and its runs.
+void OmbrelEngine::Impl::track(int frames) {
     double smoothed = smoothedPeriod;
     double tracked = engineFrequency;
-    int runs = 0;
+    runs = 0;
+    bool noted = tracked > 0;
     for (int i = 0; i < frames; ++i) {
-        double l = left[i];
-        double r = right[i];
-        dryLeft[i] = l;
-        dryRight[i] = r;
-        detector.process((r + l) * 0.5);
+        detector.process(mono[i]);
         double period = detector.confirmedPeriod();
         if (period <= 0) {
             smoothed = 0;
@@ -137,46 +180,56 @@ void OmbrelEngine::Impl::processChunk(const double* left, const double* right, d
             smoothed = smoothed == 0 ? period : smoothed + (period - smoothed) * smoothCoef;
             tracked = sampleRate / smoothed;
         }
-        if (i > 0 && (tracked > 0) != (frequency[i - 1] > 0)) runEnds[runs++] = i;
+        if (i > 0 && (tracked > 0) != noted) runEnds[runs++] = i;
+        noted = tracked > 0;
         frequency[i] = tracked;
     }
     runEnds[runs++] = frames;
     smoothedPeriod = smoothed;
     engineFrequency = tracked;
+}
 
-    bool noteInChunk = runs > 1 || frequency[0] > 0;
+// The draws, the oscillators, the LFO and the mix: value[i] is the synth sample i.
+void OmbrelEngine::Impl::synthesise(int frames) {
+    const bool noteInChunk = runs > 1 || frequency[0] > 0;
     bool drawn[3];
-    for (int k = 0; k < 3; ++k)
+    bool anyDrawn = false;
+    for (int k = 0; k < 3; ++k) {
         drawn[k] = oscillators.drawsMatter(k, noteInChunk);
+        anyDrawn |= drawn[k];
+    }
+    const bool lfoRuns = !lfo.stationary();
+    const int cycles = lfoRuns ? lfo.advance(frames, lfoPhase, lfoCycles) : 0;
+    const int lfoDrawCount = lfo.drawsAtCycles() ? cycles : 0;
     {
         RandomGenerator::Stream random(RandomGenerator::shared());
         // A draw nobody can hear only moves the sequence on.
-        bool stationary = lfo.stationary();
-        double still = lfo.output();
-        for (int i = 0; i < frames; ++i) {
-            for (int k = 0; k < 3; ++k) {
-                if (drawn[k])
-                    draws[4 * i + k] = random.bipolar();
-                else
-                    random.skip();
+        if (!anyDrawn && lfoDrawCount == 0) {
+            for (int i = 0; i < frames; ++i) {
+                random.skip();
+                random.skip();
+                random.skip();
+                floorNoise[i] = random.uniform() * 5e-6;
             }
-            tremolo[i] = stationary ? still : lfo.process(random);
-            floorNoise[i] = random.uniform() * 5e-6;
+        } else {
+            for (int i = 0, next = 0; i < frames; ++i) {
+                for (int k = 0; k < 3; ++k) {
+                    if (drawn[k])
+                        draws[4 * i + k] = random.bipolar();
+                    else
+                        random.skip();
+                }
+                if (next < lfoDrawCount && lfoCycles[next] == i)
+                    lfoDraws[next++] = random.bipolar();
+                floorNoise[i] = random.uniform() * 5e-6;
+            }
         }
     }
-
-    oscillators.process(*kernels, frequency, runEnds, runs, draws, drawn, synth, frames);
-    for (int i = 0; i < frames; ++i)
-        synth[i] = synth[i] + floorNoise[i];
-
-    double previous = lastOutput;
-    for (int i = 0; i < frames; ++i) {
-        double a = bypass ? dryLeft[i] : previous;
-        double b = bypass ? dryRight[i] : previous;
-        routeFrame(stereoIn, stereoOut, a, b, &outLeft[i], &outRight[i]);
-        previous = synth[i] * mainGain * (lfoDepth * 0.5 * (tremolo[i] - 1) + 1);
-    }
-    lastOutput = previous;
+    if (lfoRuns)
+        lfo.finish(*kernels, lfoPhase, lfoCycles, cycles, lfoDraws, frames, lfoValue, tremolo);
+    oscillators.process(*kernels, frequency, runEnds, runs, draws, drawn, voices, frames);
+    kernels->mixSynth(voices, floorNoise, lfoRuns ? tremolo : nullptr, lfo.output(), mainGain,
+                      lfoDepth, frames, value);
 }
 
 void OmbrelEngine::Impl::applyPending() {
@@ -224,27 +277,39 @@ void OmbrelEngine::publish(const EngineSettings& settings) {
     impl_->mailbox.store(settings);
 }
 
+template <class T>
+void OmbrelEngine::Impl::processBlock(T* const* inputs, int inputCount, T* const* outputs,
+                                      int outputCount, int frames, bool bypass,
+                                      const EngineTransport* transport) {
+    {
+        FloatingPointGuard guard;
+        applyPending();
+        if (transport) lfo.sync(transport->ppqPos, transport->tempo, transport->playing, true);
+    }
+    bool stereoIn = inputCount > 1;
+    bool stereoOut = outputCount > 1;
+    const T* left = inputs[0];
+    const T* right = stereoIn ? inputs[1] : inputs[0];
+    T* outLeft = outputs[0];
+    T* outRight = stereoOut ? outputs[1] : outputs[0];
+    for (int done = 0; done < frames;) {
+        int chunk = frames - done < kChunk ? frames - done : kChunk;
+        processChunk(left + done, right + done, outLeft + done, outRight + done, chunk, stereoIn,
+                     stereoOut, bypass);
+        done += chunk;
+    }
+}
+
 void OmbrelEngine::process(double* const* inputs, int inputCount, double* const* outputs,
                            int outputCount, int frames, bool bypass,
                            const EngineTransport* transport) {
-    FloatingPointGuard guard;
-    Impl& e = *impl_;
-    e.applyPending();
+    impl_->processBlock(inputs, inputCount, outputs, outputCount, frames, bypass, transport);
+}
 
-    bool stereoIn = inputCount > 1;
-    bool stereoOut = outputCount > 1;
-    const double* left = inputs[0];
-    const double* right = stereoIn ? inputs[1] : inputs[0];
-    double* outLeft = outputs[0];
-    double* outRight = stereoOut ? outputs[1] : outputs[0];
-    if (transport) e.lfo.sync(transport->ppqPos, transport->tempo, transport->playing, true);
-
-    for (int done = 0; done < frames;) {
-        int chunk = frames - done < Impl::kChunk ? frames - done : Impl::kChunk;
-        e.processChunk(left + done, right + done, outLeft + done, outRight + done, chunk, stereoIn,
-                       stereoOut, bypass);
-        done += chunk;
-    }
+void OmbrelEngine::process(float* const* inputs, int inputCount, float* const* outputs,
+                           int outputCount, int frames, bool bypass,
+                           const EngineTransport* transport) {
+    impl_->processBlock(inputs, inputCount, outputs, outputCount, frames, bypass, transport);
 }
 
 void OmbrelEngine::useKernels(const EngineKernels& kernels) {
