@@ -1,5 +1,6 @@
 #include "dsp/Biquad.h"
 
+#include "dsp/Lanes.h"
 #include "dsp/PortableMath.h"
 
 namespace Korvel {
@@ -27,6 +28,58 @@ void Biquad::designLowPass(double cutoff, double q) {
     b1_ = n * (1 - cosW);
     a1_ = -2 * n * cosW;
     a2_ = n * (1 - alpha);
+}
+
+bool Biquad::processBlock(const double* x, int n, double* y, double* scratch) {
+    using namespace Base;
+    if (n <= 0) return false;
+    if (x1_ == 0 && x2_ == 0 && y1_ == y2_) {
+        U2 bits = {0, 0};
+        int i = 0;
+        for (; i + 2 <= n; i += 2)
+            bits = bits | (bitsOf(D2{x[i], x[i + 1]}) << 1); // the sign bit shifted out
+        for (; i < n; ++i)
+            bits[0] |= bitsOf(D1{x[i]})[0] << 1;
+        double next = b0_ * 0.0 + b1_ * x1_ + b2_ * x2_ - a1_ * y1_ - a2_ * y2_ + 1e-20;
+        // Every sample computes what this one does (signs of zeros never reach past the final
+        // addition), so the output stands.
+        if ((bits[0] | bits[1]) == 0 && next == y1_) {
+            for (int k = 0; k < n; ++k)
+                y[k] = next;
+            x2_ = n > 1 ? x[n - 2] : x1_;
+            x1_ = x[n - 1];
+            y2_ = y1_ = next;
+            return true;
+        }
+    }
+    // The inputs after the two before them; y[i] = b0 x[i] + b1 x[i - 1] + b2 x[i - 2] first.
+    double* ext = scratch;
+    ext[0] = x2_;
+    ext[1] = x1_;
+    for (int i = 0; i < n; ++i)
+        ext[i + 2] = x[i];
+    const D2 b0 = splat<D2>(b0_), b1 = splat<D2>(b1_), b2 = splat<D2>(b2_);
+    int i = 0;
+    for (; i + 2 <= n; i += 2) {
+        D2 s = b0 * D2{ext[i + 2], ext[i + 3]} + b1 * D2{ext[i + 1], ext[i + 2]} +
+               b2 * D2{ext[i], ext[i + 1]};
+        y[i] = s[0];
+        y[i + 1] = s[1];
+    }
+    for (; i < n; ++i)
+        y[i] = b0_ * ext[i + 2] + b1_ * ext[i + 1] + b2_ * ext[i];
+    double y1 = y1_, y2 = y2_;
+    for (int k = 0; k < n; ++k) {
+        double v = y[k] - a1_ * y1 - a2_ * y2 + 1e-20;
+        y[k] = v;
+        y2 = y1;
+        y1 = v;
+    }
+    x2_ = n > 1 ? x[n - 2] : x1_;
+    x1_ = x[n - 1];
+    y1_ = y1;
+    y2_ = y2;
+    return false;
 }
 
 void Biquad::clear() {

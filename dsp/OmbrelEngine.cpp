@@ -78,6 +78,7 @@ struct OmbrelEngine::Impl {
     alignas(32) double dryLeft[kPadded] = {};
     alignas(32) double dryRight[kPadded] = {};
     alignas(32) double mono[kPadded] = {};
+    alignas(32) double confirmed[kPadded] = {}; // the detector's confirmed period
     alignas(32) double frequency[kPadded] = {}; // the tracked frequency, 0 where there is none
     int runEnds[kChunk] = {};                   // where the runs with and without one end
     int runs = 0;
@@ -170,9 +171,9 @@ void OmbrelEngine::Impl::track(int frames) {
     double tracked = engineFrequency;
     runs = 0;
     bool noted = tracked > 0;
+    detector.processBlock(mono, frames, confirmed);
     for (int i = 0; i < frames; ++i) {
-        detector.process(mono[i]);
-        double period = detector.confirmedPeriod();
+        double period = confirmed[i];
         if (period <= 0) {
             smoothed = 0;
             tracked = 0;

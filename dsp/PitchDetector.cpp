@@ -1,8 +1,10 @@
 #include "dsp/PitchDetector.h"
 
+#include "dsp/Lanes.h"
 #include "dsp/PortableMath.h"
 
 #include <algorithm>
+#include <cstring>
 #include <new>
 
 namespace Korvel {
@@ -53,7 +55,7 @@ void PitchDetector::setSampleRate(double sampleRate) {
         while (blocks < static_cast<std::size_t>(length / kBlockSize) + 4)
             blocks *= 2;
         try {
-            std::vector<double> ring(2 * static_cast<std::size_t>(length), 0.0);
+            std::vector<double> ring(2 * static_cast<std::size_t>(length + kPiece), 0.0);
             std::vector<double> peaks(blocks, 0.0);
             std::vector<double> bounds(static_cast<std::size_t>(length / kBlockSize) + 4, 0.0);
             ringStore_.swap(ring);
@@ -61,6 +63,7 @@ void PitchDetector::setSampleRate(double sampleRate) {
             bounds_.swap(bounds);
             ring_ = ringStore_.data();
             ringLength_ = length;
+            ringSpan_ = length + kPiece;
             ringPos_ = 0;
             blockPeaks_ = blockStore_.data();
             blockMask_ = static_cast<int>(blocks) - 1;
@@ -180,14 +183,183 @@ void PitchDetector::confirm() {
     confirmAt_ = kNever;
 }
 
+void PitchDetector::process(double sample) {
+    double confirmed;
+    processPiece(&sample, 1, &confirmed);
+}
+
+void PitchDetector::processBlock(const double* samples, int n, double* confirmed) {
+    for (int done = 0; done < n;) {
+        int piece = n - done < kPiece ? n - done : kPiece;
+        processPiece(samples + done, piece, confirmed + done);
+        done += piece;
+    }
+}
+
+// The history written for a whole piece at once: the analyses read only what lies behind their
+// own sample, and the ring is kPiece longer than any of them reads.
+void PitchDetector::writeAhead(const double* y, int n) {
+    const int span = ringSpan_;
+    double* ring = ring_;
+    int pos = ringPos_ + 1;
+    for (int i = 0; i < n;) {
+        if (pos == span) pos = 0;
+        int run = std::min(n - i, span - pos);
+        double* a = ring + pos;
+        double* b = ring + pos + span;
+        int k = 0;
+        for (; k + 2 <= run; k += 2) {
+            Base::D2 v = {y[i + k], y[i + k + 1]};
+            std::memcpy(a + k, &v, sizeof v);
+            std::memcpy(b + k, &v, sizeof v);
+        }
+        for (; k < run; ++k)
+            a[k] = b[k] = y[i + k];
+        pos += run;
+        i += run;
+    }
+}
+
+namespace {
+
+// Bit i of the masks: sample i may cross zero (its product with the one before is not
+// positive); sample i is at or above the gate.
+void scanPiece(const double* y, int n, double previous, double gate, std::uint64_t* crossings,
+               std::uint64_t* loud) {
+    using namespace Base;
+    crossings[0] = crossings[1] = loud[0] = loud[1] = 0;
+    const D2 limit = splat<D2>(gate), zero = splat<D2>(0.0);
+    int i = 0;
+    if (n > 0 && !(previous * y[0] > 0)) crossings[0] = 1;
+    if (n > 0 && !(std::fabs(y[0]) < gate)) loud[0] = 1;
+    for (i = 1; i + 2 <= n; i += 2) {
+        D2 v = {y[i], y[i + 1]}, before = {y[i - 1], y[i]};
+        std::uint64_t c = static_cast<std::uint64_t>(maskBits(~less(zero, before * v)));
+        std::uint64_t l = static_cast<std::uint64_t>(maskBits(~less(absOf(v), limit)));
+        crossings[i >> 6] |= c << (i & 63);
+        loud[i >> 6] |= l << (i & 63);
+        if ((i & 63) == 63) {
+            crossings[1] |= c >> 1;
+            loud[1] |= l >> 1;
+        }
+    }
+    for (; i < n; ++i) {
+        if (!(y[i - 1] * y[i] > 0)) crossings[i >> 6] |= std::uint64_t{1} << (i & 63);
+        if (!(std::fabs(y[i]) < gate)) loud[i >> 6] |= std::uint64_t{1} << (i & 63);
+    }
+}
+
+// The lowest set bit at or after i, or n.
+int nextBit(const std::uint64_t* bits, int i, int n) {
+    for (int word = i >> 6; word < 2 && (word << 6) < n; ++word) {
+        std::uint64_t w = bits[word];
+        if (word == i >> 6) w &= ~std::uint64_t{0} << (i & 63);
+        if (w) return std::min(n, (word << 6) + __builtin_ctzll(w));
+    }
+    return n;
+}
+
+// The highest set bit at or before i, or -1.
+int lastBit(const std::uint64_t* bits, int i) {
+    for (int word = i >> 6; word >= 0; --word) {
+        std::uint64_t w = bits[word];
+        if (word == i >> 6 && (i & 63) != 63) w &= (std::uint64_t{2} << (i & 63)) - 1;
+        if (w) return (word << 6) + 63 - __builtin_clzll(w);
+    }
+    return -1;
+}
+
+} // namespace
+
+// One piece: the filter over all of it, then sample by sample only where something happens: a
+// zero crossing, the end of a hold, a confirmation. Between those every sample reports the same.
+void PitchDetector::processPiece(const double* samples, int n, double* confirmed) {
+    const double* x = samples;
+    // A non-finite sample would stay in the filter and the history for good: take it as silence.
+    // Beyond 1e300 the filter's sums could overflow; no audio comes near.
+    Base::U2 unusual = {0, 0};
+    for (int i = 0; i + 2 <= n; i += 2)
+        unusual = unusual | ~Base::lessEqual(Base::absOf(Base::D2{x[i], x[i + 1]}),
+                                             Base::splat<Base::D2>(1e300));
+    bool usual = (unusual[0] | unusual[1]) == 0 && (n % 2 == 0 || std::fabs(x[n - 1]) <= 1e300);
+    if (!usual) {
+        for (int i = 0; i < n; ++i)
+            tamed_[i] = std::fabs(x[i]) <= 1e300 ? x[i] : tameSample(x[i]);
+        x = tamed_;
+    }
+    double* y = filtered_;
+    const bool standing = lowpass_.processBlock(x, n, y, filterScratch_);
+    writeAhead(y, n);
+
+    std::uint64_t crossings[2], loud[2];
+    if (standing) {
+        // One value throughout: only the first sample can cross (unless the value is 0), all are
+        // loud or none.
+        crossings[0] = !(previous_ * y[0] > 0);
+        crossings[1] = 0;
+        if (!(y[0] * y[0] > 0)) crossings[0] = crossings[1] = ~std::uint64_t{0};
+        bool isLoud = !(std::fabs(y[0]) < gate_);
+        loud[0] = isLoud ? 1 : 0;
+        loud[1] = 0;
+        if (isLoud) {
+            // The last sample is the one that matters at the end; the first for the crossing.
+            loud[(n - 1) >> 6] |= std::uint64_t{1} << ((n - 1) & 63);
+        }
+    } else {
+        scanPiece(y, n, previous_, gate_, crossings, loud);
+    }
+
+    const std::int64_t base = now_ + 1; // the time of sample 0
+    const int firstPos = ringPos_;
+    int from = 0; // samples before this one are reported
+    for (int i = 0;;) {
+        // The next sample where something happens.
+        int e = nextBit(crossings, i, n);
+        if (nextExpiry_ - base < e)
+            e = static_cast<int>(std::max<std::int64_t>(nextExpiry_ - base, i));
+        if (confirmAt_ - base < e)
+            e = static_cast<int>(std::max<std::int64_t>(confirmAt_ - base, i));
+        if (e >= n) break;
+        for (; from < e; ++from)
+            confirmed[from] = confirmed_;
+        const std::int64_t now = base + e;
+        now_ = now;
+        if (now >= nextExpiry_) expire();
+        const double before = e > 0 ? y[e - 1] : previous_;
+        const double v = y[e];
+        if (!(before * v > 0)) {
+            const bool rising = before <= 0 && v > 0;
+            if (rising || (before >= 0 && v < 0)) {
+                int pos = firstPos + 1 + e;
+                ringPos_ = pos >= ringSpan_ ? pos - ringSpan_ : pos;
+                int quiet = lastBit(loud, e);
+                // A piece that stands is loud throughout or not at all.
+                if (standing && loud[0]) quiet = e;
+                if (quiet >= 0) lastLoud_ = base + quiet;
+                analyse(rising ? rising_ : falling_);
+            }
+        }
+        if (now >= confirmAt_) confirm();
+        i = e + 1;
+    }
+    for (; from < n; ++from)
+        confirmed[from] = confirmed_;
+    now_ = base + n - 1;
+    int pos = firstPos + n;
+    ringPos_ = pos >= ringSpan_ ? pos - ringSpan_ : pos;
+    int last = lastBit(loud, n - 1);
+    if (last >= 0) lastLoud_ = base + last;
+    previous_ = y[n - 1];
+}
+
 double PitchDetector::tameSample(double sample) {
     return std::isfinite(sample) ? std::copysign(1e300, sample) : 0;
 }
 
 // The filtered sample written k samples ago; reading past the ring's length wraps around it.
 double PitchDetector::x(std::int64_t k) const {
-    if (k > ringLength_) k %= ringLength_;
-    return ring_[ringPos_ + ringLength_ - k];
+    if (k >= ringLength_) k %= ringLength_;
+    return ring_[ringPos_ + ringSpan_ - k];
 }
 
 // A bound on |x[k]| for every k up to far, from the peaks of 32-sample blocks. Blocks are measured
@@ -252,7 +424,8 @@ double PitchDetector::difference(int span) {
     const int step = diffStep_;
     const bool odd = span % 2 != 0;
     const std::int64_t far = h + static_cast<std::int64_t>(n - 1) * step + (odd ? 1 : 0);
-    if (n <= 0 || far > ringLength_ || static_cast<std::size_t>(n) > firstPeaks_.size())
+    // A read of the history's whole length finds the sample written now, as the ring wraps.
+    if (n <= 0 || far >= ringLength_ || static_cast<std::size_t>(n) > firstPeaks_.size())
         return slowDifference(span);
     const double* u = newest_;
     const double* v = newest_ - h;
@@ -347,7 +520,7 @@ void PitchDetector::analyse(CrossingList& list) {
     const std::int64_t* times = list.entries();
     const int m = list.count;
     const std::int64_t silence = now_ - lastLoud_;
-    newest_ = ring_ + ringPos_ + ringLength_;
+    newest_ = ring_ + ringPos_ + ringSpan_;
     firstPeaksDone_ = 0;
     boundsDone_ = 0;
 
