@@ -1,5 +1,6 @@
 #include "dsp/EngineKernels.h"
 
+#include "dsp/DetectorKernel.h"
 #include "dsp/EngineGlueKernel.h"
 #include "dsp/OscillatorBankKernel.h"
 
@@ -22,7 +23,8 @@ const EngineKernels kBaseline = {"baseline",
                                  &Base::slewFollows,
                                  &Base::mixSynth,
                                  &Base::writeOutputs<float>,
-                                 &Base::writeOutputs<double>};
+                                 &Base::writeOutputs<double>,
+                                 &Base::differenceSums};
 
 // The processor's support, asked once; the operating system's too (AVX state saved).
 const EngineKernels* detectWide() {

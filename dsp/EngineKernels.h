@@ -7,7 +7,7 @@
 
 namespace Korvel {
 
-// See dsp/OscillatorBankKernel.h and dsp/EngineGlueKernel.h.
+// See dsp/OscillatorBankKernel.h, dsp/EngineGlueKernel.h and dsp/DetectorKernel.h.
 struct EngineKernels {
     const char* name;
     void (*oscillatorBank)(OscillatorBankState& state, const OscillatorBankInput& input,
@@ -26,6 +26,8 @@ struct EngineKernels {
     void (*outputsDouble)(const double* value, double previous, const double* dryLeft,
                           const double* dryRight, int frames, bool stereoIn, bool stereoOut,
                           double* outLeft, double* outRight);
+    bool (*differenceSums)(const double* newest, int h, int n, int step, bool odd, double limit,
+                           double* out);
 };
 
 // [any] The widest set this processor runs, unless the baseline is preferred.

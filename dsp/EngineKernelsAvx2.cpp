@@ -2,6 +2,7 @@
 // its functions live in their own namespace). Fused multiply-adds stay off: -ffp-contract=off.
 #define KORVEL_LANES_NS Avx2
 
+#include "dsp/DetectorKernel.h"
 #include "dsp/EngineGlueKernel.h"
 #include "dsp/EngineKernels.h"
 #include "dsp/OscillatorBankKernel.h"
@@ -17,7 +18,8 @@ const EngineKernels& avx2Kernels() {
                                             &Avx2::slewFollows,
                                             &Avx2::mixSynth,
                                             &Avx2::writeOutputs<float>,
-                                            &Avx2::writeOutputs<double>};
+                                            &Avx2::writeOutputs<double>,
+                                            &Avx2::differenceSums};
     return kAvx2;
 }
 

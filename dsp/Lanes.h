@@ -212,14 +212,28 @@ KORVEL_LANE_INLINE void storeWideMask(std::uint64_t* p, WideMask v) {
     std::memcpy(p, &v, sizeof v);
 }
 
-// Four table entries at the given indices.
+KORVEL_LANE_INLINE WideMask wideBits(std::uint64_t a, std::uint64_t b, std::uint64_t c,
+                                     std::uint64_t d) {
+#if defined(__AVX__)
+    return WideMask{a, b, c, d};
+#else
+    return WideMask{U2{a, b}, U2{c, d}};
+#endif
+}
+
+// Four entries at the given indices (signed: two's complement in the lanes).
 KORVEL_LANE_INLINE Wide gatherWide(const double* base, WideMask index) {
 #if defined(__AVX2__)
     return (Wide)_mm256_i64gather_pd(base, (__m256i)index, 8);
-#elif defined(__AVX__)
-    return Wide{base[index[0]], base[index[1]], base[index[2]], base[index[3]]};
 #else
-    return Wide{D2{base[index.lo[0]], base[index.lo[1]]}, D2{base[index.hi[0]], base[index.hi[1]]}};
+    std::int64_t i[4];
+    std::memcpy(i, &index, sizeof i);
+    Wide v;
+    setLane(v, 0, base[i[0]]);
+    setLane(v, 1, base[i[1]]);
+    setLane(v, 2, base[i[2]]);
+    setLane(v, 3, base[i[3]]);
+    return v;
 #endif
 }
 

@@ -315,6 +315,7 @@ void OmbrelEngine::process(float* const* inputs, int inputCount, float* const* o
 
 void OmbrelEngine::useKernels(const EngineKernels& kernels) {
     impl_->kernels = &kernels;
+    impl_->detector.useKernels(kernels);
 }
 
 std::size_t OmbrelEngine::instanceBytes() const {

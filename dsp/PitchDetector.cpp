@@ -39,7 +39,7 @@ struct PitchDetector::Candidate {
     bool inWindow = false;
 };
 
-PitchDetector::PitchDetector() {
+PitchDetector::PitchDetector() : kernels_(&engineKernels()) {
     setSampleRate(44100);
 }
 
@@ -51,22 +51,20 @@ void PitchDetector::setSampleRate(double sampleRate) {
     int maxPeriod = round32(sampleRate / 15);
     int length = trunc32(2 * maxPeriod + 1.5);
     if (length > ringLength_) {
-        std::size_t blocks = 1;
-        while (blocks < static_cast<std::size_t>(length / kBlockSize) + 4)
-            blocks *= 2;
         try {
             std::vector<double> ring(2 * static_cast<std::size_t>(length + kPiece), 0.0);
-            std::vector<double> peaks(blocks, 0.0);
-            std::vector<double> bounds(static_cast<std::size_t>(length / kBlockSize) + 4, 0.0);
+            std::size_t blocks = 1;
+            while (blocks < static_cast<std::size_t>((length + kPiece) / kBlockSize) + 4)
+                blocks *= 2;
+            std::vector<double> peaks(blocks, 0.0), bounds(blocks, 0.0);
             ringStore_.swap(ring);
             blockStore_.swap(peaks);
             bounds_.swap(bounds);
+            blockMask_ = static_cast<int>(blocks) - 1;
             ring_ = ringStore_.data();
             ringLength_ = length;
             ringSpan_ = length + kPiece;
             ringPos_ = 0;
-            blockPeaks_ = blockStore_.data();
-            blockMask_ = static_cast<int>(blocks) - 1;
         } catch (const std::bad_alloc&) {
             // Keep the shorter ring: longer spans then wrap around it, as any span past its end.
             if (!ring_) throw; // the first one: the instance cannot be built
@@ -80,12 +78,6 @@ void PitchDetector::setSampleRate(double sampleRate) {
     burstAge_ = trunc32(7 * sampleRate / 2400);
     diffStep_ = trunc32(sampleRate * 0.0001) + 1;
     diffWindow_ = round32(sampleRate * 0.005);
-    std::size_t terms = static_cast<std::size_t>(ringLength_ / diffStep_) + 2;
-    try {
-        if (firstPeaks_.size() < terms) firstPeaks_.resize(terms, 0.0);
-    } catch (const std::bad_alloc&) {
-        if (firstPeaks_.empty()) throw;
-    }
     weightExponent_ = -PortableMath::log(0.6) / PortableMath::log(2.0);
     std::fill(std::begin(scoreSpan_), std::end(scoreSpan_), -1);
     confirmPeriods_ = 2;
@@ -149,9 +141,8 @@ void PitchDetector::resetConfirmation() {
 }
 
 std::size_t PitchDetector::memoryBytes() const {
-    return sizeof(*this) + (ringStore_.capacity() + blockStore_.capacity() +
-                            firstPeaks_.capacity() + bounds_.capacity()) *
-                               sizeof(double);
+    return sizeof(*this) +
+           (ringStore_.capacity() + blockStore_.capacity() + bounds_.capacity()) * sizeof(double);
 }
 
 // The pending period's hold has run out, or the tracking window's.
@@ -198,7 +189,7 @@ void PitchDetector::processBlock(const double* samples, int n, double* confirmed
 
 // The history written for a whole piece at once: the analyses read only what lies behind their
 // own sample, and the ring is kPiece longer than any of them reads.
-void PitchDetector::writeAhead(const double* y, int n) {
+void PitchDetector::writeAhead(const double* y, int n, bool standing) {
     const int span = ringSpan_;
     double* ring = ring_;
     int pos = ringPos_ + 1;
@@ -218,6 +209,43 @@ void PitchDetector::writeAhead(const double* y, int n) {
         pos += run;
         i += run;
     }
+    // The peak of every 32-sample block of the history, by time: a block's entry covers what is
+    // written of it so far, written-ahead samples included (a bound need only be high enough).
+    const std::int64_t base = now_ + 1;
+    for (int i = 0; i < n;) {
+        const std::int64_t t = base + i;
+        const int inBlock = static_cast<int>(t & (kBlockSize - 1));
+        const int run = std::min(n - i, kBlockSize - inBlock);
+        Base::D2 m = {0, 0};
+        int k = standing ? run : 0; // one value throughout: its own peak
+        if (standing) m[0] = std::fabs(y[i]);
+        for (; k + 2 <= run; k += 2) {
+            Base::D2 a = Base::absOf(Base::D2{y[i + k], y[i + k + 1]});
+            m = Base::select(Base::less(m, a), a, m);
+        }
+        double peak = std::max(m[0], m[1]);
+        for (; k < run; ++k)
+            peak = std::max(peak, std::fabs(y[i + k]));
+        double& entry = blockStore_[static_cast<std::size_t>((t >> kBlockShift) & blockMask_)];
+        entry = inBlock == 0 ? peak : std::max(entry, peak);
+        i += run;
+    }
+}
+
+// A bound on |x[k]| for every k up to far: the peaks of the blocks those samples lie in, as a
+// running maximum from the newest block back, extended as the analysis' candidates need.
+double PitchDetector::historyBound(std::int64_t far) {
+    const std::int64_t current = now_ >> kBlockShift;
+    const int back = static_cast<int>(current - ((now_ - far) >> kBlockShift));
+    if (boundsDone_ == 0) {
+        bounds_[0] = blockStore_[static_cast<std::size_t>(current & blockMask_)];
+        boundsDone_ = 1;
+    }
+    for (; boundsDone_ <= back; ++boundsDone_)
+        bounds_[boundsDone_] =
+            std::max(bounds_[boundsDone_ - 1],
+                     blockStore_[static_cast<std::size_t>((current - boundsDone_) & blockMask_)]);
+    return bounds_[back];
 }
 
 namespace {
@@ -289,7 +317,7 @@ void PitchDetector::processPiece(const double* samples, int n, double* confirmed
     }
     double* y = filtered_;
     const bool standing = lowpass_.processBlock(x, n, y, filterScratch_);
-    writeAhead(y, n);
+    writeAhead(y, n, standing);
 
     std::uint64_t crossings[2], loud[2];
     if (standing) {
@@ -362,42 +390,6 @@ double PitchDetector::x(std::int64_t k) const {
     return ring_[ringPos_ + ringSpan_ - k];
 }
 
-// A bound on |x[k]| for every k up to far, from the peaks of 32-sample blocks. Blocks are measured
-// once, when an analysis first needs them; the block in progress at every analysis that asks.
-double PitchDetector::historyBound(std::int64_t far) {
-    const std::int64_t current = now_ >> kBlockShift;
-    if (boundsDone_ == 0) {
-        auto peak = [this](std::int64_t young, std::int64_t old) {
-            double m0 = 0, m1 = 0, m2 = 0, m3 = 0;
-            const double* p = newest_ - old;
-            std::int64_t count = old - young + 1, i = 0;
-            for (; i + 4 <= count; i += 4) {
-                m0 = std::max(m0, std::fabs(p[i]));
-                m1 = std::max(m1, std::fabs(p[i + 1]));
-                m2 = std::max(m2, std::fabs(p[i + 2]));
-                m3 = std::max(m3, std::fabs(p[i + 3]));
-            }
-            for (; i < count; ++i)
-                m0 = std::max(m0, std::fabs(p[i]));
-            return std::max(std::max(m0, m1), std::max(m2, m3));
-        };
-        std::int64_t first = std::max(blocksDone_, (now_ - ringLength_) >> kBlockShift);
-        for (std::int64_t id = first; id < current; ++id) {
-            std::int64_t young = now_ - (id * kBlockSize + kBlockSize - 1);
-            std::int64_t old = std::min<std::int64_t>(now_ - id * kBlockSize, ringLength_);
-            blockPeaks_[id & blockMask_] = young <= old ? peak(young, old) : 0;
-        }
-        blocksDone_ = current;
-        bounds_[0] = peak(0, now_ - current * kBlockSize);
-        boundsDone_ = 1;
-    }
-    const int back = static_cast<int>(current - ((now_ - far) >> kBlockShift));
-    for (; boundsDone_ <= back; ++boundsDone_)
-        bounds_[boundsDone_] =
-            std::max(bounds_[boundsDone_ - 1], blockPeaks_[(current - boundsDone_) & blockMask_]);
-    return bounds_[back];
-}
-
 // The difference measure for spans that read beyond the ring: rare, so kept plain.
 double PitchDetector::slowDifference(int span) const {
     int h = span / 2;
@@ -416,8 +408,11 @@ double PitchDetector::slowDifference(int span) const {
 }
 
 // The sum runs in the stated order so the result is exact; what makes it cheap is knowing early
-// that a candidate cannot be admissible: every |v| is bounded by the peak of the history blocks
-// it reads, so once the partial sum passes 0.15 times that bound the measure must exceed 0.15.
+// that a candidate cannot be admissible. A vector pass sums in another order, within a few parts
+// in 10^14 of the ordered sum, and stops once its partial sum, less a margin far wider, passes
+// 0.15 times n times a bound on every |v| (the measure must then exceed 0.15); at its end it has
+// the exact peaks, and its sum tests them the same way. Only the candidates that may still pass
+// are summed again in order.
 double PitchDetector::difference(int span) {
     const int h = span / 2;
     const int n = std::max(diffWindow_, h) / diffStep_;
@@ -425,61 +420,30 @@ double PitchDetector::difference(int span) {
     const bool odd = span % 2 != 0;
     const std::int64_t far = h + static_cast<std::int64_t>(n - 1) * step + (odd ? 1 : 0);
     // A read of the history's whole length finds the sample written now, as the ring wraps.
-    if (n <= 0 || far >= ringLength_ || static_cast<std::size_t>(n) > firstPeaks_.size())
-        return slowDifference(span);
+    if (n <= 0 || far >= ringLength_) return slowDifference(span);
     const double* u = newest_;
     const double* v = newest_ - h;
 
+    // Every |v| lies below the peaks of the blocks it is read from.
     const double bound = historyBound(far);
     if (!(bound >= gate_)) return kNotAdmissible; // pv could not reach the gate
-    // The margin covers the rounding of this product and of the final division.
-    const double limit = kMaxAdmissible * bound * n * (1 + 1e-9);
+    double sums[3];
+    if (!kernels_->differenceSums(newest_, h, n, step, odd, kMaxAdmissible * bound * n, sums))
+        return kNotAdmissible;
+    const double pu = sums[1], pv = sums[2];
+    if (!(pu >= gate_ && pv >= gate_)) return kNotAdmissible;
+    const double scale = std::max(pu, pv) * n;
+    if (sums[0] * (1 - 1e-9) > kMaxAdmissible * scale) return kNotAdmissible;
 
     double s = 0;
-    int t = 0;
     if (!odd) {
-        for (; t + 4 <= n; t += 4) {
-            const int k = t * step;
-            s += std::fabs(u[-k] - v[-k]);
-            s += std::fabs(u[-k - step] - v[-k - step]);
-            s += std::fabs(u[-k - 2 * step] - v[-k - 2 * step]);
-            s += std::fabs(u[-k - 3 * step] - v[-k - 3 * step]);
-            if (s > limit) return kNotAdmissible;
-        }
-        for (; t < n; ++t)
+        for (int t = 0; t < n; ++t)
             s += std::fabs(u[-t * step] - v[-t * step]);
     } else {
-        for (; t + 4 <= n; t += 4) {
-            const int k = t * step;
-            s += std::fabs(u[-k] - (v[-k] + v[-k - 1]) / 2);
-            s += std::fabs(u[-k - step] - (v[-k - step] + v[-k - step - 1]) / 2);
-            s += std::fabs(u[-k - 2 * step] - (v[-k - 2 * step] + v[-k - 2 * step - 1]) / 2);
-            s += std::fabs(u[-k - 3 * step] - (v[-k - 3 * step] + v[-k - 3 * step - 1]) / 2);
-            if (s > limit) return kNotAdmissible;
-        }
-        for (; t < n; ++t)
+        for (int t = 0; t < n; ++t)
             s += std::fabs(u[-t * step] - (v[-t * step] + v[-t * step - 1]) / 2);
     }
-    if (s > limit) return kNotAdmissible;
-
-    // The peak of the first operand depends on n only: shared by the candidates of an analysis.
-    for (; firstPeaksDone_ < n; ++firstPeaksDone_) {
-        double m = std::fabs(u[-firstPeaksDone_ * step]);
-        double before = firstPeaksDone_ > 0 ? firstPeaks_[firstPeaksDone_ - 1] : 0;
-        firstPeaks_[firstPeaksDone_] = std::max(before, m);
-    }
-    const double pu = firstPeaks_[n - 1];
-    if (!(pu >= gate_)) return kNotAdmissible;
-    double pv = 0;
-    if (!odd) {
-        for (t = 0; t < n; ++t)
-            pv = std::max(pv, std::fabs(v[-t * step]));
-    } else {
-        for (t = 0; t < n; ++t)
-            pv = std::max(pv, std::fabs((v[-t * step] + v[-t * step - 1]) / 2));
-    }
-    if (!(pv >= gate_)) return kNotAdmissible;
-    return s / (std::max(pu, pv) * n);
+    return s / scale;
 }
 
 double PitchDetector::scoreWeight(int span) {
@@ -521,7 +485,6 @@ void PitchDetector::analyse(CrossingList& list) {
     const int m = list.count;
     const std::int64_t silence = now_ - lastLoud_;
     newest_ = ring_ + ringPos_ + ringSpan_;
-    firstPeaksDone_ = 0;
     boundsDone_ = 0;
 
     Candidate best;

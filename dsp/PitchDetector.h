@@ -11,6 +11,7 @@
 #pragma once
 
 #include "dsp/Biquad.h"
+#include "dsp/EngineKernels.h"
 
 #include <algorithm>
 #include <cmath>
@@ -43,6 +44,8 @@ public:
     double period() const { return publishedAt_ == now_ ? period_ : 0; }
     int evidence() const { return publishedAt_ == now_ ? evidence_ : 0; }
     std::size_t memoryBytes() const;
+    // The kernels of the difference measure's pre-test (engineKernels() to begin with).
+    void useKernels(const EngineKernels& kernels) { kernels_ = &kernels; }
 
 private:
     static constexpr int kListSize = 24;
@@ -50,9 +53,9 @@ private:
     // many more than its length, so that writing ahead never reaches what an analysis reads.
     static constexpr int kPiece = 128;
     static constexpr int kListStore = 128;
+    static constexpr int kScoreCacheSize = 64;
     static constexpr int kBlockShift = 5; // peak blocks of 32 samples
     static constexpr int kBlockSize = 1 << kBlockShift;
-    static constexpr int kScoreCacheSize = 64;
     static constexpr std::int64_t kNever = INT64_MAX;
 
     // Crossings of one direction as sample times, newest first, so that they age for free. The
@@ -67,11 +70,11 @@ private:
 
     static double tameSample(double sample);
     void processPiece(const double* samples, int n, double* confirmed);
-    void writeAhead(const double* y, int n);
+    void writeAhead(const double* y, int n, bool standing);
     double x(std::int64_t k) const;
     double difference(int span);
-    double slowDifference(int span) const;
     double historyBound(std::int64_t far);
+    double slowDifference(int span) const;
     double scoreWeight(int span);
     void consider(int span, Candidate& best);
     void analyse(CrossingList& list);
@@ -131,10 +134,7 @@ private:
     // Per analysis: the newest sample, and prefix peaks of the difference's first operand and of
     // the history by blocks, each filled only as far as a candidate needs.
     const double* newest_ = nullptr;
-    int firstPeaksDone_ = 0;
     int boundsDone_ = 0;
-    std::int64_t blocksDone_ = 0; // blocks before this one have their peaks stored
-    double* blockPeaks_ = nullptr;
     int blockMask_ = 0;
 
     int scoreSpan_[kScoreCacheSize];
@@ -146,9 +146,9 @@ private:
     double filterScratch_[kPiece + 8];
 
     std::vector<double> ringStore_;
-    std::vector<double> blockStore_;
-    std::vector<double> firstPeaks_;
-    std::vector<double> bounds_;
+    std::vector<double> blockStore_; // block peaks by time
+    std::vector<double> bounds_;     // this analysis' running maxima of them
+    const EngineKernels* kernels_;
 };
 
 } // namespace Korvel

@@ -1,5 +1,6 @@
 // The detector against the plain reference: identical numbers at every sample, through notes,
 // glides, vibrato, noise, silence, bad samples, setting changes and sample-rate changes.
+#include "dsp/EngineKernels.h"
 #include "dsp/PitchDetector.h"
 #include "tests/dsp/DetectorSignals.h"
 #include "tests/dsp/ReferencePitchDetector.h"
@@ -67,12 +68,14 @@ std::vector<Change> defaults(std::size_t at = 0) {
     return {minFreq(at, 70), maxFreq(at, 1200), gate(at, -40), speed(at, 3)};
 }
 
-// Runs both from their construction at 44100 Hz, the real detector twice: sample by sample, and
-// in blocks of varying length (beyond its pieces too) as the engine drives it, each block ending
-// at the next change; `changes` must be ordered by `at`.
+// Runs both from their construction at 44100 Hz, the real detector twice: sample by sample with
+// the processor's widest kernels, and in blocks of varying length (beyond its pieces too) as the
+// engine drives it, with the baseline kernels, each block ending at the next change; `changes`
+// must be ordered by `at`.
 void compare(const std::string& name, double rate, const std::vector<double>& input,
              std::vector<Change> changes) {
     PitchDetector real, blocked;
+    blocked.useKernels(baselineKernels());
     Reference::PitchDetector reference;
     changes.insert(changes.begin(), sampleRate(0, rate));
     std::size_t next = 0;
