@@ -2,6 +2,7 @@
 
 #include "dsp/DetectorKernel.h"
 #include "dsp/EngineGlueKernel.h"
+#include "dsp/GeneratorKernel.h"
 #include "dsp/OscillatorBankKernel.h"
 
 #include <atomic>
@@ -24,7 +25,8 @@ const EngineKernels kBaseline = {"baseline",
                                  &Base::mixSynth,
                                  &Base::writeOutputs<float>,
                                  &Base::writeOutputs<double>,
-                                 &Base::differenceSums};
+                                 &Base::differenceSums,
+                                 &Base::floorDraws};
 
 // The processor's support, asked once; the operating system's too (AVX state saved).
 const EngineKernels* detectWide() {

@@ -7,7 +7,8 @@
 
 namespace Korvel {
 
-// See dsp/OscillatorBankKernel.h, dsp/EngineGlueKernel.h and dsp/DetectorKernel.h.
+// See dsp/OscillatorBankKernel.h, dsp/EngineGlueKernel.h, dsp/DetectorKernel.h and
+// dsp/GeneratorKernel.h.
 struct EngineKernels {
     const char* name;
     void (*oscillatorBank)(OscillatorBankState& state, const OscillatorBankInput& input,
@@ -28,6 +29,7 @@ struct EngineKernels {
                           double* outLeft, double* outRight);
     bool (*differenceSums)(const double* newest, int h, int n, int step, bool odd, double limit,
                            double* out);
+    void (*floorDraws)(std::uint32_t* z, std::uint32_t* w, int frames, double* floor);
 };
 
 // [any] The widest set this processor runs, unless the baseline is preferred.

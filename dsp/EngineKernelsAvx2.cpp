@@ -5,6 +5,7 @@
 #include "dsp/DetectorKernel.h"
 #include "dsp/EngineGlueKernel.h"
 #include "dsp/EngineKernels.h"
+#include "dsp/GeneratorKernel.h"
 #include "dsp/OscillatorBankKernel.h"
 
 namespace Korvel {
@@ -19,7 +20,8 @@ const EngineKernels& avx2Kernels() {
                                             &Avx2::mixSynth,
                                             &Avx2::writeOutputs<float>,
                                             &Avx2::writeOutputs<double>,
-                                            &Avx2::differenceSums};
+                                            &Avx2::differenceSums,
+                                            &Avx2::floorDraws};
     return kAvx2;
 }
 

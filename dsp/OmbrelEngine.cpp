@@ -206,12 +206,7 @@ void OmbrelEngine::Impl::synthesise(int frames) {
         RandomGenerator::Stream random(RandomGenerator::shared());
         // A draw nobody can hear only moves the sequence on.
         if (!anyDrawn && lfoDrawCount == 0) {
-            for (int i = 0; i < frames; ++i) {
-                random.skip();
-                random.skip();
-                random.skip();
-                floorNoise[i] = random.uniform() * 5e-6;
-            }
+            kernels->floorDraws(&random.words().z, &random.words().w, frames, floorNoise);
         } else {
             for (int i = 0, next = 0; i < frames; ++i) {
                 for (int k = 0; k < 3; ++k) {
