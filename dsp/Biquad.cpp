@@ -3,6 +3,8 @@
 #include "dsp/Lanes.h"
 #include "dsp/PortableMath.h"
 
+#include <cstring>
+
 namespace Korvel {
 
 namespace {
@@ -30,21 +32,19 @@ void Biquad::designLowPass(double cutoff, double q) {
     a2_ = n * (1 - alpha);
 }
 
-bool Biquad::processBlock(const double* x, int n, double* y, double* scratch) {
+bool Biquad::processBlock(const double* x, int n, double* y, double* scratch, bool zeros) {
     using namespace Base;
     if (n <= 0) return false;
-    if (x1_ == 0 && x2_ == 0 && y1_ == y2_) {
-        U2 bits = {0, 0};
-        int i = 0;
-        for (; i + 2 <= n; i += 2)
-            bits = bits | (bitsOf(D2{x[i], x[i + 1]}) << 1); // the sign bit shifted out
-        for (; i < n; ++i)
-            bits[0] |= bitsOf(D1{x[i]})[0] << 1;
+    if (zeros && x1_ == 0 && x2_ == 0 && y1_ == y2_) {
         double next = b0_ * 0.0 + b1_ * x1_ + b2_ * x2_ - a1_ * y1_ - a2_ * y2_ + 1e-20;
         // Every sample computes what this one does (signs of zeros never reach past the final
         // addition), so the output stands.
-        if ((bits[0] | bits[1]) == 0 && next == y1_) {
-            for (int k = 0; k < n; ++k)
+        if (next == y1_) {
+            const D2 pair = {next, next};
+            int k = 0;
+            for (; k + 2 <= n; k += 2)
+                std::memcpy(y + k, &pair, sizeof pair);
+            for (; k < n; ++k)
                 y[k] = next;
             x2_ = n > 1 ? x[n - 2] : x1_;
             x1_ = x[n - 1];

@@ -36,7 +36,21 @@ int Lfo::advance(int frames, double* phases, int* cycleStarts) {
     int cycles = 0;
     double phase = phase_;
     const double increment = increment_;
-    for (int i = 0; i < frames; ++i) {
+    int i = 0;
+    // Four at a time while no new cycle begins: the phase only grows, so the last tells.
+    for (; i + 4 <= frames; i += 4) {
+        double a = phase + increment;
+        double b = a + increment;
+        double c = b + increment;
+        double d = c + increment;
+        if (d >= 1) break;
+        phases[i] = a;
+        phases[i + 1] = b;
+        phases[i + 2] = c;
+        phases[i + 3] = d;
+        phase = d;
+    }
+    for (; i < frames; ++i) {
         phase += increment;
         if (phase >= 1) {
             phase -= 1;
@@ -45,40 +59,39 @@ int Lfo::advance(int frames, double* phases, int* cycleStarts) {
         }
         phases[i] = phase;
     }
-    for (int i = frames; i % 4 != 0; ++i)
-        phases[i] = phase;
+    for (int k = frames; k % 4 != 0; ++k)
+        phases[k] = phase;
     phase_ = phase;
     return cycles;
 }
 
 void Lfo::finish(const EngineKernels& kernels, const double* phases, const int* cycleStarts,
-                 int cycles, const double* draws, int frames, double* values, double* out) {
+                 int cycles, const double* draws, int frames, double* out) {
+    // The shape's values first, in out; the slew then follows them there.
     if (cycles > 0) stale_ = true;
     if (increment_ == 0) {
         // The phase stands: one value throughout.
         if (stale_) value_ = shape();
         for (int i = 0; i < frames; ++i)
-            values[i] = value_;
+            out[i] = value_;
     } else if (waveform_ == Random) {
         for (int i = 0, next = 0; i < frames; ++i) {
             if (next < cycles && cycleStarts[next] == i) held_ = draws[next++];
-            values[i] = held_;
+            out[i] = held_;
         }
         value_ = held_;
     } else {
-        kernels.lfoShapes(waveform_, phases, frames, values);
-        value_ = values[frames - 1];
+        kernels.lfoShapes(waveform_, phases, frames, out);
+        value_ = out[frames - 1];
     }
     stale_ = false;
-    if (kernels.slewFollows(values, frames, valueSlew_.current, valueSlew_.step)) {
-        for (int i = 0; i < frames; ++i)
-            out[i] = values[i];
-        valueSlew_.target = valueSlew_.current = values[frames - 1];
+    if (kernels.slewFollows(out, frames, valueSlew_.current, valueSlew_.step)) {
+        valueSlew_.target = valueSlew_.current = out[frames - 1];
         valueSlew_.reached = true;
         return;
     }
     for (int i = 0; i < frames; ++i) {
-        valueSlew_.target = values[i];
+        valueSlew_.target = out[i];
         valueSlew_.advance();
         out[i] = valueSlew_.current;
     }

@@ -63,7 +63,7 @@ public:
     int advance(int frames, double* phases, int* cycleStarts);
     bool drawsAtCycles() const { return waveform_ == Random; }
     void finish(const EngineKernels& kernels, const double* phases, const int* cycleStarts,
-                int cycles, const double* draws, int frames, double* values, double* out);
+                int cycles, const double* draws, int frames, double* out);
 
     // Without a tempo, once its output has settled, a sample changes nothing: process() would
     // return the same output and leave every field as it is.

@@ -84,7 +84,6 @@ struct OmbrelEngine::Impl {
     int runs = 0;
     alignas(32) double draws[4 * kChunk] = {}; // the oscillators' noise, four per sample
     alignas(32) double lfoPhase[kPadded] = {};
-    alignas(32) double lfoValue[kPadded] = {};
     alignas(32) double tremolo[kPadded] = {};
     int lfoCycles[kChunk] = {};
     double lfoDraws[kChunk] = {};
@@ -167,11 +166,21 @@ void OmbrelEngine::Impl::processChunk(const T* left, const T* right, T* outLeft,
 
 // The detector and the period glide: the tracked frequency per sample and its runs.
 void OmbrelEngine::Impl::track(int frames) {
+    const double before = detector.confirmedPeriod();
+    const bool steady = detector.processBlock(mono, frames, confirmed);
     double smoothed = smoothedPeriod;
     double tracked = engineFrequency;
+    // A period that stands, and a glide that has arrived (or none): every sample the same.
+    if (steady && (before <= 0 ? smoothed == 0 : smoothed == before)) {
+        for (int i = 0; i < frames; i += 4)
+            for (int k = 0; k < 4; ++k)
+                frequency[i + k] = tracked;
+        runEnds[0] = frames;
+        runs = 1;
+        return;
+    }
     runs = 0;
     bool noted = tracked > 0;
-    detector.processBlock(mono, frames, confirmed);
     for (int i = 0; i < frames; ++i) {
         double period = confirmed[i];
         if (period <= 0) {
@@ -221,8 +230,7 @@ void OmbrelEngine::Impl::synthesise(int frames) {
             }
         }
     }
-    if (lfoRuns)
-        lfo.finish(*kernels, lfoPhase, lfoCycles, cycles, lfoDraws, frames, lfoValue, tremolo);
+    if (lfoRuns) lfo.finish(*kernels, lfoPhase, lfoCycles, cycles, lfoDraws, frames, tremolo);
     oscillators.process(*kernels, frequency, runEnds, runs, draws, drawn, voices, frames);
     kernels->mixSynth(voices, floorNoise, lfoRuns ? tremolo : nullptr, lfo.output(), mainGain,
                       lfoDepth, frames, value);

@@ -175,11 +175,17 @@ KORVEL_LANE_INLINE void stepGain(Lanes& s, bool& settled, const Constants& k) {
     s.gain = select(far, s.gain + step, s.gainTarget);
 }
 
-KORVEL_LANE_INLINE void advancePhase(Lanes& s, const Constants& k) {
+// With small increments (below 6.28 in every lane: any tone below the sample rate) one
+// subtraction always brings the phase back into the cycle.
+KORVEL_LANE_INLINE bool smallIncrements(V increment) {
+    return maskBits(less(increment, splat<V>(6.28))) == kAll;
+}
+
+template <bool kSmall = false> KORVEL_LANE_INLINE void advancePhase(Lanes& s, const Constants& k) {
     const V twoPi = k.twoPi;
     V phase = s.phase + s.phaseIncrement;
     phase = phase - keep(lessEqual(twoPi, phase), twoPi);
-    if (maskBits(lessEqual(twoPi, phase)) != 0) {
+    if (!kSmall && maskBits(lessEqual(twoPi, phase)) != 0) {
         // More than a whole cycle in one sample (a tone above the sample rate, or an infinite
         // frequency): back into one cycle, as Oscillator::rewrapPhase.
         for (int j = 0; j < 4; ++j) {
@@ -288,6 +294,37 @@ KORVEL_LANE_INLINE void stepRows(Lanes& s, const OscillatorBankInput& in, const 
     }
 }
 
+// A chunk without a tracked frequency in which nothing can sound: the frequency stands (one
+// retune at most), and only envelopes, gains and phases move on.
+KORVEL_LANE_INLINE void silentChunk(Lanes& s, const OscillatorBankInput& in, bool anyTable,
+                                    bool& gainSettled, V attackIncrement, V releaseIncrement,
+                                    const Constants& k) {
+    V f = s.ratio * s.frequency;
+    bool unused = false;
+    if (maskBits(equal(f, s.tuned)) != kAll) {
+        retune(s, f, anyTable, unused, k);
+        gainSettled = false;
+    }
+    beginRun(s, false, attackIncrement, releaseIncrement);
+    bool envelopeMoves = anyState(s.state, OscillatorBankState::Releasing);
+    int i = 0;
+    for (; i < in.frames && (envelopeMoves || !gainSettled); ++i) {
+        if (envelopeMoves && stepEnvelope(s, false, k))
+            envelopeMoves = anyState(s.state, OscillatorBankState::Releasing);
+        if (!gainSettled) stepGain(s, gainSettled, k);
+        advancePhase(s, k);
+    }
+    // Only the phases move now.
+    if (smallIncrements(s.phaseIncrement)) {
+        for (; i + 2 <= in.frames; i += 2) {
+            advancePhase<true>(s, k);
+            advancePhase<true>(s, k);
+        }
+    }
+    for (; i < in.frames; ++i)
+        advancePhase(s, k);
+}
+
 enum WaveKinds { SinesOnly, TablesOnly, Mixed };
 
 // Pass 3: the waves and the sum of the outputs.
@@ -317,6 +354,23 @@ KORVEL_LANE_INLINE void waveRows(const Lanes& s, const OscillatorBankInput& in, 
         V o = level * load(r.gain + 4 * i) * sum * load(r.envelope + 4 * i);
         out[i] = lane(o, 0) + lane(o, 1) + lane(o, 2);
     }
+}
+
+KORVEL_LANE_INLINE void storeLanes(OscillatorBankState& st, const Lanes& s) {
+    store(st.phase, s.phase);
+    store(st.frequency, s.frequency);
+    store(st.gain, s.gain);
+    store(st.gainTarget, s.gainTarget);
+    store(st.envelope, s.envelope);
+    store(st.progress, s.progress);
+    store(st.increment, s.increment);
+    store(st.span, s.span);
+    store(st.state, s.state);
+    store(st.tuned, s.tuned);
+    store(st.phaseIncrement, s.phaseIncrement);
+    store(st.fade, s.fade);
+    storeMask(st.lowOffset, s.lowOffset);
+    storeMask(st.highOffset, s.highOffset);
 }
 
 } // namespace BankKernel
@@ -363,12 +417,21 @@ inline void runOscillatorBank(OscillatorBankState& state, const OscillatorBankIn
     Rows rows = {scratch.phaseIncrement, scratch.gainTarget, scratch.fade,
                  scratch.lowOffset,      scratch.highOffset, scratch.sounding,
                  scratch.phase,          scratch.gain,       scratch.envelope};
-    bool retuned = tuneRows(s, in, rows, anyTable, k);
-    bool gainMoves = retuned || !st.gainSettled;
     // Some lane may sound: it has a level and its envelope runs now or starts in this chunk.
     bool noteInChunk = in.runs > 1 || in.frequency[0] > 0;
     M running = ~equal(s.state, splat<V>(OscillatorBankState::Idle));
     bool audible = maskBits(hasLevel & (noteInChunk ? ~M{} : running)) != 0;
+    if (!noteInChunk && !audible) {
+        bool settled = st.gainSettled;
+        silentChunk(s, in, anyTable, settled, attackIncrement, releaseIncrement, k);
+        st.gainSettled = settled;
+        for (int i = 0; i < in.frames; ++i)
+            out[i] = 0;
+        storeLanes(st, s);
+        return;
+    }
+    bool retuned = tuneRows(s, in, rows, anyTable, k);
+    bool gainMoves = retuned || !st.gainSettled;
     if (audible)
         stepRows<true>(s, in, rows, gainMoves, attackIncrement, releaseIncrement, k);
     else
@@ -388,20 +451,7 @@ inline void runOscillatorBank(OscillatorBankState& state, const OscillatorBankIn
         if (waves == Mixed) waveRows<Mixed, false>(s, in, rows, drawn, out, k);
     }
 
-    store(st.phase, s.phase);
-    store(st.frequency, s.frequency);
-    store(st.gain, s.gain);
-    store(st.gainTarget, s.gainTarget);
-    store(st.envelope, s.envelope);
-    store(st.progress, s.progress);
-    store(st.increment, s.increment);
-    store(st.span, s.span);
-    store(st.state, s.state);
-    store(st.tuned, s.tuned);
-    store(st.phaseIncrement, s.phaseIncrement);
-    store(st.fade, s.fade);
-    storeMask(st.lowOffset, s.lowOffset);
-    storeMask(st.highOffset, s.highOffset);
+    storeLanes(st, s);
 }
 
 } // namespace KORVEL_LANES_NS

@@ -179,12 +179,14 @@ void PitchDetector::process(double sample) {
     processPiece(&sample, 1, &confirmed);
 }
 
-void PitchDetector::processBlock(const double* samples, int n, double* confirmed) {
+bool PitchDetector::processBlock(const double* samples, int n, double* confirmed) {
+    bool steady = true;
     for (int done = 0; done < n;) {
         int piece = n - done < kPiece ? n - done : kPiece;
-        processPiece(samples + done, piece, confirmed + done);
+        steady &= processPiece(samples + done, piece, confirmed + done);
         done += piece;
     }
+    return steady;
 }
 
 // The history written for a whole piece at once: the analyses read only what lies behind their
@@ -200,7 +202,8 @@ void PitchDetector::writeAhead(const double* y, int n, bool standing) {
         double* b = ring + pos + span;
         int k = 0;
         for (; k + 2 <= run; k += 2) {
-            Base::D2 v = {y[i + k], y[i + k + 1]};
+            Base::D2 v;
+            std::memcpy(&v, y + i + k, sizeof v);
             std::memcpy(a + k, &v, sizeof v);
             std::memcpy(b + k, &v, sizeof v);
         }
@@ -277,6 +280,21 @@ void scanPiece(const double* y, int n, double previous, double gate, std::uint64
     }
 }
 
+void fill(double* to, int n, double v) {
+    int i = 0;
+    const Base::D2 pair = {v, v};
+    for (; i + 2 <= n; i += 2)
+        std::memcpy(to + i, &pair, sizeof pair);
+    for (; i < n; ++i)
+        to[i] = v;
+}
+
+bool allEqual(const double* a, int n, double v) {
+    for (int i = 0; i < n; ++i)
+        if (!(a[i] == v)) return false;
+    return true;
+}
+
 // The lowest set bit at or after i, or n.
 int nextBit(const std::uint64_t* bits, int i, int n) {
     for (int word = i >> 6; word < 2 && (word << 6) < n; ++word) {
@@ -301,22 +319,35 @@ int lastBit(const std::uint64_t* bits, int i) {
 
 // One piece: the filter over all of it, then sample by sample only where something happens: a
 // zero crossing, the end of a hold, a confirmation. Between those every sample reports the same.
-void PitchDetector::processPiece(const double* samples, int n, double* confirmed) {
+bool PitchDetector::processPiece(const double* samples, int n, double* confirmed) {
+    const double reported = confirmed_;
     const double* x = samples;
     // A non-finite sample would stay in the filter and the history for good: take it as silence.
     // Beyond 1e300 the filter's sums could overflow; no audio comes near.
-    Base::U2 unusual = {0, 0};
-    for (int i = 0; i + 2 <= n; i += 2)
-        unusual = unusual | ~Base::lessEqual(Base::absOf(Base::D2{x[i], x[i + 1]}),
-                                             Base::splat<Base::D2>(1e300));
-    bool usual = (unusual[0] | unusual[1]) == 0 && (n % 2 == 0 || std::fabs(x[n - 1]) <= 1e300);
+    // Digital silence first, the usual input of a quiet track: nothing to tame.
+    Base::U2 bits = {0, 0};
+    for (int i = 0; i + 2 <= n; i += 2) {
+        Base::U2 pair;
+        std::memcpy(&pair, x + i, sizeof pair);
+        bits = bits | (pair << 1); // signs shifted out
+    }
+    const bool zeros =
+        (bits[0] | bits[1] | (n % 2 ? Base::bitsOf(Base::D1{x[n - 1]})[0] << 1 : 0)) == 0;
+    bool usual = zeros;
+    if (!zeros) {
+        Base::U2 unusual = {0, 0};
+        for (int i = 0; i + 2 <= n; i += 2)
+            unusual = unusual | ~Base::lessEqual(Base::absOf(Base::D2{x[i], x[i + 1]}),
+                                                 Base::splat<Base::D2>(1e300));
+        usual = (unusual[0] | unusual[1]) == 0 && (n % 2 == 0 || std::fabs(x[n - 1]) <= 1e300);
+    }
     if (!usual) {
         for (int i = 0; i < n; ++i)
             tamed_[i] = std::fabs(x[i]) <= 1e300 ? x[i] : tameSample(x[i]);
         x = tamed_;
     }
     double* y = filtered_;
-    const bool standing = lowpass_.processBlock(x, n, y, filterScratch_);
+    const bool standing = lowpass_.processBlock(x, n, y, filterScratch_, zeros);
     writeAhead(y, n, standing);
 
     std::uint64_t crossings[2], loud[2];
@@ -348,8 +379,8 @@ void PitchDetector::processPiece(const double* samples, int n, double* confirmed
         if (confirmAt_ - base < e)
             e = static_cast<int>(std::max<std::int64_t>(confirmAt_ - base, i));
         if (e >= n) break;
-        for (; from < e; ++from)
-            confirmed[from] = confirmed_;
+        fill(confirmed + from, e - from, confirmed_);
+        from = e;
         const std::int64_t now = base + e;
         now_ = now;
         if (now >= nextExpiry_) expire();
@@ -370,14 +401,16 @@ void PitchDetector::processPiece(const double* samples, int n, double* confirmed
         if (now >= confirmAt_) confirm();
         i = e + 1;
     }
-    for (; from < n; ++from)
-        confirmed[from] = confirmed_;
+    const bool steady =
+        from == 0 || (confirmed_ == reported && allEqual(confirmed, from, reported));
+    fill(confirmed + from, n - from, confirmed_);
     now_ = base + n - 1;
     int pos = firstPos + n;
     ringPos_ = pos >= ringSpan_ ? pos - ringSpan_ : pos;
     int last = lastBit(loud, n - 1);
     if (last >= 0) lastLoud_ = base + last;
     previous_ = y[n - 1];
+    return steady;
 }
 
 double PitchDetector::tameSample(double sample) {

@@ -36,7 +36,8 @@ public:
     void resetConfirmation();
     void process(double sample);
     // n samples, as n calls of process(); confirmed[i] is confirmedPeriod() after sample i.
-    void processBlock(const double* samples, int n, double* confirmed);
+    // Returns whether that stayed what it was before the block throughout.
+    bool processBlock(const double* samples, int n, double* confirmed);
 
     // In samples; 0 when no pitch is confirmed.
     double confirmedPeriod() const { return confirmed_; }
@@ -69,7 +70,7 @@ private:
     struct Candidate;
 
     static double tameSample(double sample);
-    void processPiece(const double* samples, int n, double* confirmed);
+    bool processPiece(const double* samples, int n, double* confirmed);
     void writeAhead(const double* y, int n, bool standing);
     double x(std::int64_t k) const;
     double difference(int span);
