@@ -401,8 +401,8 @@ bool PitchDetector::processPiece(const double* samples, int n, double* confirmed
         if (now >= confirmAt_) confirm();
         i = e + 1;
     }
-    const bool steady =
-        from == 0 || (confirmed_ == reported && allEqual(confirmed, from, reported));
+    // The samples reported so far (up to the last event) and those after it.
+    const bool steady = confirmed_ == reported && allEqual(confirmed, from, reported);
     fill(confirmed + from, n - from, confirmed_);
     now_ = base + n - 1;
     int pos = firstPos + n;

@@ -110,9 +110,9 @@ void expectSameAsPlain(const EngineSettings& s, bool withTempo, const EngineKern
     engine.reset();
     engine.publish(s);
     // Blocks of varying size, over the chunk size too.
-    int sizes[] = {512, 1, 300, 64, 1000};
+    int sizes[] = {512, 1, 1, 1, 300, 1, 64, 1000, 2, 1};
     for (std::size_t pos = 0, n = 0; pos < in.size(); ++n) {
-        int frames = static_cast<int>(std::min<std::size_t>(sizes[n % 5], in.size() - pos));
+        int frames = static_cast<int>(std::min<std::size_t>(sizes[n % 10], in.size() - pos));
         transport.ppqPos = pos * (128.0 / 60) / kRate;
         double* ins[1] = {in.data() + pos};
         double* outs[1] = {fast.data() + pos};
@@ -125,7 +125,7 @@ void expectSameAsPlain(const EngineSettings& s, bool withTempo, const EngineKern
     RandomGenerator::shared().setState(1234, 5678);
     PlainEngine reference(s);
     for (std::size_t pos = 0, n = 0; pos < in.size(); ++n) {
-        int frames = static_cast<int>(std::min<std::size_t>(sizes[n % 5], in.size() - pos));
+        int frames = static_cast<int>(std::min<std::size_t>(sizes[n % 10], in.size() - pos));
         transport.ppqPos = pos * (128.0 / 60) / kRate;
         reference.block(in.data() + pos, plain.data() + pos, frames,
                         withTempo ? &transport : nullptr);
