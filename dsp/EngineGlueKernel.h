@@ -117,14 +117,15 @@ inline bool slewFollows(const double* target, int frames, double current, double
 }
 
 // value[i] = (voices[i] + floor[i]) * mainGain * (depth * 0.5 * (tremolo[i] - 1) + 1); with a
-// null tremolo, the constant one.
+// null tremolo, the constant one; null voices are silent (0 + floor is the floor).
 inline void mixSynth(const double* voices, const double* floorNoise, const double* tremolo,
                      double still, double mainGain, double depth, int frames, double* value) {
     using namespace Glue;
     const V gain = splat<V>(mainGain), halfDepth = splat<V>(depth * 0.5), one = splat<V>(1.0);
     const V constant = splat<V>(depth * 0.5 * (still - 1) + 1);
     for (int i = 0; i < frames; i += 4) {
-        V synth = loadWide(voices + i) + loadWide(floorNoise + i);
+        V synth =
+            voices ? loadWide(voices + i) + loadWide(floorNoise + i) : loadWide(floorNoise + i);
         V factor = tremolo ? halfDepth * (loadWide(tremolo + i) - one) + one : constant;
         storeWide(value + i, synth * gain * factor);
     }

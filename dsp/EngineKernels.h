@@ -11,7 +11,7 @@ namespace Korvel {
 // dsp/GeneratorKernel.h.
 struct EngineKernels {
     const char* name;
-    void (*oscillatorBank)(OscillatorBankState& state, const OscillatorBankInput& input,
+    bool (*oscillatorBank)(OscillatorBankState& state, const OscillatorBankInput& input,
                            double* out);
     void (*monoFloat)(const float* left, const float* right, int frames, double* mono,
                       double* dryLeft, double* dryRight);

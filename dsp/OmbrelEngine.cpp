@@ -82,7 +82,8 @@ struct OmbrelEngine::Impl {
     alignas(32) double frequency[kPadded] = {}; // the tracked frequency, 0 where there is none
     int runEnds[kChunk] = {};                   // where the runs with and without one end
     int runs = 0;
-    alignas(32) double draws[4 * kChunk] = {}; // the oscillators' noise, four per sample
+    bool constantFrequency = false;            // one value throughout the chunk
+    alignas(32) double draws[3][kPadded] = {}; // each oscillator's noise
     alignas(32) double lfoPhase[kPadded] = {};
     alignas(32) double tremolo[kPadded] = {};
     int lfoCycles[kChunk] = {};
@@ -172,13 +173,14 @@ void OmbrelEngine::Impl::track(int frames) {
     double tracked = engineFrequency;
     // A period that stands, and a glide that has arrived (or none): every sample the same.
     if (steady && (before <= 0 ? smoothed == 0 : smoothed == before)) {
-        for (int i = 0; i < frames; i += 4)
-            for (int k = 0; k < 4; ++k)
-                frequency[i + k] = tracked;
+        // The oscillators read only the first entry of a constant frequency.
+        frequency[0] = tracked;
         runEnds[0] = frames;
         runs = 1;
+        constantFrequency = true;
         return;
     }
+    constantFrequency = false;
     runs = 0;
     bool noted = tracked > 0;
     for (int i = 0; i < frames; ++i) {
@@ -220,7 +222,7 @@ void OmbrelEngine::Impl::synthesise(int frames) {
             for (int i = 0, next = 0; i < frames; ++i) {
                 for (int k = 0; k < 3; ++k) {
                     if (drawn[k])
-                        draws[4 * i + k] = random.bipolar();
+                        draws[k][i] = random.bipolar();
                     else
                         random.skip();
                 }
@@ -231,9 +233,11 @@ void OmbrelEngine::Impl::synthesise(int frames) {
         }
     }
     if (lfoRuns) lfo.finish(*kernels, lfoPhase, lfoCycles, cycles, lfoDraws, frames, tremolo);
-    oscillators.process(*kernels, frequency, runEnds, runs, draws, drawn, voices, frames);
-    kernels->mixSynth(voices, floorNoise, lfoRuns ? tremolo : nullptr, lfo.output(), mainGain,
-                      lfoDepth, frames, value);
+    const double* voiceDraws[3] = {draws[0], draws[1], draws[2]};
+    bool sounding = oscillators.process(*kernels, frequency, runEnds, runs, constantFrequency,
+                                        voiceDraws, drawn, voices, frames);
+    kernels->mixSynth(sounding ? voices : nullptr, floorNoise, lfoRuns ? tremolo : nullptr,
+                      lfo.output(), mainGain, lfoDepth, frames, value);
 }
 
 void OmbrelEngine::Impl::applyPending() {

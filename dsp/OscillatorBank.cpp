@@ -53,7 +53,6 @@ void OscillatorBank::setSampleRate(double sampleRate) {
         state_.gain[k] = state_.gainTarget[k] = 1;
         state_.tuned[k] = std::numeric_limits<double>::quiet_NaN();
     }
-    state_.gainSettled = true;
     for (int k = 0; k < kVoices; ++k)
         updateIncrements(k);
     // The filler lane's envelope phases end at once, so it never keeps the others' work going.
@@ -129,20 +128,23 @@ bool OscillatorBank::drawsMatter(int k, bool noteInChunk) const {
     return noteInChunk || state_.state[k] != OscillatorBankState::Idle;
 }
 
-void OscillatorBank::process(const EngineKernels& kernels, const double* frequency,
-                             const int* runEnds, int runs, const double* draws,
-                             const bool drawn[kVoices], double* out, int frames) {
+bool OscillatorBank::process(const EngineKernels& kernels, const double* frequency,
+                             const int* runEnds, int runs, bool constant,
+                             const double* const draws[kVoices], const bool drawn[kVoices],
+                             double* out, int frames) {
     OscillatorBankInput input;
     input.frequency = frequency;
     input.runEnds = runEnds;
     input.runs = runs;
-    input.draws = draws;
-    for (int k = 0; k < OscillatorBankState::kLanes; ++k)
-        input.drawLanes[k] = k < kVoices && drawn[k] ? ~std::uint64_t{0} : 0;
+    input.constant = constant;
+    for (int k = 0; k < kVoices; ++k) {
+        input.draws[k] = draws[k];
+        input.drawn[k] = drawn[k];
+    }
     input.tables = WaveTables::shared().level(0, 0);
     input.scratch = &scratch_;
     input.frames = frames;
-    kernels.oscillatorBank(state_, input, out);
+    return kernels.oscillatorBank(state_, input, out);
 }
 
 } // namespace Korvel

@@ -35,11 +35,14 @@ public:
     bool drawsMatter(int k, bool noteInChunk) const;
 
     // A chunk of at most kMaxFrames samples: frequency[i] > 0 retunes to it (starting an attack
-    // where none runs), anything else releases; runEnds ends the runs of samples with and without a
-    // frequency (the last is frames). draws holds four per sample, read for the voices drawn marks.
-    // out[i] = the sum of the three outputs.
-    void process(const EngineKernels& kernels, const double* frequency, const int* runEnds,
-                 int runs, const double* draws, const bool drawn[kVoices], double* out, int frames);
+    // where none runs), anything else releases; runEnds ends the runs of samples with and
+    // without a frequency (the last is frames). draws[k] holds voice k's draws, read where drawn
+    // marks them heard. out[i] = the sum of the three outputs. frequency and out hold frames
+    // rounded up to four; constant tells that frequency is one value throughout. Returns false,
+    // out untouched, when none can sound.
+    bool process(const EngineKernels& kernels, const double* frequency, const int* runEnds,
+                 int runs, bool constant, const double* const draws[kVoices],
+                 const bool drawn[kVoices], double* out, int frames);
 
     // For tests.
     int envelopeState(int k) const { return static_cast<int>(state_.state[k]); }

@@ -1,8 +1,11 @@
-// The three oscillators of the engine in the lanes of one vector, sample by sample: the same
-// operations as dsp/Oscillator.h in the same order, so every lane gives that oscillator's bits.
-// Work that cannot change a result is left out: retuning while the frequency stands, envelope
-// steps in sustain or idle, gain steps once the gain has arrived, and the wave while no lane can
-// sound. Included once per instruction set (see dsp/Lanes.h).
+// The engine's three oscillators over a chunk, one voice at a time and four samples at a time:
+// what follows from the frequency (phase increment, gain target, table levels) for every sample
+// at once, then what must run sample after sample (envelope, gain slew, phase), then the waves and
+// the outputs for every sample at once. The operations are those of dsp/Oscillator.h, in the same
+// order, so each voice gives that oscillator's bits. Work that cannot change a result is left
+// out: voices that cannot sound only move their phases on, a voice equal to one before it takes
+// its outputs, envelopes in sustain and gains that have arrived do not step, a frequency that
+// stands is tuned once. Included once per instruction set (see dsp/Lanes.h).
 #pragma once
 
 #include "dsp/LaneMath.h"
@@ -15,41 +18,12 @@ namespace BankKernel {
 
 typedef Wide V;
 typedef WideMask M;
-const int kAll = 15;
+typedef OscillatorBankState S;
 
-KORVEL_LANE_INLINE V load(const double* p) {
-    return loadWide(p);
-}
-KORVEL_LANE_INLINE M loadMask(const std::uint64_t* p) {
-    return loadWideMask(p);
-}
-KORVEL_LANE_INLINE void store(double* p, V v) {
-    storeWide(p, v);
-}
-KORVEL_LANE_INLINE void storeMask(std::uint64_t* p, M v) {
-    storeWideMask(p, v);
-}
-KORVEL_LANE_INLINE V gather(const double* base, M index) {
-    return gatherWide(base, index);
-}
-// Catmull-Rom through four table entries at t in [0, 1), as WaveTables::interpolate.
-KORVEL_LANE_INLINE V catmullRom(V ym, V y0, V y1, V y2, V t, V half, V oneAndHalf) {
-    V a = (y1 - ym) * half; // exact, as the division by 2
-    V b = (y2 - ym) * half + oneAndHalf * (y0 - y1);
-    return y0 + t * (a + t * (a + (ym - y0) - b + b * t));
-}
-
-struct Lanes {
-    V ratio, level, noise, sampleRate, phase, frequency, gain, gainTarget, gainStep;
-    V envelope, progress, increment, span, state, tuned, phaseIncrement, fade;
-    M isTable, shapeBase, lowOffset, highOffset;
-    M sounding; // ratio x frequency > 0: the wave runs
-};
-
-// The constants of the per-sample work.
+// The constants of the tuning and the waves.
 struct Constants {
     Log2Constants<V> log2;
-    V zero, one, two, half, oneAndHalf, twoPi, pi, entriesPerRadian, sine[4];
+    V zero, one, half, oneAndHalf, twoPi, pi, entriesPerRadian, sine[4];
     V thirty, tenThousand, gainSlope, twentyThousand, eleven, harmless;
     M entryMask, oneBits, twoBits;
 };
@@ -57,7 +31,6 @@ KORVEL_LANE_INLINE void makeConstants(Constants& k) {
     k.log2 = makeLog2Constants<V>();
     k.zero = splat<V>(0.0);
     k.one = splat<V>(1.0);
-    k.two = splat<V>(2.0);
     k.half = splat<V>(0.5);
     k.oneAndHalf = splat<V>(1.5);
     k.twoPi = splat<V>(6.283185307179586);
@@ -78,42 +51,170 @@ KORVEL_LANE_INLINE void makeConstants(Constants& k) {
     k.twoBits = splatBits<M>(2);
 }
 
+// One voice, scalar.
+struct Voice {
+    double ratio, level, noise, sampleRate, attackIncrement, releaseIncrement;
+    bool table;
+    std::uint64_t shapeBase;
+    double phase, frequency, gain, gainTarget, gainStep;
+    double envelope, progress, increment, span, state;
+    double tuned, phaseIncrement, fade;
+    std::uint64_t lowOffset, highOffset;
+};
+
+KORVEL_LANE_INLINE Voice voiceOf(const S& s, int k) {
+    return Voice{s.ratio[k],
+                 s.level[k],
+                 s.noise[k],
+                 s.sampleRate[k],
+                 s.attackIncrement[k],
+                 s.releaseIncrement[k],
+                 s.isTable[k] != 0,
+                 s.shapeBase[k],
+                 s.phase[k],
+                 s.frequency[k],
+                 s.gain[k],
+                 s.gainTarget[k],
+                 s.gainStep[k],
+                 s.envelope[k],
+                 s.progress[k],
+                 s.increment[k],
+                 s.span[k],
+                 s.state[k],
+                 s.tuned[k],
+                 s.phaseIncrement[k],
+                 s.fade[k],
+                 s.lowOffset[k],
+                 s.highOffset[k]};
+}
+KORVEL_LANE_INLINE void keepVoice(S& s, int k, const Voice& v) {
+    s.phase[k] = v.phase;
+    s.frequency[k] = v.frequency;
+    s.gain[k] = v.gain;
+    s.gainTarget[k] = v.gainTarget;
+    s.envelope[k] = v.envelope;
+    s.progress[k] = v.progress;
+    s.increment[k] = v.increment;
+    s.span[k] = v.span;
+    s.state[k] = v.state;
+    s.tuned[k] = v.tuned;
+    s.phaseIncrement[k] = v.phaseIncrement;
+    s.fade[k] = v.fade;
+    s.lowOffset[k] = v.lowOffset;
+    s.highOffset[k] = v.highOffset;
+}
+
+// Voice k behaves as voice j from now on: every field that shapes the future is equal, bit for
+// bit (the noise aside, which the caller rules out).
+KORVEL_LANE_INLINE bool sameVoice(const S& s, int k, int j) {
+    const double* d[] = {
+        s.ratio,     s.level, s.sampleRate, s.attackIncrement, s.releaseIncrement, s.phase,
+        s.frequency, s.gain,  s.gainTarget, s.gainStep,        s.envelope,         s.progress,
+        s.increment, s.span,  s.state,      s.tuned,           s.phaseIncrement,   s.fade};
+    for (const double* a : d)
+        if (std::memcmp(a + k, a + j, sizeof(double)) != 0) return false;
+    return s.isTable[k] == s.isTable[j] && s.shapeBase[k] == s.shapeBase[j] &&
+           s.lowOffset[k] == s.lowOffset[j] && s.highOffset[k] == s.highOffset[j];
+}
+
+// Catmull-Rom through four table entries at t in [0, 1), as WaveTables::interpolate.
+KORVEL_LANE_INLINE V catmullRom(V ym, V y0, V y1, V y2, V t, const Constants& k) {
+    V a = (y1 - ym) * k.half; // exact, as the division by 2
+    V b = (y2 - ym) * k.half + k.oneAndHalf * (y0 - y1);
+    return y0 + t * (a + t * (a + (ym - y0) - b + b * t));
+}
+
 KORVEL_LANE_INLINE V frequencyGain(V f, const Constants& k) {
     // As Oscillator::frequencyGain: the usual middle range first.
     V middle = k.one - (f - k.thirty) * k.gainSlope;
     M inMiddle = lessEqual(k.thirty, f) & less(f, k.tenThousand);
-    if (maskBits(inMiddle) == kAll) return middle;
-    V high = splat<V>(0.7) - (f - splat<V>(10000.0)) * splat<V>(9.333333333333333e-05);
+    if (maskBits(inMiddle) == 15) return middle;
+    V high = splat<V>(0.7) - (f - k.tenThousand) * splat<V>(9.333333333333333e-05);
     V low = splat<V>(0.05) * (f - splat<V>(10.0));
-    V zero = splat<V>(0.0);
+    V zero = k.zero;
     V above =
-        select(less(f, splat<V>(10000.0)), middle, select(less(f, splat<V>(17500.0)), high, zero));
-    return select(lessEqual(splat<V>(30.0), f), above,
-                  select(lessEqual(splat<V>(10.0), f), low, zero));
+        select(less(f, k.tenThousand), middle, select(less(f, splat<V>(17500.0)), high, zero));
+    return select(lessEqual(k.thirty, f), above, select(lessEqual(splat<V>(10.0), f), low, zero));
 }
 
-// Phase increment, gain target and table levels for f = ratio x frequency (WaveTables::blend).
-KORVEL_LANE_INLINE void retune(Lanes& s, V f, bool anyTable, bool& gainSettled,
+KORVEL_LANE_INLINE V sineWave(V phase, const Constants& k) {
+    V m = phase - k.pi;
+    V m2 = m * m;
+    return m * (((k.sine[0] - (k.sine[1] - k.sine[2] * m2) * m2) * m2) - k.sine[3]);
+}
+
+KORVEL_LANE_INLINE V tableWave(V phase, V fade, M lowOffset, M highOffset, const double* tables,
                                const Constants& k) {
-    s.tuned = f;
-    s.sounding = less(k.zero, f);
-    s.phaseIncrement = keep(s.sounding, k.twoPi * f / s.sampleRate);
-    V g = frequencyGain(f, k);
-    s.gainTarget = g * g;
-    gainSettled = false;
-    if (!anyTable) return;
-    // Lanes without a table wave take a harmless frequency instead of theirs.
-    V tableF = select(s.isTable & s.sounding, f, k.harmless);
-    V c = log2Lanes(k.twentyThousand / tableF, k.log2);
-    M below = less(c, k.eleven);
-    M inRange = less(k.zero, c) & below;
-    V clamped = select(inRange, c, select(below, k.zero, k.eleven)); // NaN: the top
-    M low;
-    V lowLevel = floorWide(clamped, low);
-    s.fade = keep(inRange, c - lowLevel);
-    M high = low + (below & k.oneBits);
-    s.lowOffset = s.shapeBase + (low << 11);
-    s.highOffset = s.shapeBase + (high << 11);
+    V x = k.entriesPerRadian * phase;
+    M whole;
+    V t = x - floorWide(x, whole);
+    const M mask = k.entryMask;
+    M im = (whole - k.oneBits) & mask, i0 = whole & mask;
+    M i1 = (whole + k.oneBits) & mask, i2 = (whole + k.twoBits) & mask;
+    V low =
+        catmullRom(gatherWide(tables, lowOffset + im), gatherWide(tables, lowOffset + i0),
+                   gatherWide(tables, lowOffset + i1), gatherWide(tables, lowOffset + i2), t, k);
+    V high =
+        catmullRom(gatherWide(tables, highOffset + im), gatherWide(tables, highOffset + i0),
+                   gatherWide(tables, highOffset + i1), gatherWide(tables, highOffset + i2), t, k);
+    return low + (high - low) * fade;
+}
+
+// The rows of the tuning: phase increment, gain target and table levels of ratio x frequency
+// (WaveTables::blend), four samples at a time.
+// Returns whether every increment is below 6.28 (see advancePhase).
+KORVEL_LANE_INLINE bool tune(const Voice& v, int voice, OscillatorBankScratch& r, int frames,
+                             const Constants& k) {
+    const V ratio = splat<V>(v.ratio), rate = splat<V>(v.sampleRate);
+    const M base = splatBits<M>(v.shapeBase);
+    M large = splatBits<M>(0);
+    for (int i = 0; i < frames; i += 4) {
+        V f = ratio * loadWide(r.frequency + i);
+        M sounding = less(k.zero, f);
+        storeWideMask(r.sounding[voice] + i, sounding);
+        V increment = keep(sounding, k.twoPi * f / rate);
+        large = large | ~less(increment, splat<V>(6.28));
+        storeWide(r.phaseIncrement[voice] + i, increment);
+        V g = frequencyGain(f, k);
+        storeWide(r.gainTarget[voice] + i, g * g);
+        if (!v.table) continue;
+        // A voice without a wave takes a harmless frequency instead of its own.
+        V c = log2Lanes(k.twentyThousand / select(sounding, f, k.harmless), k.log2);
+        M below = less(c, k.eleven);
+        M inRange = less(k.zero, c) & below;
+        V clamped = select(inRange, c, select(below, k.zero, k.eleven)); // NaN: the top
+        M low;
+        V lowLevel = floorWide(clamped, low);
+        storeWide(r.fade[voice] + i, keep(inRange, c - lowLevel));
+        storeWideMask(r.lowOffset[voice] + i, base + (low << 11));
+        storeWideMask(r.highOffset[voice] + i, base + ((low + (below & k.oneBits)) << 11));
+    }
+    return maskBits(large) == 0;
+}
+
+// The envelopes, gains and phases of all voices, one per lane (the fourth a silent filler).
+struct Lanes {
+    V phase, gain, gainTarget, gainStep, envelope, progress, increment, span, state;
+    V phaseIncrement, attackIncrement, releaseIncrement;
+};
+
+KORVEL_LANE_INLINE Lanes lanesOf(const S& s) {
+    return Lanes{loadWide(s.phase),           loadWide(s.gain),
+                 loadWide(s.gainTarget),      loadWide(s.gainStep),
+                 loadWide(s.envelope),        loadWide(s.progress),
+                 loadWide(s.increment),       loadWide(s.span),
+                 loadWide(s.state),           loadWide(s.phaseIncrement),
+                 loadWide(s.attackIncrement), loadWide(s.releaseIncrement)};
+}
+KORVEL_LANE_INLINE void keepLanes(S& s, const Lanes& l) {
+    storeWide(s.phase, l.phase);
+    storeWide(s.gain, l.gain);
+    storeWide(s.gainTarget, l.gainTarget);
+    storeWide(s.envelope, l.envelope);
+    storeWide(s.progress, l.progress);
+    storeWide(s.increment, l.increment);
+    storeWide(s.span, l.span);
+    storeWide(s.state, l.state);
 }
 
 KORVEL_LANE_INLINE bool anyState(V state, double which) {
@@ -121,67 +222,57 @@ KORVEL_LANE_INLINE bool anyState(V state, double which) {
 }
 
 // Envelope starts where a run of samples with (or without) a tracked frequency begins.
-KORVEL_LANE_INLINE void beginRun(Lanes& s, bool noteOn, V attackIncrement, V releaseIncrement) {
+KORVEL_LANE_INLINE void beginRun(Lanes& s, bool noteOn) {
     const V zero = splat<V>(0.0);
     if (noteOn) {
-        M start = equal(s.state, splat<V>(OscillatorBankState::Idle)) |
-                  equal(s.state, splat<V>(OscillatorBankState::Releasing));
+        M start = equal(s.state, splat<V>(S::Idle)) | equal(s.state, splat<V>(S::Releasing));
         s.progress = select(start, zero, s.progress);
-        s.increment = select(start, attackIncrement, s.increment);
+        s.increment = select(start, s.attackIncrement, s.increment);
         s.span = select(start, splat<V>(1.0) - s.envelope, s.span);
-        s.state = select(start, splat<V>(OscillatorBankState::Attacking), s.state);
+        s.state = select(start, splat<V>(S::Attacking), s.state);
         return;
     }
-    M start = equal(s.state, splat<V>(OscillatorBankState::Attacking)) |
-              equal(s.state, splat<V>(OscillatorBankState::Sustaining));
+    M start = equal(s.state, splat<V>(S::Attacking)) | equal(s.state, splat<V>(S::Sustaining));
     M silent = start & equal(s.envelope, zero);
     M release = start & ~silent;
     s.progress = select(start, zero, s.progress);
-    s.increment = select(release, releaseIncrement, select(silent, zero, s.increment));
+    s.increment = select(release, s.releaseIncrement, select(silent, zero, s.increment));
     s.span = select(release, s.envelope, select(silent, zero, s.span));
-    s.state = select(release, splat<V>(OscillatorBankState::Releasing),
-                     select(silent, splat<V>(OscillatorBankState::Idle), s.state));
+    s.state = select(release, splat<V>(S::Releasing), select(silent, splat<V>(S::Idle), s.state));
 }
 
-// One envelope step in every lane; returns whether some lane finished its phase.
+// One envelope step in every lane (Envelope::step); returns whether some lane finished.
 KORVEL_LANE_INLINE bool stepEnvelope(Lanes& s, bool noteOn, const Constants& k) {
-    const V zero = k.zero;
+    const V zero = k.zero, two = splat<V>(2.0);
     V progress = s.progress + s.increment;
-    V level = noteOn ? s.envelope + s.increment * k.two * progress * s.span
-                     : s.envelope + s.increment * s.span * (k.two * progress - k.two);
+    V level = noteOn ? s.envelope + s.increment * two * progress * s.span
+                     : s.envelope + s.increment * s.span * (two * progress - two);
     M done = lessEqual(k.one, progress);
     s.progress = progress;
     s.envelope = level;
     if (maskBits(done) == 0) return false;
-    s.envelope = select(done, noteOn ? splat<V>(1.0) : zero, level);
+    s.envelope = select(done, noteOn ? k.one : zero, level);
     s.progress = select(done, zero, progress);
     s.increment = select(done, zero, s.increment);
     s.span = select(done, zero, s.span);
-    s.state =
-        select(done, splat<V>(noteOn ? OscillatorBankState::Sustaining : OscillatorBankState::Idle),
-               s.state);
+    s.state = select(done, splat<V>(noteOn ? S::Sustaining : S::Idle), s.state);
     return true;
 }
 
-KORVEL_LANE_INLINE void stepGain(Lanes& s, bool& settled, const Constants& k) {
+KORVEL_LANE_INLINE void stepGain(Lanes& s, const Constants& k) {
     V distance = s.gainTarget - s.gain;
     M far = less(s.gainStep, absOf(distance));
     if (maskBits(far) == 0) {
         s.gain = s.gainTarget;
-        settled = true;
         return;
     }
     V step = select(less(k.zero, distance), s.gainStep, -s.gainStep);
     s.gain = select(far, s.gain + step, s.gainTarget);
 }
 
-// With small increments (below 6.28 in every lane: any tone below the sample rate) one
-// subtraction always brings the phase back into the cycle.
-KORVEL_LANE_INLINE bool smallIncrements(V increment) {
-    return maskBits(less(increment, splat<V>(6.28))) == kAll;
-}
-
-template <bool kSmall = false> KORVEL_LANE_INLINE void advancePhase(Lanes& s, const Constants& k) {
+// With increments below 6.28 (any tone below the sample rate) one subtraction always brings
+// the phase back into the cycle.
+template <bool kSmall> KORVEL_LANE_INLINE void advancePhase(Lanes& s, const Constants& k) {
     const V twoPi = k.twoPi;
     V phase = s.phase + s.phaseIncrement;
     phase = phase - keep(lessEqual(twoPi, phase), twoPi);
@@ -197,261 +288,269 @@ template <bool kSmall = false> KORVEL_LANE_INLINE void advancePhase(Lanes& s, co
     s.phase = phase;
 }
 
-KORVEL_LANE_INLINE V sineWave(V phase, const Constants& k) {
-    V m = phase - k.pi;
-    V m2 = m * m;
-    return m * (((k.sine[0] - (k.sine[1] - k.sine[2] * m2) * m2) * m2) - k.sine[3]);
-}
-
-KORVEL_LANE_INLINE V tableWave(const Lanes& s, const double* tables, const Constants& k) {
-    V x = k.entriesPerRadian * s.phase;
-    M whole;
-    V t = x - floorWide(x, whole);
-    const M mask = k.entryMask;
-    M im = (whole - k.oneBits) & mask, i0 = whole & mask;
-    M i1 = (whole + k.oneBits) & mask, i2 = (whole + k.twoBits) & mask;
-    V low = catmullRom(gather(tables, s.lowOffset + im), gather(tables, s.lowOffset + i0),
-                       gather(tables, s.lowOffset + i1), gather(tables, s.lowOffset + i2), t,
-                       k.half, k.oneAndHalf);
-    V high = catmullRom(gather(tables, s.highOffset + im), gather(tables, s.highOffset + i0),
-                        gather(tables, s.highOffset + i1), gather(tables, s.highOffset + i2), t,
-                        k.half, k.oneAndHalf);
-    return low + (high - low) * s.fade;
-}
-
-// Per-sample rows of the chunk, four lanes each, written by one pass and read by the next.
-struct Rows {
-    double* phaseIncrement;
-    double* gainTarget;
-    double* fade;
-    std::uint64_t* lowOffset;
-    std::uint64_t* highOffset;
-    std::uint64_t* sounding;
-    double* phase;
-    double* gain;
-    double* envelope;
-};
-
-// Pass 1: what follows from ratio x frequency, per sample. Returns whether anything retuned.
-KORVEL_LANE_INLINE bool tuneRows(Lanes& s, const OscillatorBankInput& in, const Rows& r,
-                                 bool anyTable, const Constants& k) {
-    bool retuned = false;
-    bool unused = false;
+// Sample after sample, every voice at once: envelope, gain, phase, kept four per sample in the
+// rows when some voice may sound. Each voice reads its tuning rows through index: per sample, or
+// the first row throughout for one tuned once (step 0 in its lane).
+template <bool kRows, bool kSmall>
+KORVEL_LANE_INLINE void stepLanes(Lanes& s, const OscillatorBankInput& in, OscillatorBankScratch& r,
+                                  bool gainMoves, M rowStart, M step, const Constants& k) {
+    M index = rowStart;
+    const double* increments = r.phaseIncrement[0];
+    const double* targets = r.gainTarget[0];
     for (int run = 0, i = 0; run < in.runs; ++run) {
         const int end = in.runEnds[run];
         const bool noteOn = in.frequency[i] > 0;
-        for (; i < end; ++i) {
-            // Where no pitch is tracked the frequency stays; it retunes at most once.
-            if (noteOn) s.frequency = splat<V>(in.frequency[i]);
-            V f = s.ratio * s.frequency;
-            // Written so that a frequency that is not a number retunes every sample.
-            if (maskBits(equal(f, s.tuned)) != kAll) {
-                retune(s, f, anyTable, unused, k);
-                retuned = true;
-            }
-            store(r.phaseIncrement + 4 * i, s.phaseIncrement);
-            store(r.gainTarget + 4 * i, s.gainTarget);
-            storeMask(r.sounding + 4 * i, s.sounding);
-            if (anyTable) {
-                store(r.fade + 4 * i, s.fade);
-                storeMask(r.lowOffset + 4 * i, s.lowOffset);
-                storeMask(r.highOffset + 4 * i, s.highOffset);
-            }
-        }
-    }
-    return retuned;
-}
-
-// Pass 2: envelopes, gains and phases, sample after sample. With keepRows false (nothing can
-// sound in the chunk) only the state moves on.
-template <bool kKeepRows>
-KORVEL_LANE_INLINE void stepRows(Lanes& s, const OscillatorBankInput& in, const Rows& r,
-                                 bool gainMoves, V attackIncrement, V releaseIncrement,
-                                 const Constants& k) {
-    for (int run = 0, i = 0; run < in.runs; ++run) {
-        const int end = in.runEnds[run];
-        const bool noteOn = in.frequency[i] > 0;
-        beginRun(s, noteOn, attackIncrement, releaseIncrement);
-        const double moving =
-            noteOn ? OscillatorBankState::Attacking : OscillatorBankState::Releasing;
+        beginRun(s, noteOn);
+        const double moving = noteOn ? S::Attacking : S::Releasing;
         bool envelopeMoves = anyState(s.state, moving);
+        if (!kRows && !envelopeMoves && !gainMoves && maskBits(step) == 0) {
+            // Nothing but the phases moves, each by its one increment.
+            s.phaseIncrement = gatherWide(increments, rowStart);
+            if (kSmall) {
+                const V increment = s.phaseIncrement, twoPi = k.twoPi;
+                V phase = s.phase;
+                for (; i < end; ++i) {
+                    phase = phase + increment;
+                    phase = phase - keep(lessEqual(twoPi, phase), twoPi);
+                }
+                s.phase = phase;
+            }
+            for (; i < end; ++i)
+                advancePhase<kSmall>(s, k);
+            continue;
+        }
         for (; i < end; ++i) {
             if (envelopeMoves && stepEnvelope(s, noteOn, k))
                 envelopeMoves = anyState(s.state, moving);
             if (gainMoves) {
-                s.gainTarget = load(r.gainTarget + 4 * i);
-                bool settled = false;
-                stepGain(s, settled, k);
+                s.gainTarget = gatherWide(targets, index);
+                stepGain(s, k);
             }
-            s.phaseIncrement = load(r.phaseIncrement + 4 * i);
-            advancePhase(s, k);
-            if (kKeepRows) {
-                store(r.envelope + 4 * i, s.envelope);
-                store(r.gain + 4 * i, s.gain);
-                store(r.phase + 4 * i, s.phase);
+            s.phaseIncrement = gatherWide(increments, index);
+            advancePhase<kSmall>(s, k);
+            if (kRows) {
+                storeWide(r.phase + 4 * i, s.phase);
+                storeWide(r.gain + 4 * i, s.gain);
+                storeWide(r.envelope + 4 * i, s.envelope);
             }
+            index = index + step;
         }
     }
 }
 
-// A chunk without a tracked frequency in which nothing can sound: the frequency stands (one
-// retune at most), and only envelopes, gains and phases move on.
-KORVEL_LANE_INLINE void silentChunk(Lanes& s, const OscillatorBankInput& in, bool anyTable,
-                                    bool& gainSettled, V attackIncrement, V releaseIncrement,
-                                    const Constants& k) {
-    V f = s.ratio * s.frequency;
-    bool unused = false;
-    if (maskBits(equal(f, s.tuned)) != kAll) {
-        retune(s, f, anyTable, unused, k);
-        gainSettled = false;
-    }
-    beginRun(s, false, attackIncrement, releaseIncrement);
-    bool envelopeMoves = anyState(s.state, OscillatorBankState::Releasing);
-    int i = 0;
-    for (; i < in.frames && (envelopeMoves || !gainSettled); ++i) {
-        if (envelopeMoves && stepEnvelope(s, false, k))
-            envelopeMoves = anyState(s.state, OscillatorBankState::Releasing);
-        if (!gainSettled) stepGain(s, gainSettled, k);
-        advancePhase(s, k);
-    }
-    // Only the phases move now.
-    if (smallIncrements(s.phaseIncrement)) {
-        for (; i + 2 <= in.frames; i += 2) {
-            advancePhase<true>(s, k);
-            advancePhase<true>(s, k);
+// The waves and the outputs of voice j, four samples at a time.
+template <bool kTable, bool kDrawn, bool kSteady>
+KORVEL_LANE_INLINE void waves(const Voice& v, int j, const OscillatorBankScratch& r,
+                              const double* tables, const double* draws, int frames, double* out,
+                              const Constants& k) {
+    const V level = splat<V>(v.level), noise = splat<V>(v.noise);
+    V fade = k.zero;
+    M low = splatBits<M>(0), high = low, sounding = low;
+    if (kSteady) {
+        sounding = splatBits<M>(r.sounding[j][0]);
+        if (kTable) {
+            fade = splat<V>(r.fade[j][0]);
+            low = splatBits<M>(r.lowOffset[j][0]);
+            high = splatBits<M>(r.highOffset[j][0]);
         }
     }
-    for (; i < in.frames; ++i)
-        advancePhase(s, k);
-}
-
-enum WaveKinds { SinesOnly, TablesOnly, Mixed };
-
-// Pass 3: the waves and the sum of the outputs.
-template <int kWaves, bool kDrawn>
-KORVEL_LANE_INLINE void waveRows(const Lanes& s, const OscillatorBankInput& in, const Rows& r,
-                                 M drawn, double* out, const Constants& k) {
-    const V level = s.level, noise = s.noise;
-    const M isTable = s.isTable;
-    Lanes row = s;
-    for (int i = 0; i < in.frames; ++i) {
-        row.phase = load(r.phase + 4 * i);
-        V wave;
-        if (kWaves != SinesOnly) {
-            row.fade = load(r.fade + 4 * i);
-            row.lowOffset = loadMask(r.lowOffset + 4 * i);
-            row.highOffset = loadMask(r.highOffset + 4 * i);
+    // This voice's lane in the rows of all: four samples apart.
+    M lanes = wideBits(0, 4, 8, 12) + splatBits<M>(static_cast<std::uint64_t>(j));
+    const M stride = splatBits<M>(16);
+    for (int i = 0; i < frames; i += 4) {
+        V phase = gatherWide(r.phase, lanes);
+        if (!kSteady) {
+            sounding = loadWideMask(r.sounding[j] + i);
+            if (kTable) {
+                fade = loadWide(r.fade[j] + i);
+                low = loadWideMask(r.lowOffset[j] + i);
+                high = loadWideMask(r.highOffset[j] + i);
+            }
         }
-        if (kWaves == SinesOnly)
-            wave = sineWave(row.phase, k);
-        else if (kWaves == TablesOnly)
-            wave = tableWave(row, in.tables, k);
-        else
-            wave = select(isTable, tableWave(row, in.tables, k), sineWave(row.phase, k));
-        wave = keep(loadMask(r.sounding + 4 * i), wave);
+        V wave = kTable ? tableWave(phase, fade, low, high, tables, k) : sineWave(phase, k);
+        wave = keep(sounding, wave);
         V sum = wave;
-        if (kDrawn) sum = select(drawn, noise * load(in.draws + 4 * i) + wave, wave);
-        V o = level * load(r.gain + 4 * i) * sum * load(r.envelope + 4 * i);
-        out[i] = lane(o, 0) + lane(o, 1) + lane(o, 2);
+        if (kDrawn) sum = noise * loadWide(draws + i) + wave;
+        storeWide(out + i, level * gatherWide(r.gain, lanes) * sum * gatherWide(r.envelope, lanes));
+        lanes = lanes + stride;
     }
 }
 
-KORVEL_LANE_INLINE void storeLanes(OscillatorBankState& st, const Lanes& s) {
-    store(st.phase, s.phase);
-    store(st.frequency, s.frequency);
-    store(st.gain, s.gain);
-    store(st.gainTarget, s.gainTarget);
-    store(st.envelope, s.envelope);
-    store(st.progress, s.progress);
-    store(st.increment, s.increment);
-    store(st.span, s.span);
-    store(st.state, s.state);
-    store(st.tuned, s.tuned);
-    store(st.phaseIncrement, s.phaseIncrement);
-    store(st.fade, s.fade);
-    storeMask(st.lowOffset, s.lowOffset);
-    storeMask(st.highOffset, s.highOffset);
+template <bool kTable, bool kDrawn>
+KORVEL_LANE_INLINE void wavesAny(const Voice& v, int j, const OscillatorBankScratch& r,
+                                 const OscillatorBankInput& in, const double* draws, double* out,
+                                 bool steady, const Constants& k) {
+    if (steady)
+        waves<kTable, kDrawn, true>(v, j, r, in.tables, draws, in.frames, out, k);
+    else
+        waves<kTable, kDrawn, false>(v, j, r, in.tables, draws, in.frames, out, k);
+}
+
+// The frequency each sample tunes to, in the rows: the tracked one, or the one kept where none
+// is. Returns whether it stands throughout; held is the last.
+KORVEL_LANE_INLINE bool heldFrequencies(const OscillatorBankInput& in, double kept,
+                                        OscillatorBankScratch& r, double& held) {
+    held = kept;
+    if (in.constant) {
+        // The engine saw one frequency throughout: the first row serves.
+        if (in.frequency[0] > 0) held = in.frequency[0];
+        r.frequency[0] = r.frequency[1] = r.frequency[2] = r.frequency[3] = held;
+        return true;
+    }
+    for (int run = 0, i = 0; run < in.runs; ++run) {
+        const int end = in.runEnds[run];
+        if (in.frequency[i] > 0) {
+            for (; i < end; ++i)
+                r.frequency[i] = in.frequency[i];
+            held = in.frequency[end - 1];
+        } else {
+            for (; i < end; ++i)
+                r.frequency[i] = held;
+        }
+    }
+    for (int i = in.frames; i % 4 != 0; ++i)
+        r.frequency[i] = held;
+    const V first = splat<V>(r.frequency[0]);
+    M moves = splatBits<M>(0);
+    for (int i = 0; i < in.frames; i += 4)
+        moves = moves | ~equal(loadWide(r.frequency + i), first);
+    return maskBits(moves) == 0;
+}
+
+// Pass A for voice j: its tuning rows, per sample or (steady) one for the chunk, done already
+// when the frequency has not moved. Returns whether it tuned per sample; small tells whether its
+// increments are below 6.28.
+KORVEL_LANE_INLINE bool tuneVoice(S& s, int j, const OscillatorBankInput& in, bool steady,
+                                  double held, bool& small, const Constants& c) {
+    OscillatorBankScratch& r = *in.scratch;
+    Voice v = voiceOf(s, j);
+    s.frequency[j] = held;
+    const double f = v.ratio * held;
+    if (steady && v.ratio * r.frequency[0] == v.tuned) {
+        r.phaseIncrement[j][0] = v.phaseIncrement;
+        r.gainTarget[j][0] = v.gainTarget;
+        r.sounding[j][0] = 0 < v.tuned ? ~std::uint64_t{0} : 0;
+        r.fade[j][0] = v.fade;
+        r.lowOffset[j][0] = v.lowOffset;
+        r.highOffset[j][0] = v.highOffset;
+        small = v.phaseIncrement < 6.28;
+        return false;
+    }
+    small = tune(v, j, r, steady ? 4 : in.frames, c);
+    const int last = steady ? 0 : in.frames - 1;
+    s.tuned[j] = f;
+    s.phaseIncrement[j] = r.phaseIncrement[j][last];
+    // The slew's target follows in the sample pass.
+    if (v.table) {
+        s.fade[j] = r.fade[j][last];
+        s.lowOffset[j] = r.lowOffset[j][last];
+        s.highOffset[j] = r.highOffset[j][last];
+    }
+    return !steady;
 }
 
 } // namespace BankKernel
 
-// One chunk: out[i] is the sum of the three oscillators' outputs at sample i, in lane order.
-inline void runOscillatorBank(OscillatorBankState& state, const OscillatorBankInput& in,
-                              double* out) {
+// One chunk: out[i] is the sum of the three oscillators' outputs at sample i, in voice order.
+// Returns false, out untouched, when none can sound (their outputs are zeros).
+inline bool runOscillatorBank(OscillatorBankState& s, const OscillatorBankInput& in, double* out) {
     using namespace BankKernel;
-    OscillatorBankState& st = state;
-    Lanes s;
-    s.ratio = load(st.ratio);
-    s.level = load(st.level);
-    s.noise = load(st.noise);
-    s.sampleRate = load(st.sampleRate);
-    s.phase = load(st.phase);
-    s.frequency = load(st.frequency);
-    s.gain = load(st.gain);
-    s.gainTarget = load(st.gainTarget);
-    s.gainStep = load(st.gainStep);
-    s.envelope = load(st.envelope);
-    s.progress = load(st.progress);
-    s.increment = load(st.increment);
-    s.span = load(st.span);
-    s.state = load(st.state);
-    s.tuned = load(st.tuned);
-    s.phaseIncrement = load(st.phaseIncrement);
-    s.fade = load(st.fade);
-    s.isTable = loadMask(st.isTable);
-    s.shapeBase = loadMask(st.shapeBase);
-    s.lowOffset = loadMask(st.lowOffset);
-    s.highOffset = loadMask(st.highOffset);
-    s.sounding = less(splat<V>(0.0), s.ratio * s.frequency);
-    const V attackIncrement = load(st.attackIncrement);
-    const V releaseIncrement = load(st.releaseIncrement);
-    const M drawn = loadMask(in.drawLanes);
-    const int tableLanes = maskBits(s.isTable) & 7;
-    const bool anyTable = tableLanes != 0;
-    const int waves = tableLanes == 0 ? SinesOnly : tableLanes == 7 ? TablesOnly : Mixed;
-    const M hasLevel = ~equal(s.level, splat<V>(0.0));
-    Constants k;
-    makeConstants(k);
+    Constants c;
+    makeConstants(c);
+    OscillatorBankScratch& r = *in.scratch;
+    // A voice equal to one before it (neither heard with noise) gives that one's outputs.
+    int same[S::kVoices] = {-1, -1, -1};
+    for (int k = 1; k < S::kVoices; ++k)
+        for (int j = 0; j < k && same[k] < 0; ++j)
+            if (same[j] < 0 && !in.drawn[k] && !in.drawn[j] && sameVoice(s, k, j)) same[k] = j;
 
-    OscillatorBankScratch& scratch = *in.scratch;
-    Rows rows = {scratch.phaseIncrement, scratch.gainTarget, scratch.fade,
-                 scratch.lowOffset,      scratch.highOffset, scratch.sounding,
-                 scratch.phase,          scratch.gain,       scratch.envelope};
-    // Some lane may sound: it has a level and its envelope runs now or starts in this chunk.
-    bool noteInChunk = in.runs > 1 || in.frequency[0] > 0;
-    M running = ~equal(s.state, splat<V>(OscillatorBankState::Idle));
-    bool audible = maskBits(hasLevel & (noteInChunk ? ~M{} : running)) != 0;
-    if (!noteInChunk && !audible) {
-        bool settled = st.gainSettled;
-        silentChunk(s, in, anyTable, settled, attackIncrement, releaseIncrement, k);
-        st.gainSettled = settled;
-        for (int i = 0; i < in.frames; ++i)
-            out[i] = 0;
-        storeLanes(st, s);
-        return;
+    // Pass A, voice by voice. The voices keep one frequency (they are driven together), so its
+    // rows serve them all; a voice whose kept frequency differs gets its own.
+    const bool noteInChunk = in.runs > 1 || in.frequency[0] > 0;
+    bool audible[S::kVoices] = {};
+    bool anyAudible = false, gainMoves = false, small = true;
+    std::uint64_t steps[4] = {0, 0, 0, 0}; // per sample (1) or one row (0)
+    std::uint64_t rows[4] = {0, 1, 2, 2};  // the voice whose rows each lane reads
+    double kept = 0, held = 0;
+    bool steady = false;
+    for (int k = 0; k < S::kVoices; ++k) {
+        if (same[k] >= 0) {
+            // Tuned as the voice it equals, and reading that voice's rows.
+            const int j = same[k];
+            s.frequency[k] = s.frequency[j];
+            s.tuned[k] = s.tuned[j];
+            s.phaseIncrement[k] = s.phaseIncrement[j];
+            s.fade[k] = s.fade[j];
+            s.lowOffset[k] = s.lowOffset[j];
+            s.highOffset[k] = s.highOffset[j];
+            rows[k] = rows[j];
+            steps[k] = steps[j];
+            continue;
+        }
+        if (k == 0 || std::memcmp(&kept, &s.frequency[k], sizeof kept) != 0) {
+            kept = s.frequency[k];
+            steady = heldFrequencies(in, kept, r, held);
+        }
+        audible[k] = s.level[k] != 0 && (noteInChunk || s.state[k] != S::Idle);
+        anyAudible |= audible[k];
+        const double target = s.gainTarget[k], gain = s.gain[k];
+        bool voiceSmall = true;
+        bool perSample = tuneVoice(s, k, in, steady, held, voiceSmall, c);
+        small &= voiceSmall;
+        steps[k] = perSample ? 1 : 0;
+        gainMoves |= perSample || !(gain == target) || !(r.gainTarget[k][0] == target);
     }
-    bool retuned = tuneRows(s, in, rows, anyTable, k);
-    bool gainMoves = retuned || !st.gainSettled;
-    if (audible)
-        stepRows<true>(s, in, rows, gainMoves, attackIncrement, releaseIncrement, k);
+    rows[3] = rows[2];
+    steps[3] = steps[2];
+
+    // Pass B, all voices in the lanes.
+    Lanes lanes = lanesOf(s);
+    const M step = loadWideMask(steps);
+    const M rowStart =
+        wideBits(rows[0] * OscillatorBankScratch::kRow, rows[1] * OscillatorBankScratch::kRow,
+                 rows[2] * OscillatorBankScratch::kRow, rows[3] * OscillatorBankScratch::kRow);
+    if (anyAudible)
+        small ? stepLanes<true, true>(lanes, in, r, gainMoves, rowStart, step, c)
+              : stepLanes<true, false>(lanes, in, r, gainMoves, rowStart, step, c);
     else
-        stepRows<false>(s, in, rows, gainMoves, attackIncrement, releaseIncrement, k);
-    if (gainMoves) st.gainSettled = maskBits(equal(s.gain, s.gainTarget)) == kAll;
+        small ? stepLanes<false, true>(lanes, in, r, gainMoves, rowStart, step, c)
+              : stepLanes<false, false>(lanes, in, r, gainMoves, rowStart, step, c);
+    keepLanes(s, lanes);
 
-    if (!audible) {
-        for (int i = 0; i < in.frames; ++i)
-            out[i] = 0;
-    } else if (maskBits(drawn) != 0) {
-        if (waves == SinesOnly) waveRows<SinesOnly, true>(s, in, rows, drawn, out, k);
-        if (waves == TablesOnly) waveRows<TablesOnly, true>(s, in, rows, drawn, out, k);
-        if (waves == Mixed) waveRows<Mixed, true>(s, in, rows, drawn, out, k);
-    } else {
-        if (waves == SinesOnly) waveRows<SinesOnly, false>(s, in, rows, drawn, out, k);
-        if (waves == TablesOnly) waveRows<TablesOnly, false>(s, in, rows, drawn, out, k);
-        if (waves == Mixed) waveRows<Mixed, false>(s, in, rows, drawn, out, k);
+    // Pass C, voice by voice.
+    const double* outputs[S::kVoices];
+    for (int k = 0; k < S::kVoices; ++k) {
+        if (same[k] >= 0) {
+            outputs[k] = outputs[same[k]];
+            continue;
+        }
+        outputs[k] = nullptr;
+        if (!audible[k]) continue;
+        Voice v = voiceOf(s, k);
+        const bool perSample = steps[k] != 0;
+        const double* draws = in.drawn[k] ? in.draws[k] : nullptr;
+        if (v.table)
+            draws ? wavesAny<true, true>(v, k, r, in, draws, r.voice[k], !perSample, c)
+                  : wavesAny<true, false>(v, k, r, in, draws, r.voice[k], !perSample, c);
+        else
+            draws ? wavesAny<false, true>(v, k, r, in, draws, r.voice[k], !perSample, c)
+                  : wavesAny<false, false>(v, k, r, in, draws, r.voice[k], !perSample, c);
+        outputs[k] = r.voice[k];
     }
-
-    storeLanes(st, s);
+    // In voice order; a voice that cannot sound adds nothing (its zero's sign aside).
+    int sounding = 0;
+    const double* from[S::kVoices];
+    for (int k = 0; k < S::kVoices; ++k)
+        if (outputs[k]) from[sounding++] = outputs[k];
+    if (sounding == 0) return false;
+    for (int i = 0; i < in.frames; i += 4) {
+        V sum = splat<V>(0.0);
+        if (sounding > 0) sum = loadWide(from[0] + i);
+        for (int k = 1; k < sounding; ++k)
+            sum = sum + loadWide(from[k] + i);
+        storeWide(out + i, sum);
+    }
+    return true;
 }
 
 } // namespace KORVEL_LANES_NS
