@@ -32,7 +32,7 @@ void Biquad::designLowPass(double cutoff, double q) {
     a2_ = n * (1 - alpha);
 }
 
-bool Biquad::processBlock(const double* x, int n, double* y, double* scratch, bool zeros) {
+bool Biquad::processBlock(const double* x, int n, double* y, bool zeros) {
     using namespace Base;
     if (n <= 0) return false;
     if (zeros && x1_ == 0 && x2_ == 0 && y1_ == y2_) {
@@ -52,22 +52,21 @@ bool Biquad::processBlock(const double* x, int n, double* y, double* scratch, bo
             return true;
         }
     }
-    // The inputs after the two before them; y[i] = b0 x[i] + b1 x[i - 1] + b2 x[i - 2] first.
-    double* ext = scratch;
-    ext[0] = x2_;
-    ext[1] = x1_;
-    for (int i = 0; i < n; ++i)
-        ext[i + 2] = x[i];
+    // The feed-forward sums first, y[i] = b0 x[i] + b1 x[i - 1] + b2 x[i - 2].
+    y[0] = b0_ * x[0] + b1_ * x1_ + b2_ * x2_;
+    if (n > 1) y[1] = b0_ * x[1] + b1_ * x[0] + b2_ * x1_;
     const D2 b0 = splat<D2>(b0_), b1 = splat<D2>(b1_), b2 = splat<D2>(b2_);
-    int i = 0;
+    int i = 2;
     for (; i + 2 <= n; i += 2) {
-        D2 s = b0 * D2{ext[i + 2], ext[i + 3]} + b1 * D2{ext[i + 1], ext[i + 2]} +
-               b2 * D2{ext[i], ext[i + 1]};
-        y[i] = s[0];
-        y[i + 1] = s[1];
+        D2 now, one, two;
+        std::memcpy(&now, x + i, sizeof now);
+        std::memcpy(&one, x + i - 1, sizeof one);
+        std::memcpy(&two, x + i - 2, sizeof two);
+        D2 sum = b0 * now + b1 * one + b2 * two;
+        std::memcpy(y + i, &sum, sizeof sum);
     }
     for (; i < n; ++i)
-        y[i] = b0_ * ext[i + 2] + b1_ * ext[i + 1] + b2_ * ext[i];
+        y[i] = b0_ * x[i] + b1_ * x[i - 1] + b2_ * x[i - 2];
     double y1 = y1_, y2 = y2_;
     for (int k = 0; k < n; ++k) {
         double v = y[k] - a1_ * y1 - a2_ * y2 + 1e-20;

@@ -62,8 +62,9 @@ public:
     // The same as frames calls of process().
     int advance(int frames, double* phases, int* cycleStarts);
     bool drawsAtCycles() const { return waveform_ == Random; }
+    // outputsRead false: the outputs are not wanted (out is then left as it is), the state is.
     void finish(const EngineKernels& kernels, const double* phases, const int* cycleStarts,
-                int cycles, const double* draws, int frames, double* out);
+                int cycles, const double* draws, int frames, double* out, bool outputsRead);
 
     // Without a tempo, once its output has settled, a sample changes nothing: process() would
     // return the same output and leave every field as it is.
@@ -78,8 +79,8 @@ public:
     double held() const { return held_; }
 
 private:
-    double shape() const {
-        double p = phase_;
+    double shape() const { return shapeAt(phase_); }
+    double shapeAt(double p) const {
         switch (waveform_) {
         case Sine: {
             double m = 6.283185307179586 * p - 3.141592653589793;

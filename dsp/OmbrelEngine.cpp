@@ -232,12 +232,16 @@ void OmbrelEngine::Impl::synthesise(int frames) {
             }
         }
     }
-    if (lfoRuns) lfo.finish(*kernels, lfoPhase, lfoCycles, cycles, lfoDraws, frames, tremolo);
+    // Without depth the tremolo's factor is 1 whatever the LFO gives.
+    const bool tremoloHeard = lfoDepth != 0;
+    if (lfoRuns)
+        lfo.finish(*kernels, lfoPhase, lfoCycles, cycles, lfoDraws, frames, tremolo, tremoloHeard);
     const double* voiceDraws[3] = {draws[0], draws[1], draws[2]};
     bool sounding = oscillators.process(*kernels, frequency, runEnds, runs, constantFrequency,
                                         voiceDraws, drawn, voices, frames);
-    kernels->mixSynth(sounding ? voices : nullptr, floorNoise, lfoRuns ? tremolo : nullptr,
-                      lfo.output(), mainGain, lfoDepth, frames, value);
+    kernels->mixSynth(sounding ? voices : nullptr, floorNoise,
+                      lfoRuns && tremoloHeard ? tremolo : nullptr, lfo.output(), mainGain, lfoDepth,
+                      frames, value);
 }
 
 void OmbrelEngine::Impl::applyPending() {

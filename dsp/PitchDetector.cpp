@@ -347,7 +347,7 @@ bool PitchDetector::processPiece(const double* samples, int n, double* confirmed
         x = tamed_;
     }
     double* y = filtered_;
-    const bool standing = lowpass_.processBlock(x, n, y, filterScratch_, zeros);
+    const bool standing = lowpass_.processBlock(x, n, y, zeros);
     writeAhead(y, n, standing);
 
     std::uint64_t crossings[2], loud[2];
@@ -521,19 +521,34 @@ void PitchDetector::analyse(CrossingList& list) {
     boundsDone_ = 0;
 
     Candidate best;
-    int j = 1; // first entry that may lie near the midpoint: moves on as the spans grow
-    for (int i = 2; i < m; ++i) {
-        std::int64_t age = now_ - times[i];
+    // The entries' ages up to the first beyond the longest span, and the quarter-semitone window
+    // around each one's midpoint, two at a time. Ages past the longest span are cut to it plus
+    // one, where they stop the scan.
+    int ages[kListSize + 2], lows[kListSize + 2], highs[kListSize + 2];
+    int count = 0;
+    ages[m] = ages[m + 1] = 0;
+    for (; count < m; ++count) {
+        std::int64_t age = now_ - times[count];
+        ages[count] = age > maxSpan_ ? maxSpan_ + 1 : static_cast<int>(age);
         if (age > maxSpan_) break;
-        if (!(age >= minSpan_ && age > silence)) continue;
-        int a = static_cast<int>(age);
+    }
+    for (int i = 0; i < count; i += 2) {
+        Base::D2 a = {static_cast<double>(ages[i]), static_cast<double>(ages[i + 1])};
+        Base::D2 lo = 0.9715319411536059 * a / 2 + 0.5, hi = 1.029302236643492 * a / 2 + 0.5;
+        lows[i] = static_cast<int>(lo[0]);
+        lows[i + 1] = static_cast<int>(lo[1]);
+        highs[i] = static_cast<int>(hi[0]);
+        highs[i + 1] = static_cast<int>(hi[1]);
+    }
+    int j = 1; // first entry that may lie near the midpoint: moves on as the spans grow
+    for (int i = 2; i < count; ++i) {
+        const int a = ages[i];
+        if (!(a >= minSpan_ && a > silence)) continue;
         // A crossing of the same direction near the midpoint: within a quarter semitone. The ages
         // never decrease along the list.
-        int lo = round32(0.9715319411536059 * a / 2);
-        int hi = round32(1.029302236643492 * a / 2);
-        while (j < i && now_ - times[j] < lo)
+        while (j < i && ages[j] < lows[i])
             ++j;
-        if (j < i && now_ - times[j] <= hi) consider(a, best);
+        if (j < i && ages[j] <= highs[i]) consider(a, best);
     }
     if (!best.inWindow && silence < lastSpan_) {
         int to = std::min(lastSpan_ + 3, windowHi_);

@@ -144,7 +144,6 @@ private:
     // One piece: its samples made safe, filtered, and the filter's work space.
     double tamed_[kPiece];
     double filtered_[kPiece + 4];
-    double filterScratch_[kPiece + 8];
 
     std::vector<double> ringStore_;
     std::vector<double> blockStore_; // block peaks by time
