@@ -289,12 +289,6 @@ void fill(double* to, int n, double v) {
         to[i] = v;
 }
 
-bool allEqual(const double* a, int n, double v) {
-    for (int i = 0; i < n; ++i)
-        if (!(a[i] == v)) return false;
-    return true;
-}
-
 // The lowest set bit at or after i, or n.
 int nextBit(const std::uint64_t* bits, int i, int n) {
     for (int word = i >> 6; word < 2 && (word << 6) < n; ++word) {
@@ -321,6 +315,7 @@ int lastBit(const std::uint64_t* bits, int i) {
 // zero crossing, the end of a hold, a confirmation. Between those every sample reports the same.
 bool PitchDetector::processPiece(const double* samples, int n, double* confirmed) {
     const double reported = confirmed_;
+    bool steady = true;
     const double* x = samples;
     // A non-finite sample would stay in the filter and the history for good: take it as silence.
     // Beyond 1e300 the filter's sums could overflow; no audio comes near.
@@ -380,6 +375,7 @@ bool PitchDetector::processPiece(const double* samples, int n, double* confirmed
             e = static_cast<int>(std::max<std::int64_t>(confirmAt_ - base, i));
         if (e >= n) break;
         fill(confirmed + from, e - from, confirmed_);
+        steady &= e == from || confirmed_ == reported;
         from = e;
         const std::int64_t now = base + e;
         now_ = now;
@@ -402,7 +398,8 @@ bool PitchDetector::processPiece(const double* samples, int n, double* confirmed
         i = e + 1;
     }
     // The samples reported so far (up to the last event) and those after it.
-    const bool steady = confirmed_ == reported && allEqual(confirmed, from, reported);
+    // Every sample reported what was reported before the piece.
+    steady &= confirmed_ == reported;
     fill(confirmed + from, n - from, confirmed_);
     now_ = base + n - 1;
     int pos = firstPos + n;
