@@ -20,6 +20,10 @@ foreach(object IN LISTS OBJECTS)
       continue()
     endif()
     set(name "${CMAKE_MATCH_1}")
+    # Section names (PE objects list their .text$... sections) are no definitions.
+    if(name MATCHES "^\\.")
+      continue()
+    endif()
     # The name itself in the namespace (a template's return type may come first); the namespace
     # in an argument list does not count.
     string(REGEX REPLACE "\\(.*$" "" qualified "${name}")
