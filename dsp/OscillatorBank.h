@@ -1,7 +1,8 @@
-// The engine's three oscillators, run together in the lanes of a vector by the kernel of the
-// processor's widest instruction set. Each lane behaves as one Oscillator driven by the block
-// routine (setFrequency where a pitch is tracked, release where none is, one sample each), bit for
-// bit. Audio thread only, except the setters that parameter application calls between blocks.
+// The engine's three oscillators, run chunk by chunk by the kernels of the processor's widest
+// instruction set (dsp/OscillatorBankKernel.h). Each voice behaves as one Oscillator driven by the
+// block routine (setFrequency where a pitch is tracked, release where none is, one sample each),
+// bit for bit. Audio thread only, except the setters that parameter application calls between
+// blocks.
 #pragma once
 
 #include "dsp/OscillatorBankState.h"
