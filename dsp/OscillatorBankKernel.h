@@ -451,106 +451,123 @@ KORVEL_LANE_INLINE bool tuneVoice(S& s, int j, const OscillatorBankInput& in, bo
 
 } // namespace BankKernel
 
-// One chunk: out[i] is the sum of the three oscillators' outputs at sample i, in voice order.
-// Returns false, out untouched, when none can sound (their outputs are zeros).
-inline bool runOscillatorBank(OscillatorBankState& s, const OscillatorBankInput& in, double* out) {
-    using namespace BankKernel;
-    Constants c;
-    makeConstants(c);
-    OscillatorBankScratch& r = *in.scratch;
-    // A voice equal to one before it (neither heard with noise) gives that one's outputs.
-    int same[S::kVoices] = {-1, -1, -1};
-    for (int k = 1; k < S::kVoices; ++k)
-        for (int j = 0; j < k && same[k] < 0; ++j)
-            if (same[j] < 0 && !in.drawn[k] && !in.drawn[j] && sameVoice(s, k, j)) same[k] = j;
+namespace BankKernel {
 
-    // Pass A, voice by voice. The voices keep one frequency (they are driven together), so its
-    // rows serve them all; a voice whose kept frequency differs gets its own.
-    const bool noteInChunk = in.runs > 1 || in.frequency[0] > 0;
+// What pass A leaves for passes B and C.
+struct Plan {
+    int same[S::kVoices] = {-1, -1, -1}; // the voice before it that a voice equals, or -1
     bool audible[S::kVoices] = {};
     bool anyAudible = false, gainMoves = false, small = true;
     std::uint64_t steps[4] = {0, 0, 0, 0}; // per sample (1) or one row (0)
     std::uint64_t rows[4] = {0, 1, 2, 2};  // the voice whose rows each lane reads
+};
+
+// Pass A, voice by voice. The voices keep one frequency (they are driven together), so its rows
+// serve them all; a voice whose kept frequency differs gets its own.
+KORVEL_LANE_INLINE void tuneAll(S& s, const OscillatorBankInput& in, Plan& p, const Constants& c) {
+    OscillatorBankScratch& r = *in.scratch;
+    // A voice equal to one before it (neither heard with noise) gives that one's outputs.
+    for (int k = 1; k < S::kVoices; ++k)
+        for (int j = 0; j < k && p.same[k] < 0; ++j)
+            if (p.same[j] < 0 && !in.drawn[k] && !in.drawn[j] && sameVoice(s, k, j)) p.same[k] = j;
+    const bool noteInChunk = in.runs > 1 || in.frequency[0] > 0;
     double kept = 0, held = 0;
     bool steady = false;
     for (int k = 0; k < S::kVoices; ++k) {
-        if (same[k] >= 0) {
+        if (p.same[k] >= 0) {
             // Tuned as the voice it equals, and reading that voice's rows.
-            const int j = same[k];
+            const int j = p.same[k];
             s.frequency[k] = s.frequency[j];
             s.tuned[k] = s.tuned[j];
             s.phaseIncrement[k] = s.phaseIncrement[j];
             s.fade[k] = s.fade[j];
             s.lowOffset[k] = s.lowOffset[j];
             s.highOffset[k] = s.highOffset[j];
-            rows[k] = rows[j];
-            steps[k] = steps[j];
+            p.rows[k] = p.rows[j];
+            p.steps[k] = p.steps[j];
             continue;
         }
         if (k == 0 || std::memcmp(&kept, &s.frequency[k], sizeof kept) != 0) {
             kept = s.frequency[k];
             steady = heldFrequencies(in, kept, r, held);
         }
-        audible[k] = s.level[k] != 0 && (noteInChunk || s.state[k] != S::Idle);
-        anyAudible |= audible[k];
+        p.audible[k] = s.level[k] != 0 && (noteInChunk || s.state[k] != S::Idle);
+        p.anyAudible |= p.audible[k];
         const double target = s.gainTarget[k], gain = s.gain[k];
         bool voiceSmall = true;
         bool perSample = tuneVoice(s, k, in, steady, held, voiceSmall, c);
-        small &= voiceSmall;
-        steps[k] = perSample ? 1 : 0;
-        gainMoves |= perSample || !(gain == target) || !(r.gainTarget[k][0] == target);
+        p.small &= voiceSmall;
+        p.steps[k] = perSample ? 1 : 0;
+        p.gainMoves |= perSample || !(gain == target) || !(r.gainTarget[k][0] == target);
     }
-    rows[3] = rows[2];
-    steps[3] = steps[2];
+    p.rows[3] = p.rows[2];
+    p.steps[3] = p.steps[2];
+}
 
-    // Pass B, all voices in the lanes.
-    Lanes lanes = lanesOf(s);
-    const M step = loadWideMask(steps);
-    const M rowStart =
-        wideBits(rows[0] * OscillatorBankScratch::kRow, rows[1] * OscillatorBankScratch::kRow,
-                 rows[2] * OscillatorBankScratch::kRow, rows[3] * OscillatorBankScratch::kRow);
-    if (anyAudible)
-        small ? stepLanes<true, true>(lanes, in, r, gainMoves, rowStart, step, c)
-              : stepLanes<true, false>(lanes, in, r, gainMoves, rowStart, step, c);
-    else
-        small ? stepLanes<false, true>(lanes, in, r, gainMoves, rowStart, step, c)
-              : stepLanes<false, false>(lanes, in, r, gainMoves, rowStart, step, c);
-    keepLanes(s, lanes);
-
-    // Pass C, voice by voice.
+// Pass C, voice by voice, and the sum in voice order; a voice that cannot sound adds nothing
+// (its zero's sign aside). Returns false when none sounds.
+KORVEL_LANE_INLINE bool sumVoices(S& s, const OscillatorBankInput& in, const Plan& p, double* out,
+                                  const Constants& c) {
+    OscillatorBankScratch& r = *in.scratch;
     const double* outputs[S::kVoices];
     for (int k = 0; k < S::kVoices; ++k) {
-        if (same[k] >= 0) {
-            outputs[k] = outputs[same[k]];
+        if (p.same[k] >= 0) {
+            outputs[k] = outputs[p.same[k]];
             continue;
         }
         outputs[k] = nullptr;
-        if (!audible[k]) continue;
+        if (!p.audible[k]) continue;
         Voice v = voiceOf(s, k);
-        const bool perSample = steps[k] != 0;
+        const bool steady = p.steps[k] == 0;
         const double* draws = in.drawn[k] ? in.draws[k] : nullptr;
         if (v.table)
-            draws ? wavesAny<true, true>(v, k, r, in, draws, r.voice[k], !perSample, c)
-                  : wavesAny<true, false>(v, k, r, in, draws, r.voice[k], !perSample, c);
+            draws ? wavesAny<true, true>(v, k, r, in, draws, r.voice[k], steady, c)
+                  : wavesAny<true, false>(v, k, r, in, draws, r.voice[k], steady, c);
         else
-            draws ? wavesAny<false, true>(v, k, r, in, draws, r.voice[k], !perSample, c)
-                  : wavesAny<false, false>(v, k, r, in, draws, r.voice[k], !perSample, c);
+            draws ? wavesAny<false, true>(v, k, r, in, draws, r.voice[k], steady, c)
+                  : wavesAny<false, false>(v, k, r, in, draws, r.voice[k], steady, c);
         outputs[k] = r.voice[k];
     }
-    // In voice order; a voice that cannot sound adds nothing (its zero's sign aside).
     int sounding = 0;
     const double* from[S::kVoices];
     for (int k = 0; k < S::kVoices; ++k)
         if (outputs[k]) from[sounding++] = outputs[k];
     if (sounding == 0) return false;
     for (int i = 0; i < in.frames; i += 4) {
-        V sum = splat<V>(0.0);
-        if (sounding > 0) sum = loadWide(from[0] + i);
+        V sum = loadWide(from[0] + i);
         for (int k = 1; k < sounding; ++k)
             sum = sum + loadWide(from[k] + i);
         storeWide(out + i, sum);
     }
     return true;
+}
+
+} // namespace BankKernel
+
+// One chunk: out[i] is the sum of the three oscillators' outputs at sample i, in voice order.
+// Returns false, out untouched, when none can sound (their outputs are zeros).
+inline bool runOscillatorBank(OscillatorBankState& s, const OscillatorBankInput& in, double* out) {
+    using namespace BankKernel;
+    Constants c;
+    makeConstants(c);
+    Plan p;
+    tuneAll(s, in, p, c);
+
+    // Pass B, all voices in the lanes.
+    OscillatorBankScratch& r = *in.scratch;
+    Lanes lanes = lanesOf(s);
+    const M step = loadWideMask(p.steps);
+    const std::uint64_t row = OscillatorBankScratch::kRow;
+    const M rowStart = wideBits(p.rows[0] * row, p.rows[1] * row, p.rows[2] * row, p.rows[3] * row);
+    if (p.anyAudible)
+        p.small ? stepLanes<true, true>(lanes, in, r, p.gainMoves, rowStart, step, c)
+                : stepLanes<true, false>(lanes, in, r, p.gainMoves, rowStart, step, c);
+    else
+        p.small ? stepLanes<false, true>(lanes, in, r, p.gainMoves, rowStart, step, c)
+                : stepLanes<false, false>(lanes, in, r, p.gainMoves, rowStart, step, c);
+    keepLanes(s, lanes);
+
+    return sumVoices(s, in, p, out, c);
 }
 
 } // namespace KORVEL_LANES_NS

@@ -311,57 +311,60 @@ int lastBit(const std::uint64_t* bits, int i) {
 
 } // namespace
 
-// One piece: the filter over all of it, then sample by sample only where something happens: a
-// zero crossing, the end of a hold, a confirmation. Between those every sample reports the same.
-bool PitchDetector::processPiece(const double* samples, int n, double* confirmed) {
-    const double reported = confirmed_;
-    bool steady = true;
-    const double* x = samples;
-    // A non-finite sample would stay in the filter and the history for good: take it as silence.
-    // Beyond 1e300 the filter's sums could overflow; no audio comes near.
-    // Digital silence first, the usual input of a quiet track: nothing to tame.
+// The piece's input, made safe: a non-finite sample would stay in the filter and the history for
+// good, so it counts as silence, and beyond 1e300 the filter's sums could overflow (no audio
+// comes near). zeros tells digital silence, checked first as the usual input of a quiet track.
+const double* PitchDetector::safeInput(const double* x, int n, bool& zeros) {
     Base::U2 bits = {0, 0};
     for (int i = 0; i + 2 <= n; i += 2) {
         Base::U2 pair;
         std::memcpy(&pair, x + i, sizeof pair);
         bits = bits | (pair << 1); // signs shifted out
     }
-    const bool zeros =
-        (bits[0] | bits[1] | (n % 2 ? Base::bitsOf(Base::D1{x[n - 1]})[0] << 1 : 0)) == 0;
-    bool usual = zeros;
-    if (!zeros) {
-        Base::U2 unusual = {0, 0};
-        for (int i = 0; i + 2 <= n; i += 2)
-            unusual = unusual | ~Base::lessEqual(Base::absOf(Base::D2{x[i], x[i + 1]}),
-                                                 Base::splat<Base::D2>(1e300));
-        usual = (unusual[0] | unusual[1]) == 0 && (n % 2 == 0 || std::fabs(x[n - 1]) <= 1e300);
+    zeros = (bits[0] | bits[1] | (n % 2 ? Base::bitsOf(Base::D1{x[n - 1]})[0] << 1 : 0)) == 0;
+    if (zeros) return x;
+    Base::U2 unusual = {0, 0};
+    for (int i = 0; i + 2 <= n; i += 2)
+        unusual = unusual | ~Base::lessEqual(Base::absOf(Base::D2{x[i], x[i + 1]}),
+                                             Base::splat<Base::D2>(1e300));
+    if ((unusual[0] | unusual[1]) == 0 && (n % 2 == 0 || std::fabs(x[n - 1]) <= 1e300)) return x;
+    for (int i = 0; i < n; ++i)
+        tamed_[i] = std::fabs(x[i]) <= 1e300 ? x[i] : tameSample(x[i]);
+    return tamed_;
+}
+
+// The samples that may cross zero and those at or above the gate, as bits.
+void PitchDetector::markPiece(const double* y, int n, bool standing, std::uint64_t* crossings,
+                              std::uint64_t* loud) const {
+    if (!standing) {
+        scanPiece(y, n, previous_, gate_, crossings, loud);
+        return;
     }
-    if (!usual) {
-        for (int i = 0; i < n; ++i)
-            tamed_[i] = std::fabs(x[i]) <= 1e300 ? x[i] : tameSample(x[i]);
-        x = tamed_;
-    }
+    // One value throughout: only the first sample can cross (unless the value is 0), all are
+    // loud or none.
+    crossings[0] = !(previous_ * y[0] > 0);
+    crossings[1] = 0;
+    if (!(y[0] * y[0] > 0)) crossings[0] = crossings[1] = ~std::uint64_t{0};
+    bool isLoud = !(std::fabs(y[0]) < gate_);
+    loud[0] = isLoud ? 1 : 0;
+    loud[1] = 0;
+    // The last sample is the one that matters at the end; the first for the crossing.
+    if (isLoud) loud[(n - 1) >> 6] |= std::uint64_t{1} << ((n - 1) & 63);
+}
+
+// One piece: the filter over all of it, then sample by sample only where something happens: a
+// zero crossing, the end of a hold, a confirmation. Between those every sample reports the same.
+bool PitchDetector::processPiece(const double* samples, int n, double* confirmed) {
+    const double reported = confirmed_;
+    bool steady = true;
+    bool zeros = false;
+    const double* x = safeInput(samples, n, zeros);
     double* y = filtered_;
     const bool standing = lowpass_.processBlock(x, n, y, zeros);
     writeAhead(y, n, standing);
 
     std::uint64_t crossings[2], loud[2];
-    if (standing) {
-        // One value throughout: only the first sample can cross (unless the value is 0), all are
-        // loud or none.
-        crossings[0] = !(previous_ * y[0] > 0);
-        crossings[1] = 0;
-        if (!(y[0] * y[0] > 0)) crossings[0] = crossings[1] = ~std::uint64_t{0};
-        bool isLoud = !(std::fabs(y[0]) < gate_);
-        loud[0] = isLoud ? 1 : 0;
-        loud[1] = 0;
-        if (isLoud) {
-            // The last sample is the one that matters at the end; the first for the crossing.
-            loud[(n - 1) >> 6] |= std::uint64_t{1} << ((n - 1) & 63);
-        }
-    } else {
-        scanPiece(y, n, previous_, gate_, crossings, loud);
-    }
+    markPiece(y, n, standing, crossings, loud);
 
     const std::int64_t base = now_ + 1; // the time of sample 0
     const int firstPos = ringPos_;

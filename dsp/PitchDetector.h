@@ -71,6 +71,9 @@ private:
 
     static double tameSample(double sample);
     bool processPiece(const double* samples, int n, double* confirmed);
+    const double* safeInput(const double* x, int n, bool& zeros);
+    void markPiece(const double* y, int n, bool standing, std::uint64_t* crossings,
+                   std::uint64_t* loud) const;
     void writeAhead(const double* y, int n, bool standing);
     double x(std::int64_t k) const;
     double difference(int span);

@@ -15,7 +15,9 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <random>
+#include <string>
 #include <vector>
 
 using namespace Korvel;
@@ -283,26 +285,13 @@ template <class T> struct Channels {
     }
 };
 
-// Runs a script through the engine and the plain loop, block by block, and compares every output
-// sample's bits; returns the samples compared and their peak outside bypass.
-std::size_t runScript(unsigned seed, const EngineKernels& kernels, double& peak) {
-    Script script(seed);
-    const int inputs = script.integer(1, 2), outputs = script.integer(1, 2);
-    double rate = 44100;
-    std::vector<double> left, right;
-    script.input(12, rate, left, right);
-
-    RandomGenerator::shared().setState(4242 + seed, 777);
+// The engine and the plain loop side by side, each call made to both from the same generator
+// state (the engine's draws must be the loop's draws).
+struct Pair {
     OmbrelEngine engine;
-    engine.useKernels(kernels);
-    RandomGenerator::State afterEngine = RandomGenerator::shared().state();
-    RandomGenerator::shared().setState(4242 + seed, 777);
     Reference::Engine plain;
-    RandomGenerator::State afterPlain = RandomGenerator::shared().state();
-    EXPECT_EQ(afterEngine.z, afterPlain.z);
-
-    RandomGenerator::State state = afterEngine;
-    auto both = [&](auto&& fast, auto&& slow) {
+    RandomGenerator::State state;
+    template <class Fast, class Slow> void both(Fast&& fast, Slow&& slow) {
         RandomGenerator::shared().setState(state.z, state.w);
         fast();
         RandomGenerator::State a = RandomGenerator::shared().state();
@@ -312,12 +301,50 @@ std::size_t runScript(unsigned seed, const EngineKernels& kernels, double& peak)
         EXPECT_EQ(a.z, b.z);
         EXPECT_EQ(a.w, b.w);
         state = a;
-    };
-    both([&] { engine.setSampleRate(rate), engine.reset(); },
-         [&] { plain.setSampleRate(rate), plain.reset(); });
-    EngineSettings s = script.settings();
-    engine.publish(s);
-    plain.publish(s);
+    }
+    void publish(const EngineSettings& s) {
+        engine.publish(s);
+        plain.publish(s);
+    }
+    void restart(double rate) {
+        both([&] { engine.setSampleRate(rate), engine.reset(); },
+             [&] { plain.setSampleRate(rate), plain.reset(); });
+    }
+    // One block in precision T; every output sample's bits compared.
+    template <class T>
+    void block(const std::vector<double>& left, const std::vector<double>& right, std::size_t at,
+               int frames, int inputs, int outputs, bool bypass, const EngineTransport* t,
+               double& peak) {
+        Channels<T> fast, slow;
+        fast.fill(left, right, at, frames);
+        slow.fill(left, right, at, frames);
+        both([&] { engine.process(fast.in, inputs, fast.out, outputs, frames, bypass, t); },
+             [&] { plain.process(slow.in, inputs, slow.out, outputs, frames, bypass, t); });
+        for (int k = 0; k < outputs; ++k)
+            for (int i = 0; i < frames; ++i) {
+                ASSERT_EQ(bitsOf(fast.out[k][i]), bitsOf(slow.out[k][i]))
+                    << "sample " << at + i << ", output " << k;
+                if (!bypass) peak = std::max(peak, std::fabs(double(fast.out[k][i])));
+            }
+    }
+};
+
+// Runs a script through the engine and the plain loop, block by block, and compares every output
+// sample's bits; returns the samples compared and their peak outside bypass.
+std::size_t runScript(unsigned seed, const EngineKernels& kernels, double& peak) {
+    Script script(seed);
+    const int inputs = script.integer(1, 2), outputs = script.integer(1, 2);
+    double rate = 44100;
+    std::vector<double> left, right;
+    script.input(12, rate, left, right);
+
+    // Both built from the same generator state: each draws its LFO's first level.
+    RandomGenerator::shared().setState(4242 + seed, 777);
+    std::unique_ptr<Pair> pair(new Pair);
+    pair->engine.useKernels(kernels);
+    pair->state = RandomGenerator::shared().state();
+    pair->restart(rate);
+    pair->publish(script.settings());
 
     std::size_t compared = 0;
     bool bypass = false;
@@ -328,17 +355,13 @@ std::size_t runScript(unsigned seed, const EngineKernels& kernels, double& peak)
                      : script.chance(0.5) ? script.integer(2, 40)
                                           : script.integer(41, 700);
         frames = static_cast<int>(std::min<std::size_t>(frames, left.size() - at));
-        if (script.chance(0.05)) {
-            s = script.settings();
-            engine.publish(s);
-            plain.publish(s);
-        }
-        if (script.chance(0.01)) both([&] { engine.reset(); }, [&] { plain.reset(); });
+        if (script.chance(0.05)) pair->publish(script.settings());
+        if (script.chance(0.01))
+            pair->both([&] { pair->engine.reset(); }, [&] { pair->plain.reset(); });
         if (script.chance(0.003)) {
             const double rates[] = {22050, 44100, 48000, 96000};
             rate = rates[script.integer(0, 3)];
-            both([&] { engine.setSampleRate(rate), engine.reset(); },
-                 [&] { plain.setSampleRate(rate), plain.reset(); });
+            pair->restart(rate);
         }
         if (script.chance(0.02)) bypass = !bypass;
         int clock = script.integer(0, 9);
@@ -346,29 +369,11 @@ std::size_t runScript(unsigned seed, const EngineKernels& kernels, double& peak)
         if (script.chance(0.02)) transport.tempo = script.uniform(40, 240);
         transport.ppqPos = static_cast<double>(at) * transport.tempo / 60 / rate;
         const EngineTransport* t = clock == 0 ? nullptr : &transport;
-
-        auto compare = [&](auto& fast, auto& slow) {
-            both([&] { engine.process(fast.in, inputs, fast.out, outputs, frames, bypass, t); },
-                 [&] { plain.process(slow.in, inputs, slow.out, outputs, frames, bypass, t); });
-            for (int k = 0; k < outputs; ++k)
-                for (int i = 0; i < frames; ++i) {
-                    ASSERT_EQ(bitsOf(fast.out[k][i]), bitsOf(slow.out[k][i]))
-                        << kernels.name << ", seed " << seed << ", sample " << at + i << ", output "
-                        << k;
-                    if (!bypass) peak = std::max(peak, std::fabs(double(fast.out[k][i])));
-                }
-        };
-        if (script.chance(0.5)) {
-            Channels<float> fast, slow;
-            fast.fill(left, right, at, frames);
-            slow.fill(left, right, at, frames);
-            compare(fast, slow);
-        } else {
-            Channels<double> fast, slow;
-            fast.fill(left, right, at, frames);
-            slow.fill(left, right, at, frames);
-            compare(fast, slow);
-        }
+        SCOPED_TRACE(std::string(kernels.name) + ", seed " + std::to_string(seed));
+        if (script.chance(0.5))
+            pair->block<float>(left, right, at, frames, inputs, outputs, bypass, t, peak);
+        else
+            pair->block<double>(left, right, at, frames, inputs, outputs, bypass, t, peak);
         if (::testing::Test::HasFatalFailure()) return compared;
         compared += static_cast<std::size_t>(frames);
         at += static_cast<std::size_t>(frames);
