@@ -30,6 +30,8 @@ double incrementFor(double sampleRate, double seconds) {
 
 OscillatorBank::OscillatorBank() {
     std::memset(&state_, 0, sizeof state_);
+    // The kernels read rows four samples at a time, past a chunk's end too: never unset memory.
+    std::memset(&scratch_, 0, sizeof scratch_);
     for (int k = 0; k < OscillatorBankState::kLanes; ++k) {
         state_.ratio[k] = 1;
         state_.sampleRate[k] = 44100;
