@@ -15,8 +15,8 @@ foreach(object IN LISTS OBJECTS)
   string(REPLACE ";" "," dump "${dump}")
   string(REPLACE "\n" ";" lines "${dump}")
   foreach(line IN LISTS lines)
-    # Code and weak definitions; local labels, data and sections do not link across files.
-    if(NOT line MATCHES "^[0-9a-fA-F]* [TtWw] (.+)$")
+    # Global code and weak definitions; local ones, data and sections do not link across files.
+    if(NOT line MATCHES "^[0-9a-fA-F]* [TW] (.+)$")
       continue()
     endif()
     set(name "${CMAKE_MATCH_1}")
