@@ -54,7 +54,7 @@ private:
     // many more than its length, so that writing ahead never reaches what an analysis reads.
     static constexpr int kPiece = 128;
     static constexpr int kListStore = 128;
-    static constexpr int kScoreCacheSize = 64;
+    static constexpr int kScoreCacheSize = 256;
     static constexpr int kBlockShift = 5; // peak blocks of 32 samples
     static constexpr int kBlockSize = 1 << kBlockShift;
     static constexpr std::int64_t kNever = INT64_MAX;
