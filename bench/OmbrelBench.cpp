@@ -1,11 +1,16 @@
-// Renders a minute of 44.1 kHz stereo through the effect for each kind of input and prints the
-// real-time factor. Wall-clock time is noisy on a shared machine; bench/callgrind.sh runs this
-// under callgrind for the deterministic instruction counts.
+// Renders 44.1 kHz stereo through the effect, as a host playing at 120 BPM drives it, for each
+// program and input, and prints the real-time factors. Wall-clock time is noisy on a shared
+// machine; bench/callgrind.sh runs this under callgrind for the deterministic instruction counts.
 //
-//   ombrel-bench [--kind melody|random|noise|silence|all] [--seconds S] [--instances N]
-#include "dsp/RandomGenerator.h"
+//   ombrel-bench [--program default|rich|all] [--kind melody|noise|silence|all] [--seconds S]
+//                [--null] [--baseline] [--instances N]
+//
+// --null renders through a plug-in that does nothing, so that the host's own work (making the
+// input, the block loop, the time information) can be taken out of the counts. --instances N only
+// creates N effects (the start-up cost). --baseline runs the baseline x86-64 kernels even where
+// the processor has wider ones.
+#include "dsp/EngineKernels.h"
 #include "host/Ombrel.h"
-#include "params/OmbrelParameters.h"
 
 #include <chrono>
 #include <cmath>
@@ -14,6 +19,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 using namespace Korvel;
@@ -22,10 +28,15 @@ namespace {
 
 const double kRate = 44100;
 const int kBlock = 512;
+const double kTempo = 120;
+
+// The transport of a host playing at 120 BPM; the render moves its position on at every block.
+VstTimeInfo transport;
 
 VstIntPtr VSTCALLBACK hostCallback(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float) {
     if (opcode == audioMasterVersion) return 2400;
     if (opcode == audioMasterGetSampleRate) return 44100;
+    if (opcode == audioMasterGetTime) return reinterpret_cast<VstIntPtr>(&transport);
     return 0;
 }
 
@@ -66,8 +77,7 @@ std::vector<float> loopFor(const std::string& kind) {
     return loop;
 }
 
-double render(Ombrel& fx, const std::vector<float>& loop, double seconds) {
-    AEffect* e = fx.getAeffect();
+double render(AEffect* e, const std::vector<float>& loop, double seconds) {
     std::vector<float> l(kBlock), r(kBlock), ol(kBlock), orr(kBlock);
     float* in[2] = {l.data(), r.data()};
     float* out[2] = {ol.data(), orr.data()};
@@ -81,6 +91,8 @@ double render(Ombrel& fx, const std::vector<float>& loop, double seconds) {
             l[i] = r[i] = loop[at];
             if (++at == loop.size()) at = 0;
         }
+        transport.ppqPos = static_cast<double>(pos) * (kTempo / 60) / kRate;
+        transport.samplePos = static_cast<double>(pos);
         e->processReplacing(e, in, out, frames);
         checksum += ol[0];
     }
@@ -91,30 +103,53 @@ double render(Ombrel& fx, const std::vector<float>& loop, double seconds) {
     return elapsed > 0 ? seconds / elapsed : 0;
 }
 
-std::unique_ptr<Ombrel> makeEffect(const std::string& kind) {
+// Saw, triangle and square on partials 1, 3 and 6 with detunes, slow envelopes, noise on all
+// three and a triangle tremolo at 60 %: every stage of the synth at work.
+const std::pair<int, const char*> kRich[] = {
+    {4, "Sawtooth"},  {5, "-7"},      {6, "0.3"},       {7, "0.5"},  {8, "-30"},
+    {10, "Triangle"}, {11, "3"},      {12, "5"},        {13, "0.4"}, {14, "0.5"},
+    {15, "-24"},      {17, "Square"}, {18, "6"},        {19, "12"},  {20, "0.5"},
+    {21, "0.5"},      {22, "-36"},    {24, "Triangle"}, {27, "60"}};
+
+std::unique_ptr<Ombrel> makeEffect(const std::string& program) {
     std::unique_ptr<Ombrel> fx(new Ombrel(hostCallback));
-    fx->getAeffect()->dispatcher(fx->getAeffect(), effSetBlockSize, 0, kBlock, nullptr, 0);
-    if (kind == "random") {
-        RandomGenerator::shared().setState(71, 89);
-        fx->runCommand(kCommandRandom);
-    }
-    fx->getAeffect()->dispatcher(fx->getAeffect(), effMainsChanged, 0, 1, nullptr, 0);
+    AEffect* e = fx->getAeffect();
+    e->dispatcher(e, effSetBlockSize, 0, kBlock, nullptr, 0);
+    if (program == "rich")
+        for (const auto& s : kRich) {
+            char text[32];
+            std::snprintf(text, sizeof text, "%s", s.second);
+            e->dispatcher(e, effString2Parameter, s.first, 0, text, 0);
+        }
+    e->dispatcher(e, effMainsChanged, 0, 1, nullptr, 0);
     return fx;
 }
+
+// The null plug-in: a bare effect record whose processing does nothing.
+void VSTCALLBACK nullProcess(AEffect*, float**, float**, VstInt32) {}
 
 } // namespace
 
 int main(int argc, char** argv) {
+    std::string program = "all";
     std::string kind = "all";
     double seconds = 60;
     int instances = -1;
-    for (int i = 1; i + 1 < argc; i += 2) {
-        if (!std::strcmp(argv[i], "--kind"))
-            kind = argv[i + 1];
-        else if (!std::strcmp(argv[i], "--seconds"))
-            seconds = std::atof(argv[i + 1]);
-        else if (!std::strcmp(argv[i], "--instances"))
-            instances = std::atoi(argv[i + 1]);
+    bool null = false;
+    for (int i = 1; i < argc; ++i) {
+        bool more = i + 1 < argc;
+        if (!std::strcmp(argv[i], "--null"))
+            null = true;
+        else if (!std::strcmp(argv[i], "--baseline"))
+            preferBaselineKernels(true);
+        else if (more && !std::strcmp(argv[i], "--program"))
+            program = argv[++i];
+        else if (more && !std::strcmp(argv[i], "--kind"))
+            kind = argv[++i];
+        else if (more && !std::strcmp(argv[i], "--seconds"))
+            seconds = std::atof(argv[++i]);
+        else if (more && !std::strcmp(argv[i], "--instances"))
+            instances = std::atoi(argv[++i]);
     }
     if (instances >= 0) {
         // Start-up cost only: create and keep the instances.
@@ -123,17 +158,38 @@ int main(int argc, char** argv) {
             kept.emplace_back(new Ombrel(hostCallback));
         return 0;
     }
+    transport.sampleRate = kRate;
+    transport.tempo = kTempo;
+    transport.timeSigNumerator = transport.timeSigDenominator = 4;
+    transport.flags = kVstTransportPlaying | kVstPpqPosValid | kVstTempoValid;
 
-    const char* kinds[] = {"melody", "random", "noise", "silence"};
-    for (const char* k : kinds) {
-        if (kind != "all" && kind != k) continue;
-        std::unique_ptr<Ombrel> fx = makeEffect(k);
-        double factor = render(*fx, loopFor(k), seconds);
-        if (kind == "all" || seconds >= 1)
-            std::printf("%-8s %6.1f s of audio: %7.1f x real time\n", k, seconds, factor);
+    const char* programs[] = {"default", "rich"};
+    const char* kinds[] = {"melody", "noise", "silence"};
+    for (const char* p : programs) {
+        if (program != "all" && program != p) continue;
+        for (const char* k : kinds) {
+            if (kind != "all" && kind != k) continue;
+            std::vector<float> loop = loopFor(k);
+            double factor;
+            if (null) {
+                AEffect bare{};
+                bare.magic = kEffectMagic;
+                bare.numInputs = bare.numOutputs = 2;
+                bare.processReplacing = nullProcess;
+                factor = render(&bare, loop, seconds);
+            } else {
+                std::unique_ptr<Ombrel> fx = makeEffect(p);
+                factor = render(fx->getAeffect(), loop, seconds);
+            }
+            if (seconds >= 1)
+                std::printf("%-7s %-7s %6.1f s of audio: %7.1f x real time\n", p, k, seconds,
+                            factor);
+        }
     }
-    Ombrel probe(hostCallback);
-    std::printf("memory per instance (shared tables excluded): %zu bytes\n",
-                probe.engine().instanceBytes() + sizeof(Ombrel) - sizeof(OmbrelEngine));
+    if (!null) {
+        Ombrel probe(hostCallback);
+        std::printf("memory per instance (shared tables excluded): %zu bytes\n",
+                    probe.engine().instanceBytes() + sizeof(Ombrel) - sizeof(OmbrelEngine));
+    }
     return 0;
 }

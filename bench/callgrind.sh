@@ -1,22 +1,43 @@
 #!/usr/bin/env bash
-# Deterministic cost figures: instructions per second of audio (a long render minus a short one,
-# so start-up cancels out) and the start-up cost of the first and of a later instance.
-#   bench/callgrind.sh [build-folder]
+# Deterministic cost figures, counted by callgrind: millions of instructions per second of 44.1 kHz
+# stereo audio for each program and input, as a host playing at 120 BPM drives the effect, and the
+# start-up cost of the first and of a later instance.
+#   bench/callgrind.sh [build-folder] [--baseline]
+# Valgrind offers the program AVX2 (not AVX-512), so the figures are those of the AVX2 kernels;
+# --baseline counts the baseline x86-64 ones.
+# A figure is a long render minus a short one (start-up and making the input cancel out), less the
+# same difference through a plug-in that does nothing (the host's block loop cancels out).
 set -euo pipefail
 bench="${1:-build}/bench/ombrel-bench"
+extra=("${@:2}")
 count() {
-    valgrind --tool=callgrind --callgrind-out-file=/dev/null $collect "$bench" "$@" 2>&1 >/dev/null |
+    valgrind --tool=callgrind --callgrind-out-file=/dev/null "$bench" "$@" ${extra[@]+"${extra[@]}"} 2>&1 >/dev/null |
         sed -n 's/.*Collected : \([0-9]*\).*/\1/p'
 }
-# Only the effect's processing counts, not the bench's own feeding of the input.
-collect="--toggle-collect=*processClassReplacing*"
-for kind in melody random noise silence; do
-    short=$(count --kind "$kind" --seconds 1)
-    long=$(count --kind "$kind" --seconds 6)
-    echo "$kind: $(( (long - short) / 5 )) instructions per second of audio"
+# Instructions of one second of audio.
+perSecond() {
+    local long short
+    short=$(count "$@" --seconds 1)
+    long=$(count "$@" --seconds 6)
+    echo $(((long - short) / 5))
+}
+kinds=(melody noise silence)
+declare -A host
+for kind in "${kinds[@]}"; do
+    host[$kind]=$(perSecond --null --kind "$kind")
 done
-collect=""
+echo "M instructions per second of 44.1 kHz stereo, net of the host"
+printf '%-8s %8s %8s %8s\n' program "${kinds[@]}"
+for program in default rich; do
+    row=()
+    for kind in "${kinds[@]}"; do
+        net=$(($(perSecond --program "$program" --kind "$kind") - ${host[$kind]}))
+        row+=("$(awk -v n="$net" 'BEGIN { printf "%.1f", n / 1e6 }')")
+    done
+    printf '%-8s %8s %8s %8s\n' "$program" "${row[@]}"
+done
 none=$(count --instances 0)
 one=$(count --instances 1)
 two=$(count --instances 2)
-echo "first instance: $(( one - none )) instructions; a later one: $(( two - one ))"
+awk -v a=$((one - none)) -v b=$((two - one)) \
+    'BEGIN { printf "start-up: first instance %.2f M instructions, a later one %.2f M\n", a / 1e6, b / 1e6 }'

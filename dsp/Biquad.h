@@ -23,6 +23,11 @@ public:
         return y;
     }
 
+    // n samples, as n calls of process(): the feed-forward sums four at a time, the recursion in
+    // order; digital silence into a filter that has settled on its fixed point costs nothing.
+    // zeros tells that every x is 0. Returns whether the output stood still (all n the same).
+    bool processBlock(const double* x, int n, double* y, bool zeros);
+
     double lastOutput() const { return y1_; }
     double b0() const { return b0_; }
     double b1() const { return b1_; }

@@ -9,6 +9,8 @@
 
 namespace Korvel {
 
+struct EngineKernels;
+
 class Lfo {
 public:
     enum Waveform { Sine = 0, Triangle = 1, Square = 2, Rising = 3, Falling = 4, Random = 5 };
@@ -53,6 +55,17 @@ public:
         return valueSlew_.current;
     }
 
+    // The chunk form of process(), in two steps around the draws: advance() moves the phase over
+    // frames samples, keeping each sample's phase (phases holds frames rounded up to four) and the
+    // samples where a new cycle began, and returns their count; the Random shape draws a new
+    // level there. finish() takes those draws, in order, and leaves each sample's output in out.
+    // The same as frames calls of process().
+    int advance(int frames, double* phases, int* cycleStarts);
+    bool drawsAtCycles() const { return waveform_ == Random; }
+    // outputsRead false: the outputs are not wanted (out is then left as it is), the state is.
+    void finish(const EngineKernels& kernels, const double* phases, const int* cycleStarts,
+                int cycles, const double* draws, int frames, double* out, bool outputsRead);
+
     // Without a tempo, once its output has settled, a sample changes nothing: process() would
     // return the same output and leave every field as it is.
     bool stationary() const {
@@ -66,8 +79,8 @@ public:
     double held() const { return held_; }
 
 private:
-    double shape() const {
-        double p = phase_;
+    double shape() const { return shapeAt(phase_); }
+    double shapeAt(double p) const {
         switch (waveform_) {
         case Sine: {
             double m = 6.283185307179586 * p - 3.141592653589793;

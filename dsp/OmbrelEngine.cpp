@@ -1,10 +1,11 @@
 #include "dsp/OmbrelEngine.h"
 
 #include "dsp/ChannelRouting.h"
+#include "dsp/EngineKernels.h"
 #include "dsp/FastMath.h"
 #include "dsp/FloatingPointGuard.h"
 #include "dsp/Lfo.h"
-#include "dsp/Oscillator.h"
+#include "dsp/OscillatorBank.h"
 #include "dsp/PitchDetector.h"
 #include "dsp/RandomGenerator.h"
 #include "dsp/WaveTables.h"
@@ -52,7 +53,7 @@ private:
 } // namespace
 
 struct OmbrelEngine::Impl {
-    Oscillator oscillators[3];
+    OscillatorBank oscillators;
     double mainGain = 1;
     // The synth sample of the previous frame: the synth reaches the output one sample late.
     double lastOutput = 0;
@@ -70,19 +71,38 @@ struct OmbrelEngine::Impl {
     std::atomic<unsigned> applied{0};
     std::atomic<bool> forceApply{true};
 
-    // Work arrays for one chunk of a block, so each stage runs as its own tight loop.
-    static constexpr int kChunk = 128;
-    double dryLeft[kChunk] = {};
-    double dryRight[kChunk] = {};
-    double frequency[kChunk] = {};       // the tracked frequency per sample, 0 where there is none
-    std::uint32_t draws[3][kChunk] = {}; // left as they are when no oscillator reads them
-    double tremolo[kChunk] = {};
-    double floorNoise[kChunk] = {};
-    double voices[3][kChunk] = {};
-    double synth[kChunk] = {};
+    // Work arrays for one chunk of a block, so each stage runs as its own tight loop. Four more
+    // entries than a chunk: the kernels work four samples at a time.
+    static constexpr int kChunk = OscillatorBank::kMaxFrames;
+    static constexpr int kPadded = kChunk + 4;
+    alignas(32) double dryLeft[kPadded] = {};
+    alignas(32) double dryRight[kPadded] = {};
+    alignas(32) double mono[kPadded] = {};
+    alignas(32) double confirmed[kPadded] = {}; // the detector's confirmed period
+    alignas(32) double frequency[kPadded] = {}; // the tracked frequency, 0 where there is none
+    int runEnds[kChunk] = {};                   // where the runs with and without one end
+    int runs = 0;
+    bool constantFrequency = false;            // one value throughout the chunk
+    alignas(32) double draws[3][kPadded] = {}; // each oscillator's noise
+    alignas(32) double lfoPhase[kPadded] = {};
+    alignas(32) double tremolo[kPadded] = {};
+    int lfoCycles[kChunk] = {};
+    double lfoDraws[kChunk] = {};
+    alignas(32) double floorNoise[kPadded] = {};
+    alignas(32) double voices[kPadded] = {};
+    alignas(32) double value[kPadded] = {};
+    const EngineKernels* kernels = &engineKernels();
 
-    void processChunk(const double* left, const double* right, double* outLeft, double* outRight,
-                      int frames, bool stereoIn, bool stereoOut, bool bypass);
+    template <class T>
+    void processBlock(T* const* inputs, int inputCount, T* const* outputs, int outputCount,
+                      int frames, bool bypass, const EngineTransport* transport);
+    template <class T>
+    void processChunk(const T* left, const T* right, T* outLeft, T* outRight, int frames,
+                      bool stereoIn, bool stereoOut, bool bypass);
+    // The detector and the glide: frequency and its runs.
+    void track(int frames);
+    // value: the synth sample of each frame.
+    void synthesise(int frames);
     void apply(const EngineSettings& s);
     void applyPending();
 };
@@ -94,14 +114,13 @@ void OmbrelEngine::Impl::apply(const EngineSettings& s) {
     detector.setSpeed(s.speed);
     for (int k = 0; k < 3; ++k) {
         const EngineSettings::Osc& o = s.osc[k];
-        Oscillator& osc = oscillators[k];
-        osc.setWaveform(o.waveform);
-        osc.setPartial(o.partial);
-        osc.setDetune(o.detune);
-        osc.setAttack(o.attack);
-        osc.setRelease(o.release);
-        osc.setNoise(o.noise);
-        osc.setLevel(o.level);
+        oscillators.setWaveform(k, o.waveform);
+        oscillators.setPartial(k, o.partial);
+        oscillators.setDetune(k, o.detune);
+        oscillators.setAttack(k, o.attack);
+        oscillators.setRelease(k, o.release);
+        oscillators.setNoise(k, o.noise);
+        oscillators.setLevel(k, o.level);
     }
     lfo.setWaveform(s.lfoWaveform);
     lfo.setCyclesPerBar(s.lfoCyclesPerBar);
@@ -115,19 +134,57 @@ void OmbrelEngine::Impl::apply(const EngineSettings& s) {
 // synth sample computed one sample earlier. The stages only meet through the tracked frequency
 // and the draws, so each runs over the whole chunk in turn, with the draws taken beforehand in
 // the per-sample order.
-void OmbrelEngine::Impl::processChunk(const double* left, const double* right, double* outLeft,
-                                      double* outRight, int frames, bool stereoIn, bool stereoOut,
-                                      bool bypass) {
+//
+// Flush-to-zero and denormals-are-zero hold for the engine's arithmetic, not for the conversions
+// between the host's single precision and the engine's double (they were made outside it before,
+// and a float denormal is an ordinary double).
+template <class T>
+void OmbrelEngine::Impl::processChunk(const T* left, const T* right, T* outLeft, T* outRight,
+                                      int frames, bool stereoIn, bool stereoOut, bool bypass) {
     // Every input is read before any output is written: hosts may process in place.
+    double* dryL = bypass ? dryLeft : nullptr;
+    double* dryR = bypass ? dryRight : nullptr;
+    const double previous = lastOutput;
+    if constexpr (std::is_same<T, float>::value) {
+        kernels->monoFloat(left, right, frames, mono, dryL, dryR);
+        {
+            FloatingPointGuard guard;
+            track(frames);
+            synthesise(frames);
+        }
+        kernels->outputsFloat(value, previous, dryL, dryR, frames, stereoIn, stereoOut, outLeft,
+                              outRight);
+    } else {
+        FloatingPointGuard guard;
+        kernels->monoDouble(left, right, frames, mono, dryL, dryR);
+        track(frames);
+        synthesise(frames);
+        kernels->outputsDouble(value, previous, dryL, dryR, frames, stereoIn, stereoOut, outLeft,
+                               outRight);
+    }
+    lastOutput = value[frames - 1];
+}
+
+// The detector and the period glide: the tracked frequency per sample and its runs.
+void OmbrelEngine::Impl::track(int frames) {
+    const double before = detector.confirmedPeriod();
+    const bool steady = detector.processBlock(mono, frames, confirmed);
     double smoothed = smoothedPeriod;
     double tracked = engineFrequency;
+    // A period that stands, and a glide that has arrived (or none): every sample the same.
+    if (steady && (before <= 0 ? smoothed == 0 : smoothed == before)) {
+        // The oscillators read only the first entry of a constant frequency.
+        frequency[0] = tracked;
+        runEnds[0] = frames;
+        runs = 1;
+        constantFrequency = true;
+        return;
+    }
+    constantFrequency = false;
+    runs = 0;
+    bool noted = tracked > 0;
     for (int i = 0; i < frames; ++i) {
-        double l = left[i];
-        double r = right[i];
-        dryLeft[i] = l;
-        dryRight[i] = r;
-        detector.process((r + l) * 0.5);
-        double period = detector.confirmedPeriod();
+        double period = confirmed[i];
         if (period <= 0) {
             smoothed = 0;
             tracked = 0;
@@ -135,60 +192,56 @@ void OmbrelEngine::Impl::processChunk(const double* left, const double* right, d
             smoothed = smoothed == 0 ? period : smoothed + (period - smoothed) * smoothCoef;
             tracked = sampleRate / smoothed;
         }
+        if (i > 0 && (tracked > 0) != noted) runEnds[runs++] = i;
+        noted = tracked > 0;
         frequency[i] = tracked;
     }
+    runEnds[runs++] = frames;
     smoothedPeriod = smoothed;
     engineFrequency = tracked;
+}
 
+// The draws, the oscillators, the LFO and the mix: value[i] is the synth sample i.
+void OmbrelEngine::Impl::synthesise(int frames) {
+    const bool noteInChunk = runs > 1 || frequency[0] > 0;
+    bool drawn[3];
+    bool anyDrawn = false;
+    for (int k = 0; k < 3; ++k) {
+        drawn[k] = oscillators.drawsMatter(k, noteInChunk);
+        anyDrawn |= drawn[k];
+    }
+    const bool lfoRuns = !lfo.stationary();
+    const int cycles = lfoRuns ? lfo.advance(frames, lfoPhase, lfoCycles) : 0;
+    const int lfoDrawCount = lfo.drawsAtCycles() ? cycles : 0;
     {
         RandomGenerator::Stream random(RandomGenerator::shared());
-        // Without noise (the usual case) the oscillators' draws only move the sequence on.
-        bool noise = oscillators[0].readsDraws() || oscillators[1].readsDraws() ||
-                     oscillators[2].readsDraws();
-        bool stationary = lfo.stationary();
-        double still = lfo.output();
-        for (int i = 0; i < frames; ++i) {
-            if (noise) {
-                draws[0][i] = random.next();
-                draws[1][i] = random.next();
-                draws[2][i] = random.next();
-            } else {
-                random.skip();
-                random.skip();
-                random.skip();
-            }
-            tremolo[i] = stationary ? still : lfo.process(random);
-            floorNoise[i] = random.uniform() * 5e-6;
-        }
-    }
-
-    // An oscillator in the same state as one before it follows it exactly (noise aside, which
-    // sameVoiceAs rules out), so it takes over that one's outputs and final state.
-    int sameAs[3] = {-1, -1, -1};
-    for (int k = 1; k < 3; ++k)
-        for (int j = 0; j < k && sameAs[k] < 0; ++j)
-            if (sameAs[j] < 0 && oscillators[k].sameVoiceAs(oscillators[j])) sameAs[k] = j;
-    const double* outputs[3];
-    for (int k = 0; k < 3; ++k) {
-        if (sameAs[k] >= 0) {
-            oscillators[k] = oscillators[sameAs[k]];
-            outputs[k] = outputs[sameAs[k]];
+        // A draw nobody can hear only moves the sequence on.
+        if (!anyDrawn && lfoDrawCount == 0) {
+            kernels->floorDraws(&random.words().z, &random.words().w, frames, floorNoise);
         } else {
-            oscillators[k].processBlock(frequency, draws[k], voices[k], frames);
-            outputs[k] = voices[k];
+            for (int i = 0, next = 0; i < frames; ++i) {
+                for (int k = 0; k < 3; ++k) {
+                    if (drawn[k])
+                        draws[k][i] = random.bipolar();
+                    else
+                        random.skip();
+                }
+                if (next < lfoDrawCount && lfoCycles[next] == i)
+                    lfoDraws[next++] = random.bipolar();
+                floorNoise[i] = random.uniform() * 5e-6;
+            }
         }
     }
-    for (int i = 0; i < frames; ++i)
-        synth[i] = outputs[0][i] + outputs[1][i] + outputs[2][i] + floorNoise[i];
-
-    double previous = lastOutput;
-    for (int i = 0; i < frames; ++i) {
-        double a = bypass ? dryLeft[i] : previous;
-        double b = bypass ? dryRight[i] : previous;
-        routeFrame(stereoIn, stereoOut, a, b, &outLeft[i], &outRight[i]);
-        previous = synth[i] * mainGain * (lfoDepth * 0.5 * (tremolo[i] - 1) + 1);
-    }
-    lastOutput = previous;
+    // Without depth the tremolo's factor is 1 whatever the LFO gives.
+    const bool tremoloHeard = lfoDepth != 0;
+    if (lfoRuns)
+        lfo.finish(*kernels, lfoPhase, lfoCycles, cycles, lfoDraws, frames, tremolo, tremoloHeard);
+    const double* voiceDraws[3] = {draws[0], draws[1], draws[2]};
+    bool sounding = oscillators.process(*kernels, frequency, runEnds, runs, constantFrequency,
+                                        voiceDraws, drawn, voices, frames);
+    kernels->mixSynth(sounding ? voices : nullptr, floorNoise,
+                      lfoRuns && tremoloHeard ? tremolo : nullptr, lfo.output(), mainGain, lfoDepth,
+                      frames, value);
 }
 
 void OmbrelEngine::Impl::applyPending() {
@@ -214,8 +267,7 @@ void OmbrelEngine::setSampleRate(double rate) {
     e.detector.setGate(-20);
     e.detector.setSpeed(6);
     e.sampleRate = rate;
-    for (Oscillator& osc : e.oscillators)
-        osc.setSampleRate(rate);
+    e.oscillators.setSampleRate(rate);
     e.lfo.setSampleRate(rate);
     // The period glide covers 90 % of a jump in 10 ms.
     double glideSamples = 0.01 * rate;
@@ -227,8 +279,7 @@ void OmbrelEngine::reset() {
     Impl& e = *impl_;
     e.detector.reset();
     e.detector.resetConfirmation();
-    for (Oscillator& osc : e.oscillators)
-        osc.release();
+    e.oscillators.release();
     e.smoothedPeriod = 0;
     e.engineFrequency = 0;
     e.forceApply.store(true, std::memory_order_relaxed);
@@ -238,27 +289,44 @@ void OmbrelEngine::publish(const EngineSettings& settings) {
     impl_->mailbox.store(settings);
 }
 
+template <class T>
+void OmbrelEngine::Impl::processBlock(T* const* inputs, int inputCount, T* const* outputs,
+                                      int outputCount, int frames, bool bypass,
+                                      const EngineTransport* transport) {
+    {
+        FloatingPointGuard guard;
+        applyPending();
+        if (transport) lfo.sync(transport->ppqPos, transport->tempo, transport->playing, true);
+    }
+    bool stereoIn = inputCount > 1;
+    bool stereoOut = outputCount > 1;
+    const T* left = inputs[0];
+    const T* right = stereoIn ? inputs[1] : inputs[0];
+    T* outLeft = outputs[0];
+    T* outRight = stereoOut ? outputs[1] : outputs[0];
+    for (int done = 0; done < frames;) {
+        int chunk = frames - done < kChunk ? frames - done : kChunk;
+        processChunk(left + done, right + done, outLeft + done, outRight + done, chunk, stereoIn,
+                     stereoOut, bypass);
+        done += chunk;
+    }
+}
+
 void OmbrelEngine::process(double* const* inputs, int inputCount, double* const* outputs,
                            int outputCount, int frames, bool bypass,
                            const EngineTransport* transport) {
-    FloatingPointGuard guard;
-    Impl& e = *impl_;
-    e.applyPending();
+    impl_->processBlock(inputs, inputCount, outputs, outputCount, frames, bypass, transport);
+}
 
-    bool stereoIn = inputCount > 1;
-    bool stereoOut = outputCount > 1;
-    const double* left = inputs[0];
-    const double* right = stereoIn ? inputs[1] : inputs[0];
-    double* outLeft = outputs[0];
-    double* outRight = stereoOut ? outputs[1] : outputs[0];
-    if (transport) e.lfo.sync(transport->ppqPos, transport->tempo, transport->playing, true);
+void OmbrelEngine::process(float* const* inputs, int inputCount, float* const* outputs,
+                           int outputCount, int frames, bool bypass,
+                           const EngineTransport* transport) {
+    impl_->processBlock(inputs, inputCount, outputs, outputCount, frames, bypass, transport);
+}
 
-    for (int done = 0; done < frames;) {
-        int chunk = frames - done < Impl::kChunk ? frames - done : Impl::kChunk;
-        e.processChunk(left + done, right + done, outLeft + done, outRight + done, chunk, stereoIn,
-                       stereoOut, bypass);
-        done += chunk;
-    }
+void OmbrelEngine::useKernels(const EngineKernels& kernels) {
+    impl_->kernels = &kernels;
+    impl_->detector.useKernels(kernels);
 }
 
 std::size_t OmbrelEngine::instanceBytes() const {

@@ -9,6 +9,8 @@
 
 namespace Korvel {
 
+struct EngineKernels;
+
 // Everything the parameters decide, in engine units.
 struct EngineSettings {
     double minFreq = 70;
@@ -53,9 +55,16 @@ public:
     // Any thread, one publisher at a time (two at once could leave a mix of both for good): the
     // settings reach the engine at the start of the next block.
     void publish(const EngineSettings& settings);
-    // Audio thread. transport is null when the host reports no tempo and position.
+    // Audio thread. transport is null when the host reports no tempo and position. Single
+    // precision gives the samples that widening to double, processing and narrowing would.
     void process(double* const* inputs, int inputCount, double* const* outputs, int outputCount,
                  int frames, bool bypass, const EngineTransport* transport);
+    void process(float* const* inputs, int inputCount, float* const* outputs, int outputCount,
+                 int frames, bool bypass, const EngineTransport* transport);
+
+    // Set-up thread: the kernels to run (tests and benchmarks compare the instruction sets; the
+    // engine starts with engineKernels(), the widest the processor has).
+    void useKernels(const EngineKernels& kernels);
 
     // Memory owned by this instance (shared wave tables excluded).
     std::size_t instanceBytes() const;

@@ -1,5 +1,7 @@
 #include "dsp/Oscillator.h"
 
+#include "dsp/PortableMath.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -46,7 +48,7 @@ void Oscillator::setDetune(double cents) {
 }
 
 void Oscillator::updateRatio() {
-    ratio_ = partial_ * std::pow(2.0, detune_ * 0.0008333333333333334);
+    ratio_ = partial_ * PortableMath::exp2(detune_ * 0.0008333333333333334);
 }
 
 void Oscillator::setNoise(double gain) {

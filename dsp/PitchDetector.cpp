@@ -1,6 +1,10 @@
 #include "dsp/PitchDetector.h"
 
+#include "dsp/Lanes.h"
+#include "dsp/PortableMath.h"
+
 #include <algorithm>
+#include <cstring>
 #include <new>
 
 namespace Korvel {
@@ -35,7 +39,7 @@ struct PitchDetector::Candidate {
     bool inWindow = false;
 };
 
-PitchDetector::PitchDetector() {
+PitchDetector::PitchDetector() : kernels_(&engineKernels()) {
     setSampleRate(44100);
 }
 
@@ -47,21 +51,20 @@ void PitchDetector::setSampleRate(double sampleRate) {
     int maxPeriod = round32(sampleRate / 15);
     int length = trunc32(2 * maxPeriod + 1.5);
     if (length > ringLength_) {
-        std::size_t blocks = 1;
-        while (blocks < static_cast<std::size_t>(length / kBlockSize) + 4)
-            blocks *= 2;
         try {
-            std::vector<double> ring(2 * static_cast<std::size_t>(length), 0.0);
-            std::vector<double> peaks(blocks, 0.0);
-            std::vector<double> bounds(static_cast<std::size_t>(length / kBlockSize) + 4, 0.0);
+            std::vector<double> ring(2 * static_cast<std::size_t>(length + kPiece), 0.0);
+            std::size_t blocks = 1;
+            while (blocks < static_cast<std::size_t>((length + kPiece) / kBlockSize) + 4)
+                blocks *= 2;
+            std::vector<double> peaks(blocks, 0.0), bounds(blocks, 0.0);
             ringStore_.swap(ring);
             blockStore_.swap(peaks);
             bounds_.swap(bounds);
+            blockMask_ = static_cast<int>(blocks) - 1;
             ring_ = ringStore_.data();
             ringLength_ = length;
+            ringSpan_ = length + kPiece;
             ringPos_ = 0;
-            blockPeaks_ = blockStore_.data();
-            blockMask_ = static_cast<int>(blocks) - 1;
         } catch (const std::bad_alloc&) {
             // Keep the shorter ring: longer spans then wrap around it, as any span past its end.
             if (!ring_) throw; // the first one: the instance cannot be built
@@ -75,13 +78,7 @@ void PitchDetector::setSampleRate(double sampleRate) {
     burstAge_ = trunc32(7 * sampleRate / 2400);
     diffStep_ = trunc32(sampleRate * 0.0001) + 1;
     diffWindow_ = round32(sampleRate * 0.005);
-    std::size_t terms = static_cast<std::size_t>(ringLength_ / diffStep_) + 2;
-    try {
-        if (firstPeaks_.size() < terms) firstPeaks_.resize(terms, 0.0);
-    } catch (const std::bad_alloc&) {
-        if (firstPeaks_.empty()) throw;
-    }
-    weightExponent_ = -std::log(0.6) / std::log(2.0);
+    weightExponent_ = -PortableMath::log(0.6) / PortableMath::log(2.0);
     std::fill(std::begin(scoreSpan_), std::end(scoreSpan_), -1);
     confirmPeriods_ = 2;
     holdPeriods_ = 2;
@@ -100,7 +97,7 @@ void PitchDetector::setMaxFreq(double hz) {
 }
 
 void PitchDetector::setGate(double dB) {
-    gate_ = std::pow(10.0, 0.05 * dB);
+    gate_ = PortableMath::exp10(0.05 * dB);
 }
 
 void PitchDetector::setSpeed(int periods) {
@@ -144,9 +141,8 @@ void PitchDetector::resetConfirmation() {
 }
 
 std::size_t PitchDetector::memoryBytes() const {
-    return sizeof(*this) + (ringStore_.capacity() + blockStore_.capacity() +
-                            firstPeaks_.capacity() + bounds_.capacity()) *
-                               sizeof(double);
+    return sizeof(*this) +
+           (ringStore_.capacity() + blockStore_.capacity() + bounds_.capacity()) * sizeof(double);
 }
 
 // The pending period's hold has run out, or the tracking window's.
@@ -178,50 +174,253 @@ void PitchDetector::confirm() {
     confirmAt_ = kNever;
 }
 
+void PitchDetector::process(double sample) {
+    double confirmed;
+    processPiece(&sample, 1, &confirmed);
+}
+
+bool PitchDetector::processBlock(const double* samples, int n, double* confirmed) {
+    bool steady = true;
+    for (int done = 0; done < n;) {
+        int piece = n - done < kPiece ? n - done : kPiece;
+        steady &= processPiece(samples + done, piece, confirmed + done);
+        done += piece;
+    }
+    return steady;
+}
+
+// The history written for a whole piece at once: the analyses read only what lies behind their
+// own sample, and the ring is kPiece longer than any of them reads.
+void PitchDetector::writeAhead(const double* y, int n, bool standing) {
+    const int span = ringSpan_;
+    double* ring = ring_;
+    int pos = ringPos_ + 1;
+    for (int i = 0; i < n;) {
+        if (pos == span) pos = 0;
+        int run = std::min(n - i, span - pos);
+        double* a = ring + pos;
+        double* b = ring + pos + span;
+        int k = 0;
+        for (; k + 2 <= run; k += 2) {
+            Base::D2 v;
+            std::memcpy(&v, y + i + k, sizeof v);
+            std::memcpy(a + k, &v, sizeof v);
+            std::memcpy(b + k, &v, sizeof v);
+        }
+        for (; k < run; ++k)
+            a[k] = b[k] = y[i + k];
+        pos += run;
+        i += run;
+    }
+    // The peak of every 32-sample block of the history, by time: a block's entry covers what is
+    // written of it so far, written-ahead samples included (a bound need only be high enough).
+    const std::int64_t base = now_ + 1;
+    for (int i = 0; i < n;) {
+        const std::int64_t t = base + i;
+        const int inBlock = static_cast<int>(t & (kBlockSize - 1));
+        const int run = std::min(n - i, kBlockSize - inBlock);
+        Base::D2 m = {0, 0};
+        int k = standing ? run : 0; // one value throughout: its own peak
+        if (standing) m[0] = std::fabs(y[i]);
+        for (; k + 2 <= run; k += 2) {
+            Base::D2 a = Base::absOf(Base::D2{y[i + k], y[i + k + 1]});
+            m = Base::select(Base::less(m, a), a, m);
+        }
+        double peak = std::max(m[0], m[1]);
+        for (; k < run; ++k)
+            peak = std::max(peak, std::fabs(y[i + k]));
+        double& entry = blockStore_[static_cast<std::size_t>((t >> kBlockShift) & blockMask_)];
+        entry = inBlock == 0 ? peak : std::max(entry, peak);
+        i += run;
+    }
+}
+
+// A bound on |x[k]| for every k up to far: the peaks of the blocks those samples lie in, as a
+// running maximum from the newest block back, extended as the analysis' candidates need.
+double PitchDetector::historyBound(std::int64_t far) {
+    const std::int64_t current = now_ >> kBlockShift;
+    const int back = static_cast<int>(current - ((now_ - far) >> kBlockShift));
+    if (boundsDone_ == 0) {
+        bounds_[0] = blockStore_[static_cast<std::size_t>(current & blockMask_)];
+        boundsDone_ = 1;
+    }
+    for (; boundsDone_ <= back; ++boundsDone_)
+        bounds_[boundsDone_] =
+            std::max(bounds_[boundsDone_ - 1],
+                     blockStore_[static_cast<std::size_t>((current - boundsDone_) & blockMask_)]);
+    return bounds_[back];
+}
+
+namespace {
+
+// Bit i of the masks: sample i may cross zero (its product with the one before is not
+// positive); sample i is at or above the gate.
+void scanPiece(const double* y, int n, double previous, double gate, std::uint64_t* crossings,
+               std::uint64_t* loud) {
+    using namespace Base;
+    crossings[0] = crossings[1] = loud[0] = loud[1] = 0;
+    const D2 limit = splat<D2>(gate), zero = splat<D2>(0.0);
+    int i = 0;
+    if (n > 0 && !(previous * y[0] > 0)) crossings[0] = 1;
+    if (n > 0 && !(std::fabs(y[0]) < gate)) loud[0] = 1;
+    for (i = 1; i + 2 <= n; i += 2) {
+        D2 v = {y[i], y[i + 1]}, before = {y[i - 1], y[i]};
+        std::uint64_t c = static_cast<std::uint64_t>(maskBits(~less(zero, before * v)));
+        std::uint64_t l = static_cast<std::uint64_t>(maskBits(~less(absOf(v), limit)));
+        crossings[i >> 6] |= c << (i & 63);
+        loud[i >> 6] |= l << (i & 63);
+        if ((i & 63) == 63) {
+            crossings[1] |= c >> 1;
+            loud[1] |= l >> 1;
+        }
+    }
+    for (; i < n; ++i) {
+        if (!(y[i - 1] * y[i] > 0)) crossings[i >> 6] |= std::uint64_t{1} << (i & 63);
+        if (!(std::fabs(y[i]) < gate)) loud[i >> 6] |= std::uint64_t{1} << (i & 63);
+    }
+}
+
+void fill(double* to, int n, double v) {
+    int i = 0;
+    const Base::D2 pair = {v, v};
+    for (; i + 2 <= n; i += 2)
+        std::memcpy(to + i, &pair, sizeof pair);
+    for (; i < n; ++i)
+        to[i] = v;
+}
+
+// The lowest set bit at or after i, or n.
+int nextBit(const std::uint64_t* bits, int i, int n) {
+    for (int word = i >> 6; word < 2 && (word << 6) < n; ++word) {
+        std::uint64_t w = bits[word];
+        if (word == i >> 6) w &= ~std::uint64_t{0} << (i & 63);
+        if (w) return std::min(n, (word << 6) + __builtin_ctzll(w));
+    }
+    return n;
+}
+
+// The highest set bit at or before i, or -1.
+int lastBit(const std::uint64_t* bits, int i) {
+    for (int word = i >> 6; word >= 0; --word) {
+        std::uint64_t w = bits[word];
+        if (word == i >> 6 && (i & 63) != 63) w &= (std::uint64_t{2} << (i & 63)) - 1;
+        if (w) return (word << 6) + 63 - __builtin_clzll(w);
+    }
+    return -1;
+}
+
+} // namespace
+
+// The piece's input, made safe: a non-finite sample would stay in the filter and the history for
+// good, so it counts as silence, and beyond 1e300 the filter's sums could overflow (no audio
+// comes near). zeros tells digital silence, checked first as the usual input of a quiet track.
+const double* PitchDetector::safeInput(const double* x, int n, bool& zeros) {
+    Base::U2 bits = {0, 0};
+    for (int i = 0; i + 2 <= n; i += 2) {
+        Base::U2 pair;
+        std::memcpy(&pair, x + i, sizeof pair);
+        bits = bits | (pair << 1); // signs shifted out
+    }
+    zeros = (bits[0] | bits[1] | (n % 2 ? Base::bitsOf(Base::D1{x[n - 1]})[0] << 1 : 0)) == 0;
+    if (zeros) return x;
+    Base::U2 unusual = {0, 0};
+    for (int i = 0; i + 2 <= n; i += 2)
+        unusual = unusual | ~Base::lessEqual(Base::absOf(Base::D2{x[i], x[i + 1]}),
+                                             Base::splat<Base::D2>(1e300));
+    if ((unusual[0] | unusual[1]) == 0 && (n % 2 == 0 || std::fabs(x[n - 1]) <= 1e300)) return x;
+    for (int i = 0; i < n; ++i)
+        tamed_[i] = std::fabs(x[i]) <= 1e300 ? x[i] : tameSample(x[i]);
+    return tamed_;
+}
+
+// The samples that may cross zero and those at or above the gate, as bits.
+void PitchDetector::markPiece(const double* y, int n, bool standing, std::uint64_t* crossings,
+                              std::uint64_t* loud) const {
+    if (!standing) {
+        scanPiece(y, n, previous_, gate_, crossings, loud);
+        return;
+    }
+    // One value throughout: only the first sample can cross (unless the value is 0), all are
+    // loud or none.
+    crossings[0] = !(previous_ * y[0] > 0);
+    crossings[1] = 0;
+    if (!(y[0] * y[0] > 0)) crossings[0] = crossings[1] = ~std::uint64_t{0};
+    bool isLoud = !(std::fabs(y[0]) < gate_);
+    loud[0] = isLoud ? 1 : 0;
+    loud[1] = 0;
+    // The last sample is the one that matters at the end; the first for the crossing.
+    if (isLoud) loud[(n - 1) >> 6] |= std::uint64_t{1} << ((n - 1) & 63);
+}
+
+// One piece: the filter over all of it, then sample by sample only where something happens: a
+// zero crossing, the end of a hold, a confirmation. Between those every sample reports the same.
+bool PitchDetector::processPiece(const double* samples, int n, double* confirmed) {
+    const double reported = confirmed_;
+    bool steady = true;
+    bool zeros = false;
+    const double* x = safeInput(samples, n, zeros);
+    double* y = filtered_;
+    const bool standing = lowpass_.processBlock(x, n, y, zeros);
+    writeAhead(y, n, standing);
+
+    std::uint64_t crossings[2], loud[2];
+    markPiece(y, n, standing, crossings, loud);
+
+    const std::int64_t base = now_ + 1; // the time of sample 0
+    const int firstPos = ringPos_;
+    int from = 0; // samples before this one are reported
+    for (int i = 0;;) {
+        // The next sample where something happens.
+        int e = nextBit(crossings, i, n);
+        if (nextExpiry_ - base < e)
+            e = static_cast<int>(std::max<std::int64_t>(nextExpiry_ - base, i));
+        if (confirmAt_ - base < e)
+            e = static_cast<int>(std::max<std::int64_t>(confirmAt_ - base, i));
+        if (e >= n) break;
+        fill(confirmed + from, e - from, confirmed_);
+        steady &= e == from || confirmed_ == reported;
+        from = e;
+        const std::int64_t now = base + e;
+        now_ = now;
+        if (now >= nextExpiry_) expire();
+        const double before = e > 0 ? y[e - 1] : previous_;
+        const double v = y[e];
+        if (!(before * v > 0)) {
+            const bool rising = before <= 0 && v > 0;
+            if (rising || (before >= 0 && v < 0)) {
+                int pos = firstPos + 1 + e;
+                ringPos_ = pos >= ringSpan_ ? pos - ringSpan_ : pos;
+                int quiet = lastBit(loud, e);
+                // A piece that stands is loud throughout or not at all.
+                if (standing && loud[0]) quiet = e;
+                if (quiet >= 0) lastLoud_ = base + quiet;
+                analyse(rising ? rising_ : falling_);
+            }
+        }
+        if (now >= confirmAt_) confirm();
+        i = e + 1;
+    }
+    // The samples reported so far (up to the last event) and those after it.
+    // Every sample reported what was reported before the piece.
+    steady &= confirmed_ == reported;
+    fill(confirmed + from, n - from, confirmed_);
+    now_ = base + n - 1;
+    int pos = firstPos + n;
+    ringPos_ = pos >= ringSpan_ ? pos - ringSpan_ : pos;
+    int last = lastBit(loud, n - 1);
+    if (last >= 0) lastLoud_ = base + last;
+    previous_ = y[n - 1];
+    return steady;
+}
+
 double PitchDetector::tameSample(double sample) {
     return std::isfinite(sample) ? std::copysign(1e300, sample) : 0;
 }
 
 // The filtered sample written k samples ago; reading past the ring's length wraps around it.
 double PitchDetector::x(std::int64_t k) const {
-    if (k > ringLength_) k %= ringLength_;
-    return ring_[ringPos_ + ringLength_ - k];
-}
-
-// A bound on |x[k]| for every k up to far, from the peaks of 32-sample blocks. Blocks are measured
-// once, when an analysis first needs them; the block in progress at every analysis that asks.
-double PitchDetector::historyBound(std::int64_t far) {
-    const std::int64_t current = now_ >> kBlockShift;
-    if (boundsDone_ == 0) {
-        auto peak = [this](std::int64_t young, std::int64_t old) {
-            double m0 = 0, m1 = 0, m2 = 0, m3 = 0;
-            const double* p = newest_ - old;
-            std::int64_t count = old - young + 1, i = 0;
-            for (; i + 4 <= count; i += 4) {
-                m0 = std::max(m0, std::fabs(p[i]));
-                m1 = std::max(m1, std::fabs(p[i + 1]));
-                m2 = std::max(m2, std::fabs(p[i + 2]));
-                m3 = std::max(m3, std::fabs(p[i + 3]));
-            }
-            for (; i < count; ++i)
-                m0 = std::max(m0, std::fabs(p[i]));
-            return std::max(std::max(m0, m1), std::max(m2, m3));
-        };
-        std::int64_t first = std::max(blocksDone_, (now_ - ringLength_) >> kBlockShift);
-        for (std::int64_t id = first; id < current; ++id) {
-            std::int64_t young = now_ - (id * kBlockSize + kBlockSize - 1);
-            std::int64_t old = std::min<std::int64_t>(now_ - id * kBlockSize, ringLength_);
-            blockPeaks_[id & blockMask_] = young <= old ? peak(young, old) : 0;
-        }
-        blocksDone_ = current;
-        bounds_[0] = peak(0, now_ - current * kBlockSize);
-        boundsDone_ = 1;
-    }
-    const int back = static_cast<int>(current - ((now_ - far) >> kBlockShift));
-    for (; boundsDone_ <= back; ++boundsDone_)
-        bounds_[boundsDone_] =
-            std::max(bounds_[boundsDone_ - 1], blockPeaks_[(current - boundsDone_) & blockMask_]);
-    return bounds_[back];
+    if (k >= ringLength_) k %= ringLength_;
+    return ring_[ringPos_ + ringSpan_ - k];
 }
 
 // The difference measure for spans that read beyond the ring: rare, so kept plain.
@@ -242,76 +441,49 @@ double PitchDetector::slowDifference(int span) const {
 }
 
 // The sum runs in the stated order so the result is exact; what makes it cheap is knowing early
-// that a candidate cannot be admissible: every |v| is bounded by the peak of the history blocks
-// it reads, so once the partial sum passes 0.15 times that bound the measure must exceed 0.15.
+// that a candidate cannot be admissible. A vector pass sums in another order, within a few parts
+// in 10^14 of the ordered sum, and stops once its partial sum, less a margin far wider, passes
+// 0.15 times n times a bound on every |v| (the measure must then exceed 0.15); at its end it has
+// the exact peaks, and its sum tests them the same way. Only the candidates that may still pass
+// are summed again in order.
 double PitchDetector::difference(int span) {
     const int h = span / 2;
     const int n = std::max(diffWindow_, h) / diffStep_;
     const int step = diffStep_;
     const bool odd = span % 2 != 0;
     const std::int64_t far = h + static_cast<std::int64_t>(n - 1) * step + (odd ? 1 : 0);
-    if (n <= 0 || far > ringLength_ || static_cast<std::size_t>(n) > firstPeaks_.size())
-        return slowDifference(span);
+    // A read of the history's whole length finds the sample written now, as the ring wraps.
+    if (n <= 0 || far >= ringLength_) return slowDifference(span);
     const double* u = newest_;
     const double* v = newest_ - h;
 
+    // Every |v| lies below the peaks of the blocks it is read from.
     const double bound = historyBound(far);
     if (!(bound >= gate_)) return kNotAdmissible; // pv could not reach the gate
-    // The margin covers the rounding of this product and of the final division.
-    const double limit = kMaxAdmissible * bound * n * (1 + 1e-9);
+    double sums[3];
+    if (!kernels_->differenceSums(newest_, h, n, step, odd, kMaxAdmissible * bound * n, sums))
+        return kNotAdmissible;
+    const double pu = sums[1], pv = sums[2];
+    if (!(pu >= gate_ && pv >= gate_)) return kNotAdmissible;
+    const double scale = std::max(pu, pv) * n;
+    if (sums[0] * (1 - 1e-9) > kMaxAdmissible * scale) return kNotAdmissible;
 
     double s = 0;
-    int t = 0;
     if (!odd) {
-        for (; t + 4 <= n; t += 4) {
-            const int k = t * step;
-            s += std::fabs(u[-k] - v[-k]);
-            s += std::fabs(u[-k - step] - v[-k - step]);
-            s += std::fabs(u[-k - 2 * step] - v[-k - 2 * step]);
-            s += std::fabs(u[-k - 3 * step] - v[-k - 3 * step]);
-            if (s > limit) return kNotAdmissible;
-        }
-        for (; t < n; ++t)
+        for (int t = 0; t < n; ++t)
             s += std::fabs(u[-t * step] - v[-t * step]);
     } else {
-        for (; t + 4 <= n; t += 4) {
-            const int k = t * step;
-            s += std::fabs(u[-k] - (v[-k] + v[-k - 1]) / 2);
-            s += std::fabs(u[-k - step] - (v[-k - step] + v[-k - step - 1]) / 2);
-            s += std::fabs(u[-k - 2 * step] - (v[-k - 2 * step] + v[-k - 2 * step - 1]) / 2);
-            s += std::fabs(u[-k - 3 * step] - (v[-k - 3 * step] + v[-k - 3 * step - 1]) / 2);
-            if (s > limit) return kNotAdmissible;
-        }
-        for (; t < n; ++t)
+        for (int t = 0; t < n; ++t)
             s += std::fabs(u[-t * step] - (v[-t * step] + v[-t * step - 1]) / 2);
     }
-    if (s > limit) return kNotAdmissible;
-
-    // The peak of the first operand depends on n only: shared by the candidates of an analysis.
-    for (; firstPeaksDone_ < n; ++firstPeaksDone_) {
-        double m = std::fabs(u[-firstPeaksDone_ * step]);
-        double before = firstPeaksDone_ > 0 ? firstPeaks_[firstPeaksDone_ - 1] : 0;
-        firstPeaks_[firstPeaksDone_] = std::max(before, m);
-    }
-    const double pu = firstPeaks_[n - 1];
-    if (!(pu >= gate_)) return kNotAdmissible;
-    double pv = 0;
-    if (!odd) {
-        for (t = 0; t < n; ++t)
-            pv = std::max(pv, std::fabs(v[-t * step]));
-    } else {
-        for (t = 0; t < n; ++t)
-            pv = std::max(pv, std::fabs((v[-t * step] + v[-t * step - 1]) / 2));
-    }
-    if (!(pv >= gate_)) return kNotAdmissible;
-    return s / (std::max(pu, pv) * n);
+    return s / scale;
 }
 
 double PitchDetector::scoreWeight(int span) {
     int slot = span & (kScoreCacheSize - 1);
     if (scoreSpan_[slot] != span) {
         scoreSpan_[slot] = span;
-        scorePower_[slot] = std::pow(span / 2.0, weightExponent_);
+        scorePower_[slot] = PortableMath::pow(span / 2.0, weightExponent_);
     }
     return scorePower_[slot];
 }
@@ -345,24 +517,38 @@ void PitchDetector::analyse(CrossingList& list) {
     const std::int64_t* times = list.entries();
     const int m = list.count;
     const std::int64_t silence = now_ - lastLoud_;
-    newest_ = ring_ + ringPos_ + ringLength_;
-    firstPeaksDone_ = 0;
+    newest_ = ring_ + ringPos_ + ringSpan_;
     boundsDone_ = 0;
 
     Candidate best;
-    int j = 1; // first entry that may lie near the midpoint: moves on as the spans grow
-    for (int i = 2; i < m; ++i) {
-        std::int64_t age = now_ - times[i];
+    // The entries' ages up to the first beyond the longest span, and the quarter-semitone window
+    // around each one's midpoint, two at a time. Ages past the longest span are cut to it plus
+    // one, where they stop the scan.
+    int ages[kListSize + 2], lows[kListSize + 2], highs[kListSize + 2];
+    int count = 0;
+    ages[m] = ages[m + 1] = 0;
+    for (; count < m; ++count) {
+        std::int64_t age = now_ - times[count];
+        ages[count] = age > maxSpan_ ? maxSpan_ + 1 : static_cast<int>(age);
         if (age > maxSpan_) break;
-        if (!(age >= minSpan_ && age > silence)) continue;
-        int a = static_cast<int>(age);
+    }
+    for (int i = 0; i < count; i += 2) {
+        Base::D2 a = {static_cast<double>(ages[i]), static_cast<double>(ages[i + 1])};
+        Base::D2 lo = 0.9715319411536059 * a / 2 + 0.5, hi = 1.029302236643492 * a / 2 + 0.5;
+        lows[i] = static_cast<int>(lo[0]);
+        lows[i + 1] = static_cast<int>(lo[1]);
+        highs[i] = static_cast<int>(hi[0]);
+        highs[i + 1] = static_cast<int>(hi[1]);
+    }
+    int j = 1; // first entry that may lie near the midpoint: moves on as the spans grow
+    for (int i = 2; i < count; ++i) {
+        const int a = ages[i];
+        if (!(a >= minSpan_ && a > silence)) continue;
         // A crossing of the same direction near the midpoint: within a quarter semitone. The ages
         // never decrease along the list.
-        int lo = round32(0.9715319411536059 * a / 2);
-        int hi = round32(1.029302236643492 * a / 2);
-        while (j < i && now_ - times[j] < lo)
+        while (j < i && ages[j] < lows[i])
             ++j;
-        if (j < i && now_ - times[j] <= hi) consider(a, best);
+        if (j < i && ages[j] <= highs[i]) consider(a, best);
     }
     if (!best.inWindow && silence < lastSpan_) {
         int to = std::min(lastSpan_ + 3, windowHi_);

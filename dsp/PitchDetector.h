@@ -11,6 +11,7 @@
 #pragma once
 
 #include "dsp/Biquad.h"
+#include "dsp/EngineKernels.h"
 
 #include <algorithm>
 #include <cmath>
@@ -33,7 +34,10 @@ public:
     void reset();
     // Pending and confirmed pitch with their clocks.
     void resetConfirmation();
-    inline void process(double sample);
+    void process(double sample);
+    // n samples, as n calls of process(); confirmed[i] is confirmedPeriod() after sample i.
+    // Returns whether that stayed what it was before the block throughout.
+    bool processBlock(const double* samples, int n, double* confirmed);
 
     // In samples; 0 when no pitch is confirmed.
     double confirmedPeriod() const { return confirmed_; }
@@ -41,13 +45,18 @@ public:
     double period() const { return publishedAt_ == now_ ? period_ : 0; }
     int evidence() const { return publishedAt_ == now_ ? evidence_ : 0; }
     std::size_t memoryBytes() const;
+    // The kernels of the difference measure's pre-test (engineKernels() to begin with).
+    void useKernels(const EngineKernels& kernels) { kernels_ = &kernels; }
 
 private:
     static constexpr int kListSize = 24;
+    // Samples filtered ahead of the analyses in one piece of a block; the history holds this
+    // many more than its length, so that writing ahead never reaches what an analysis reads.
+    static constexpr int kPiece = 128;
     static constexpr int kListStore = 128;
+    static constexpr int kScoreCacheSize = 256;
     static constexpr int kBlockShift = 5; // peak blocks of 32 samples
     static constexpr int kBlockSize = 1 << kBlockShift;
-    static constexpr int kScoreCacheSize = 64;
     static constexpr std::int64_t kNever = INT64_MAX;
 
     // Crossings of one direction as sample times, newest first, so that they age for free. The
@@ -61,10 +70,15 @@ private:
     struct Candidate;
 
     static double tameSample(double sample);
+    bool processPiece(const double* samples, int n, double* confirmed);
+    const double* safeInput(const double* x, int n, bool& zeros);
+    void markPiece(const double* y, int n, bool standing, std::uint64_t* crossings,
+                   std::uint64_t* loud) const;
+    void writeAhead(const double* y, int n, bool standing);
     double x(std::int64_t k) const;
     double difference(int span);
-    double slowDifference(int span) const;
     double historyBound(std::int64_t far);
+    double slowDifference(int span) const;
     double scoreWeight(int span);
     void consider(int span, Candidate& best);
     void analyse(CrossingList& list);
@@ -77,9 +91,12 @@ private:
 
     // Touched every sample.
     Biquad lowpass_;
-    double* ring_ = nullptr; // history, each sample stored twice: ring_[pos] and ring_[pos + len]
+    // History, each sample stored twice: ring_[pos] and ring_[pos + ringSpan_]. Reading wraps at
+    // ringLength_; ringSpan_ is kPiece more.
+    double* ring_ = nullptr;
     int ringLength_ = 0;
-    int ringPos_ = 0;
+    int ringSpan_ = 0;
+    int ringPos_ = 0;      // the current sample's entry
     std::int64_t now_ = 0; // samples processed since construction
     std::int64_t nextExpiry_ = kNever;
     std::int64_t confirmAt_ = kNever;
@@ -121,47 +138,20 @@ private:
     // Per analysis: the newest sample, and prefix peaks of the difference's first operand and of
     // the history by blocks, each filled only as far as a candidate needs.
     const double* newest_ = nullptr;
-    int firstPeaksDone_ = 0;
     int boundsDone_ = 0;
-    std::int64_t blocksDone_ = 0; // blocks before this one have their peaks stored
-    double* blockPeaks_ = nullptr;
     int blockMask_ = 0;
 
     int scoreSpan_[kScoreCacheSize];
     double scorePower_[kScoreCacheSize];
 
-    std::vector<double> ringStore_;
-    std::vector<double> blockStore_;
-    std::vector<double> firstPeaks_;
-    std::vector<double> bounds_;
-};
+    // One piece: its samples made safe, filtered, and the filter's work space.
+    double tamed_[kPiece];
+    double filtered_[kPiece + 4];
 
-inline void PitchDetector::process(double sample) {
-    const std::int64_t now = ++now_;
-    if (now >= nextExpiry_) expire();
-    // A non-finite sample would stay in the filter and the history for good: take it as silence.
-    // Beyond 1e300 the filter's sums could overflow; no audio comes near.
-    if (!(std::fabs(sample) <= 1e300)) sample = tameSample(sample);
-    const double y = lowpass_.process(sample);
-    const double previous = previous_;
-    previous_ = y;
-    if (!(std::fabs(y) < gate_)) lastLoud_ = now;
-    // Every member is read before the history is written, which could alias any of them.
-    const int length = ringLength_;
-    int pos = ringPos_ + 1;
-    if (pos == length) pos = 0;
-    ringPos_ = pos;
-    double* ring = ring_;
-    ring[pos] = y;
-    ring[pos + length] = y;
-    // Most samples keep the sign of the one before; the exact tests follow otherwise.
-    if (!(previous * y > 0)) {
-        if (previous <= 0 && y > 0)
-            analyse(rising_);
-        else if (previous >= 0 && y < 0)
-            analyse(falling_);
-    }
-    if (now >= confirmAt_) confirm();
-}
+    std::vector<double> ringStore_;
+    std::vector<double> blockStore_; // block peaks by time
+    std::vector<double> bounds_;     // this analysis' running maxima of them
+    const EngineKernels* kernels_;
+};
 
 } // namespace Korvel

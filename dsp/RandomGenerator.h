@@ -71,6 +71,8 @@ public:
         void skip() { advance(state_); }
         double uniform() { return uniformOf(next()); }
         double bipolar() { return bipolarOf(next()); }
+        // The words themselves, for a kernel that takes many draws at once.
+        State& words() { return state_; }
 
     private:
         RandomGenerator& shared_;

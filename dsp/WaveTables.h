@@ -4,6 +4,8 @@
 // adjacent levels.
 #pragma once
 
+#include "dsp/LaneMath.h"
+
 #include <cmath>
 #include <cstdint>
 
@@ -16,11 +18,18 @@ public:
     static constexpr int kLevels = 12;
     static constexpr int kSize = 2048;
     static constexpr int kMask = kSize - 1;
+    static constexpr int kHalf = kSize / 2;
+    static constexpr int kQuarter = kSize / 4;
+    // Levels 10 and 11 equal level 9: every harmonic up to 512 is in.
+    static constexpr int kStoredLevels = 10;
+    // Per stored level: triangle and square entries 0..512, sawtooth 0..1024 (the rest follows
+    // from their symmetries).
+    static constexpr int kStoredPerLevel = 2 * (kQuarter + 1) + kHalf + 1;
     // Table entries per radian of phase.
     static constexpr double kEntriesPerRadian = 325.94932345220167;
 
-    // Built on first use, under the compiler's thread-safe static initialisation; inline so that
-    // a retune pays only the guard's check.
+    // Unfolded from the stored entries on first use, under the compiler's thread-safe static
+    // initialisation; inline so that a retune pays only the guard's check.
     static const WaveTables& shared() {
         static const WaveTables tables;
         return tables;
@@ -35,9 +44,14 @@ public:
         bool single; // the low level alone (level 11)
         double fade; // weight of the level above
     };
-    // Inline: during a glide it runs for every retune of every table oscillator.
+    // Inline: during a glide it runs for every retune of every table oscillator. The logarithm is
+    // our own, the same on every machine.
+    static double log2Lane(double x) {
+        Base::D1 v = {x};
+        return Base::log2Lanes(v)[0];
+    }
     static Blend blend(double f) {
-        double c = std::log2(20000 / f);
+        double c = log2Lane(20000 / f);
         // Also catches NaN (from f NaN or negative): those get the top level.
         if (!(c < kLevels - 1)) return {kLevels - 1, true, 0};
         if (!(c > 0)) return {0, false, 0};
@@ -70,6 +84,11 @@ public:
     // The shape's value at phase (radians, 0 .. 2*pi) for a tone of f Hz; 0 for a phase that is
     // not a finite number of reasonable size.
     double lookup(int shape, double phase, double f) const;
+
+    // Made at build time by dsp/make-wave-tables.py: the quarter-wave of sines the harmonics are
+    // read from, and the stored entries of every level.
+    static const double kQuarterSines[kQuarter + 1];
+    static const double kStoredHalves[kStoredLevels * kStoredPerLevel];
 
 private:
     WaveTables();

@@ -1,6 +1,7 @@
 #include "host/Ombrel.h"
 
 #include "core/KModule.h"
+#include "dsp/PortableMath.h"
 #include "params/OmbrelParameters.h"
 
 #include <cmath>
@@ -123,7 +124,7 @@ EngineSettings Ombrel::currentSettings() const {
     s.lfoCyclesPerBar = real(kLfoFreq);
     s.lfoPhaseOffset = real(kLfoPhase) * kDegreesToCycles;
     s.lfoDepth = real(kLfoDepth) * 0.01;
-    s.mainGain = std::pow(10.0, 0.05 * real(kMainLvl));
+    s.mainGain = PortableMath::exp10(0.05 * real(kMainLvl));
     return s;
 }
 
@@ -139,23 +140,43 @@ void Ombrel::publishSettings() {
         engine_.publish(currentSettings());
 }
 
-void Ombrel::processDouble(double** inputs, int inputCount, double** outputs, int outputCount,
-                           int frames) {
-    EngineTransport transport;
-    const EngineTransport* known = nullptr;
+const EngineTransport* Ombrel::transportForBlock(EngineTransport& transport) {
     // The host's position stands for the start of its block: later pieces of a split block carry
     // on from the first one's sync, as one whole block would.
     VstTimeInfo* info =
         blockOffset() == 0 ? getTimeInfo(kVstPpqPosValid | kVstTempoValid) : nullptr;
-    if (info) {
-        const VstInt32 wanted = kVstPpqPosValid | kVstTempoValid;
-        if ((info->flags & wanted) == wanted) {
-            transport.playing = (info->flags & kVstTransportPlaying) != 0;
-            transport.ppqPos = info->ppqPos;
-            transport.tempo = info->tempo;
-            known = &transport;
-        }
+    if (!info) return nullptr;
+    const VstInt32 wanted = kVstPpqPosValid | kVstTempoValid;
+    if ((info->flags & wanted) != wanted) return nullptr;
+    transport.playing = (info->flags & kVstTransportPlaying) != 0;
+    transport.ppqPos = info->ppqPos;
+    transport.tempo = info->tempo;
+    return &transport;
+}
+
+void Ombrel::processDouble(double** inputs, int inputCount, double** outputs, int outputCount,
+                           int frames) {
+    EngineTransport transport;
+    const EngineTransport* known = transportForBlock(transport);
+    publishSettings();
+    engine_.process(inputs, inputCount, outputs, outputCount, frames, bypassed(), known);
+}
+
+void Ombrel::processFloat(float** inputs, int inputCount, float** outputs, int outputCount,
+                          int frames) {
+    bool whole = inputs && outputs && frames > 0 && inputCount > 0 && outputCount > 0 &&
+                 inputCount <= kMaxChannels && outputCount <= kMaxChannels;
+    for (int k = 0; whole && k < inputCount; ++k)
+        whole = inputs[k] != nullptr;
+    for (int k = 0; whole && k < outputCount; ++k)
+        whole = outputs[k] != nullptr;
+    // Missing channels (and refusals) take the framework's way, which handles them.
+    if (!whole) {
+        KEffect::processFloat(inputs, inputCount, outputs, outputCount, frames);
+        return;
     }
+    EngineTransport transport;
+    const EngineTransport* known = transportForBlock(transport);
     publishSettings();
     engine_.process(inputs, inputCount, outputs, outputCount, frames, bypassed(), known);
 }

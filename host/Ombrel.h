@@ -35,6 +35,10 @@ public:
     void paramChanged(int index) override;
     void processDouble(double** inputs, int inputCount, double** outputs, int outputCount,
                        int frames) override;
+    // [audio] Straight into the engine, which converts as it reads and writes, instead of
+    // through the framework's double scratch: the same samples.
+    void processFloat(float** inputs, int inputCount, float** outputs, int outputCount,
+                      int frames) override;
 
     void setSampleRate(float rate) override;
     VstInt32 getVendorVersion() override { return 3100; }
@@ -52,6 +56,8 @@ private:
     EngineSettings currentSettings() const;
     // [audio] Publishes the settings when a change marked them stale.
     void publishSettings();
+    // [audio] The host's transport for this block, or null.
+    const EngineTransport* transportForBlock(EngineTransport& transport);
 
     OmbrelEngine engine_;
     // Why applyParameters only marks the settings stale and the audio thread publishes them at

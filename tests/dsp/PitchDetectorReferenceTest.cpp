@@ -1,11 +1,13 @@
 // The detector against the plain reference: identical numbers at every sample, through notes,
 // glides, vibrato, noise, silence, bad samples, setting changes and sample-rate changes.
+#include "dsp/EngineKernels.h"
 #include "dsp/PitchDetector.h"
 #include "tests/dsp/DetectorSignals.h"
 #include "tests/dsp/ReferencePitchDetector.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <functional>
@@ -66,15 +68,20 @@ std::vector<Change> defaults(std::size_t at = 0) {
     return {minFreq(at, 70), maxFreq(at, 1200), gate(at, -40), speed(at, 3)};
 }
 
-// Runs both from their construction at 44100 Hz; `changes` must be ordered by `at`.
+// Runs both from their construction at 44100 Hz, the real detector twice: sample by sample with
+// the processor's widest kernels, and in blocks of varying length (beyond its pieces too) as the
+// engine drives it, with the baseline kernels, each block ending at the next change; `changes`
+// must be ordered by `at`.
 void compare(const std::string& name, double rate, const std::vector<double>& input,
              std::vector<Change> changes) {
-    PitchDetector real;
+    PitchDetector real, blocked;
+    blocked.useKernels(baselineKernels());
     Reference::PitchDetector reference;
     changes.insert(changes.begin(), sampleRate(0, rate));
     std::size_t next = 0;
     int detections = 0;
     int confirmedSamples = 0;
+    std::vector<double> expected(input.size());
     for (std::size_t i = 0; i < input.size(); ++i) {
         for (; next < changes.size() && changes[next].at <= i; ++next) {
             changes[next].real(real);
@@ -86,12 +93,29 @@ void compare(const std::string& name, double rate, const std::vector<double>& in
         ASSERT_EQ(real.evidence(), reference.evidence) << name << ", sample " << i;
         ASSERT_EQ(bits(real.confirmedPeriod()), bits(reference.confirmed))
             << name << ", sample " << i;
+        expected[i] = reference.confirmed;
         detections += reference.period > 0;
         confirmedSamples += reference.confirmed > 0;
     }
     // The scenario exercised the detector rather than comparing two silent outputs.
     EXPECT_GT(detections, 0) << name;
     EXPECT_GT(confirmedSamples, 0) << name;
+
+    const std::size_t lengths[] = {128, 1, 37, 200, 5, 64, 129, 300, 2};
+    std::vector<double> confirmed(300);
+    next = 0;
+    for (std::size_t at = 0, n = 0; at < input.size(); ++n) {
+        for (; next < changes.size() && changes[next].at <= at; ++next)
+            changes[next].real(blocked);
+        std::size_t end = std::min(input.size(), at + lengths[n % 9]);
+        if (next < changes.size()) end = std::min(end, changes[next].at);
+        int frames = static_cast<int>(end - at);
+        blocked.processBlock(&input[at], frames, confirmed.data());
+        for (int i = 0; i < frames; ++i)
+            ASSERT_EQ(bits(confirmed[i]), bits(expected[at + i]))
+                << name << ", in blocks, sample " << at + i;
+        at = end;
+    }
 }
 
 std::size_t seconds(double s, double rate) {

@@ -1,8 +1,10 @@
 #include "dsp/RandomGenerator.h"
+#include "dsp/EngineKernels.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <vector>
 
 using namespace Korvel;
 
@@ -69,4 +71,42 @@ TEST(RandomGenerator, ExtremeWordsMapToTheEnds) {
     EXPECT_LE(g.uniform(), 1.0);
     g.setState(65535u << 16, 65535u << 16);
     EXPECT_EQ(g.bipolar(), -1 * 4.656612875245797e-10);
+}
+
+// The noise floor's draws taken sixteen steps at a time give the draws of stepping one by one,
+// on every instruction set: from any words (0 and the moduli, which stand still, included), and
+// through the states whose residue leaves two candidates, which the run below passes many times.
+TEST(RandomGenerator, FloorDrawsJumpingAheadMatchStepping) {
+    std::vector<const EngineKernels*> sets = {&baselineKernels()};
+    if (wideKernels() && &engineKernels() == wideKernels()) sets.push_back(wideKernels());
+    const std::uint32_t mz = 36969u * 65536u - 1, mw = 18000u * 65536u - 1;
+    std::uint32_t seedZ = 12345, seedW = 678910;
+    int unsure = 0;
+    for (int run = 0; run < 3000; ++run) {
+        RandomGenerator::State start = {seedZ, seedW};
+        if (run == 0) start = {0, 0};
+        if (run == 1) start = {mz, mw};
+        if (run == 2) start = {mz + 5, 3};
+        const int frames = 1 + run % 128;
+        double expected[128];
+        RandomGenerator::State s = start;
+        for (int i = 0; i < frames; ++i) {
+            for (int k = 0; k < 3; ++k)
+                RandomGenerator::advance(s);
+            expected[i] = RandomGenerator::uniformOf(RandomGenerator::step(s)) * 5e-6;
+            unsure += s.z % mz <= 28567 || s.w % mw <= 47536;
+        }
+        for (const EngineKernels* set : sets) {
+            double floor[128];
+            RandomGenerator::State t = start;
+            set->floorDraws(&t.z, &t.w, frames, floor);
+            ASSERT_EQ(t.z, s.z) << set->name << ", run " << run;
+            ASSERT_EQ(t.w, s.w) << set->name << ", run " << run;
+            for (int i = 0; i < frames; ++i)
+                ASSERT_EQ(floor[i], expected[i]) << set->name << ", run " << run << ", " << i;
+        }
+        seedZ = s.z;
+        seedW = s.w * 2654435761u + static_cast<std::uint32_t>(run);
+    }
+    EXPECT_GT(unsure, 3);
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "dsp/Biquad.h"
+#include "dsp/PortableMath.h"
 
 #include <algorithm>
 #include <cmath>
@@ -41,7 +42,7 @@ public:
         burstAge = trunc32(7 * sr / 2400);
         diffStep = trunc32(sr * 0.0001) + 1;
         diffWindow = round32(sr * 0.005);
-        weightExponent = -std::log(0.6) / std::log(2.0);
+        weightExponent = -PortableMath::log(0.6) / PortableMath::log(2.0);
         confirmPeriods = 2;
         holdPeriods = 2;
         reset();
@@ -59,7 +60,7 @@ public:
         minSpan = round32(2 * sampleRate / f);
         lowpass.designLowPass(1.5 * f, kFilterQ);
     }
-    void setGate(double dB) { gate = std::pow(10.0, 0.05 * dB); }
+    void setGate(double dB) { gate = PortableMath::exp10(0.05 * dB); }
     void setSpeed(int n) {
         n = std::clamp(n, -1000, 1000);
         confirmPeriods = n < 3 ? 2 : n;
@@ -115,7 +116,7 @@ public:
         double d = diff(a);
         if (!(d <= 0.15)) return;
         double w = inWindow(a) ? 0.2 : 1.0;
-        double score = d * w * std::pow(a / 2.0, weightExponent);
+        double score = d * w * PortableMath::pow(a / 2.0, weightExponent);
         if (score < bestScore) {
             best = a;
             bestScore = score;

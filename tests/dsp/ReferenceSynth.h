@@ -3,6 +3,7 @@
 // Only valid inputs are meant for them (positive rates and times).
 #pragma once
 
+#include "dsp/PortableMath.h"
 #include "dsp/RandomGenerator.h"
 #include "dsp/WaveTables.h"
 
@@ -83,7 +84,7 @@ inline double levelValue(const double* table, double x) {
 
 inline double tableLookup(int shape, double phase, double f) {
     const WaveTables& tables = WaveTables::shared();
-    double c = std::log2(20000 / f);
+    double c = PortableMath::log2(20000 / f);
     int L = static_cast<int>(c);
     double x = 325.94932345220167 * phase;
     if (L >= 11) return levelValue(tables.level(shape, 11), x);
@@ -107,7 +108,7 @@ struct Oscillator {
         envelope.sampleRate = sr;
         gainSlew.setup(sr, 1, 0.002, 1);
     }
-    void updateRatio() { ratio = partial * std::pow(2.0, detune * 0.0008333333333333334); }
+    void updateRatio() { ratio = partial * PortableMath::exp2(detune * 0.0008333333333333334); }
     void setFrequency(double f) {
         envelope.attack(attack);
         frequency = f;

@@ -54,9 +54,9 @@ std::vector<float> phrase() {
     return out;
 }
 
-std::uint64_t fnv1a(const std::vector<float>& samples) {
+template <class T> std::uint64_t fnv1a(const std::vector<T>& samples) {
     std::uint64_t hash = 1469598103934665603ull;
-    for (float s : samples) {
+    for (T s : samples) {
         unsigned char bytes[sizeof s];
         std::memcpy(bytes, &s, sizeof s);
         for (unsigned char b : bytes)
@@ -65,7 +65,9 @@ std::uint64_t fnv1a(const std::vector<float>& samples) {
     return hash;
 }
 
-std::uint64_t renderProgram(const std::vector<std::pair<int, const char*>>& settings) {
+// The phrase through a program in single precision, or in double (widened from the same floats).
+std::uint64_t renderProgram(const std::vector<std::pair<int, const char*>>& settings,
+                            bool doublePrecision = false) {
     VstTimeInfo time{};
     time.sampleRate = 44100;
     time.tempo = 132;
@@ -86,50 +88,54 @@ std::uint64_t renderProgram(const std::vector<std::pair<int, const char*>>& sett
     host.dispatch(effMainsChanged, 0, 1);
 
     std::vector<float> input = phrase(), output(input.size());
+    std::vector<double> wide(input.begin(), input.end()), wideOutput(input.size());
     for (std::size_t pos = 0; pos < input.size(); pos += 480) {
         time.ppqPos = pos * (132.0 / 60) / 44100;
         int frames = static_cast<int>(std::min<std::size_t>(480, input.size() - pos));
-        float* ins[1] = {input.data() + pos};
-        float* outs[1] = {output.data() + pos};
-        e->processReplacing(e, ins, outs, frames);
+        if (doublePrecision) {
+            double* ins[1] = {wide.data() + pos};
+            double* outs[1] = {wideOutput.data() + pos};
+            e->processDoubleReplacing(e, ins, outs, frames);
+        } else {
+            float* ins[1] = {input.data() + pos};
+            float* outs[1] = {output.data() + pos};
+            e->processReplacing(e, ins, outs, frames);
+        }
     }
-    return fnv1a(output);
+    return doublePrecision ? fnv1a(wideOutput) : fnv1a(output);
 }
 
 } // namespace
 
 TEST(GoldenOutput, ThreeProgramsMatchTheirStoredChecksums) {
-    std::uint64_t plain = renderProgram({});
-    std::uint64_t bright = renderProgram({{4, "Sawtooth"},
-                                          {10, "Square"},
-                                          {11, "2"},
-                                          {12, "7"},
-                                          {17, "Triangle"},
-                                          {18, "3"},
-                                          {19, "-5"},
-                                          {8, "-30"},
-                                          {6, "0.05"},
-                                          {7, "0.2"},
-                                          {24, "Triangle"},
-                                          {25, "8"},
-                                          {27, "50"},
-                                          {28, "-15"}});
-    std::uint64_t restless = renderProgram({{0, "100"},
-                                            {1, "800"},
-                                            {2, "-60"},
-                                            {3, "1"},
-                                            {10, "Sawtooth"},
-                                            {11, "5"},
-                                            {15, "-20"},
-                                            {22, "-12"},
-                                            {23, "-6"},
-                                            {24, "Random"},
-                                            {25, "3"},
-                                            {26, "90"},
-                                            {27, "80"}});
+    const std::vector<std::pair<int, const char*>> plainProgram = {};
+    const std::vector<std::pair<int, const char*>> brightProgram = {
+        {4, "Sawtooth"},  {10, "Square"}, {11, "2"},  {12, "7"},   {17, "Triangle"},
+        {18, "3"},        {19, "-5"},     {8, "-30"}, {6, "0.05"}, {7, "0.2"},
+        {24, "Triangle"}, {25, "8"},      {27, "50"}, {28, "-15"}};
+    const std::vector<std::pair<int, const char*>> restlessProgram = {
+        {0, "100"}, {1, "800"},  {2, "-60"},  {3, "1"},   {10, "Sawtooth"},
+        {11, "5"},  {15, "-20"}, {22, "-12"}, {23, "-6"}, {24, "Random"},
+        {25, "3"},  {26, "90"},  {27, "80"}};
+    std::uint64_t plain = renderProgram(plainProgram);
+    std::uint64_t bright = renderProgram(brightProgram);
+    std::uint64_t restless = renderProgram(restlessProgram);
     std::printf("checksums: %016llx %016llx %016llx\n", static_cast<unsigned long long>(plain),
                 static_cast<unsigned long long>(bright), static_cast<unsigned long long>(restless));
     EXPECT_EQ(plain, 0xed2bd9be47ed377bull);
     EXPECT_EQ(bright, 0x1327f73208f5e4aeull);
     EXPECT_EQ(restless, 0x94b376edf2c2ba35ull);
+
+    // In double precision too, with the same checksums on every platform: the engine computes
+    // the same bits with any compiler, C library and instruction set.
+    std::uint64_t plainDouble = renderProgram(plainProgram, true);
+    std::uint64_t brightDouble = renderProgram(brightProgram, true);
+    std::uint64_t restlessDouble = renderProgram(restlessProgram, true);
+    std::printf("double precision: %016llx %016llx %016llx\n",
+                static_cast<unsigned long long>(plainDouble),
+                static_cast<unsigned long long>(brightDouble),
+                static_cast<unsigned long long>(restlessDouble));
+    EXPECT_EQ(plainDouble, 0xf33f8e4cbb93a458ull);
+    EXPECT_EQ(brightDouble, 0x8bfa7835fbfee2bbull);
+    EXPECT_EQ(restlessDouble, 0xadb7ce0cc93d9668ull);
 }

@@ -1,0 +1,88 @@
+// The pitch detector's difference measure, four terms at a time, as a pre-test: the sum of
+// |u - v| in another order than the measure's (which it bounds to a few parts in 10^14), and the
+// exact peaks of |u| and |v|, which no order changes. Included once per instruction set (see
+// dsp/Lanes.h).
+#pragma once
+
+#include "dsp/Lanes.h"
+
+namespace Korvel {
+namespace KORVEL_LANES_NS {
+
+// u_t = newest[-t*step], v_t = newest[-h - t*step] or, for an odd span, the mean of that and
+// the sample before it; t = 0 .. n-1. out: the sum, the peak of |u|, the peak of |v|. Returns
+// false, early and without the peaks, once the partial sum less a margin of 1e-9 passes limit.
+inline bool differenceSums(const double* newest, int h, int n, int step, bool odd, double limit,
+                           double* out) {
+    typedef Wide V;
+    typedef WideMask M;
+    const std::uint64_t s = static_cast<std::uint64_t>(step);
+    const M first = splatBits<M>(0) - wideBits(0, s, 2 * s, 3 * s); // 0, -step, -2 step, ...
+    const M stride = splatBits<M>(4 * s);
+    const double* v0 = newest - h;
+    const V half = splat<V>(0.5);
+    const int whole = n & ~3;
+    // The sum alone first, its partial tested every sixteen terms: in noise most candidates
+    // fail half-way.
+    M index = first;
+    V sum = splat<V>(0.0);
+    int done = 0;
+    for (; done + 16 <= whole; done += 16) {
+        for (int k = 0; k < 4; ++k) {
+            V u = gatherWide(newest, index);
+            V v = gatherWide(v0, index);
+            if (odd) v = (v + gatherWide(v0 - 1, index)) * half; // exact, as the division by 2
+            sum = sum + absOf(u - v);
+            index = index - stride;
+        }
+        double partial = (lane(sum, 0) + lane(sum, 1)) + (lane(sum, 2) + lane(sum, 3));
+        if (partial * (1 - 1e-9) > limit) return false;
+    }
+    for (; done < whole; done += 4) {
+        V u = gatherWide(newest, index);
+        V v = gatherWide(v0, index);
+        if (odd) v = (v + gatherWide(v0 - 1, index)) * half;
+        sum = sum + absOf(u - v);
+        index = index - stride;
+    }
+    double total = (lane(sum, 0) + lane(sum, 1)) + (lane(sum, 2) + lane(sum, 3));
+    for (int t = whole; t < n; ++t) {
+        double u = newest[-static_cast<long>(t) * step];
+        double v = v0[-static_cast<long>(t) * step];
+        if (odd) v = (v + v0[-static_cast<long>(t) * step - 1]) / 2;
+        total += __builtin_fabs(u - v);
+    }
+    if (total * (1 - 1e-9) > limit) return false;
+    // Then the peaks, which no order changes.
+    index = first;
+    V pu = splat<V>(0.0), pv = pu;
+    for (int t = 0; t < whole; t += 4) {
+        V au = absOf(gatherWide(newest, index));
+        V v = gatherWide(v0, index);
+        if (odd) v = (v + gatherWide(v0 - 1, index)) * half;
+        V av = absOf(v);
+        pu = select(less(pu, au), au, pu);
+        pv = select(less(pv, av), av, pv);
+        index = index - stride;
+    }
+    double peakU = 0, peakV = 0;
+    for (int k = 0; k < 4; ++k) {
+        peakU = peakU < lane(pu, k) ? lane(pu, k) : peakU;
+        peakV = peakV < lane(pv, k) ? lane(pv, k) : peakV;
+    }
+    for (int t = whole; t < n; ++t) {
+        double u = __builtin_fabs(newest[-static_cast<long>(t) * step]);
+        double v = v0[-static_cast<long>(t) * step];
+        if (odd) v = (v + v0[-static_cast<long>(t) * step - 1]) / 2;
+        v = __builtin_fabs(v);
+        peakU = peakU < u ? u : peakU;
+        peakV = peakV < v ? v : peakV;
+    }
+    out[0] = total;
+    out[1] = peakU;
+    out[2] = peakV;
+    return true;
+}
+
+} // namespace KORVEL_LANES_NS
+} // namespace Korvel

@@ -1,0 +1,177 @@
+// The engine's work around the oscillators, four samples at a time: the mono sum of the input,
+// the LFO's shapes and whether its slew merely follows them, the tremolo mix, and the outputs in
+// the host's precision. Every lane computes what the per-sample code computes, in the same order.
+// Arrays hold a multiple of four entries (the engine pads its chunks); entries past the frames
+// are written with values nobody reads. Included once per instruction set (see dsp/Lanes.h).
+#pragma once
+
+#include "dsp/Lanes.h"
+
+namespace Korvel {
+namespace KORVEL_LANES_NS {
+
+namespace Glue {
+
+typedef Wide V;
+typedef WideMask M;
+
+KORVEL_LANE_INLINE V widen(const float* p) {
+#if defined(__AVX__)
+    return (V)_mm256_cvtps_pd(_mm_loadu_ps(p));
+#else
+    return V{D2{p[0], p[1]}, D2{p[2], p[3]}};
+#endif
+}
+KORVEL_LANE_INLINE V widen(const double* p) {
+    return loadWide(p);
+}
+KORVEL_LANE_INLINE void narrow(float* p, V v) {
+#if defined(__AVX__)
+    _mm_storeu_ps(p, _mm256_cvtpd_ps((__m256d)v));
+#else
+    for (int k = 0; k < 4; ++k)
+        p[k] = static_cast<float>(lane(v, k));
+#endif
+}
+KORVEL_LANE_INLINE void narrow(double* p, V v) {
+    storeWide(p, v);
+}
+
+} // namespace Glue
+
+// mono[i] = (right + left) * 0.5 of the input as doubles; the dry input kept for bypass.
+template <class T>
+inline void monoSum(const T* left, const T* right, int frames, double* mono, double* dryLeft,
+                    double* dryRight) {
+    using namespace Glue;
+    const V half = splat<V>(0.5);
+    int i = 0;
+    for (; i + 4 <= frames; i += 4) {
+        V l = widen(left + i), r = widen(right + i);
+        storeWide(mono + i, (r + l) * half);
+        if (dryLeft) {
+            storeWide(dryLeft + i, l);
+            storeWide(dryRight + i, r);
+        }
+    }
+    for (; i < frames; ++i) {
+        double l = left[i], r = right[i];
+        mono[i] = (r + l) * 0.5;
+        if (dryLeft) {
+            dryLeft[i] = l;
+            dryRight[i] = r;
+        }
+    }
+}
+
+// The LFO's shapes (Lfo::shape) at the given phases.
+inline void lfoShapes(int waveform, const double* phase, int frames, double* out) {
+    using namespace Glue;
+    const V one = splat<V>(1.0), two = splat<V>(2.0), four = splat<V>(4.0);
+    for (int i = 0; i < frames; i += 4) {
+        V p = loadWide(phase + i), v;
+        switch (waveform) {
+        case 0: {
+            V m = splat<V>(6.283185307179586) * p - splat<V>(3.141592653589793);
+            V m2 = m * m;
+            v = m *
+                (m2 * (splat<V>(0.16562123457123723) - m2 * (splat<V>(0.007956574006381783) -
+                                                             m2 * splat<V>(0.000145039006054745))) -
+                 splat<V>(0.9990123569996505));
+            break;
+        }
+        case 1:
+            v = select(less(p, splat<V>(0.25)), four * p,
+                       select(less(p, splat<V>(0.75)), two - four * p, four * p - four));
+            break;
+        case 2:
+            v = select(less(p, splat<V>(0.5)), one, -one);
+            break;
+        case 3:
+            v = two * p - one;
+            break;
+        case 4:
+            v = one - two * p;
+            break;
+        default:
+            v = splat<V>(0.0);
+        }
+        storeWide(out + i, v);
+    }
+}
+
+// Whether a slew at current with the given step lands on every target in turn: no distance,
+// from the current value and then from target to target, is more than one step.
+inline bool slewFollows(const double* target, int frames, double current, double step) {
+    using namespace Glue;
+    if (__builtin_fabs(target[0] - current) > step) return false;
+    M far = splatBits<M>(0);
+    const V limit = splat<V>(step);
+    int i = 1;
+    for (; i + 4 <= frames; i += 4)
+        far = far | less(limit, absOf(loadWide(target + i) - loadWide(target + i - 1)));
+    bool follows = maskBits(far) == 0;
+    for (; i < frames; ++i)
+        follows &= !(__builtin_fabs(target[i] - target[i - 1]) > step);
+    return follows;
+}
+
+// value[i] = (voices[i] + floor[i]) * mainGain * (depth * 0.5 * (tremolo[i] - 1) + 1); with a
+// null tremolo, the constant one; null voices are silent (0 + floor is the floor).
+inline void mixSynth(const double* voices, const double* floorNoise, const double* tremolo,
+                     double still, double mainGain, double depth, int frames, double* value) {
+    using namespace Glue;
+    const V gain = splat<V>(mainGain), halfDepth = splat<V>(depth * 0.5), one = splat<V>(1.0);
+    const V constant = splat<V>(depth * 0.5 * (still - 1) + 1);
+    for (int i = 0; i < frames; i += 4) {
+        V synth =
+            voices ? loadWide(voices + i) + loadWide(floorNoise + i) : loadWide(floorNoise + i);
+        V factor = tremolo ? halfDepth * (loadWide(tremolo + i) - one) + one : constant;
+        storeWide(value + i, synth * gain * factor);
+    }
+}
+
+// The frames out, each the synth value of the sample before (previous for the first), or the dry
+// input in bypass, routed as routeFrame does.
+template <class T>
+inline void writeOutputs(const double* value, double previous, const double* dryLeft,
+                         const double* dryRight, int frames, bool stereoIn, bool stereoOut,
+                         T* outLeft, T* outRight) {
+    using namespace Glue;
+    const V half = splat<V>(0.5);
+    // The value one sample late: shifted by one against the chunk.
+    auto late = [&](int i) { return i == 0 ? previous : value[i - 1]; };
+    int i = 0;
+    if (!dryLeft) {
+        // Both routes of a synth frame are the value itself, or (v + v) * 0.5 into one output.
+        for (; i < frames && i < 1; ++i) {
+            double v = late(i);
+            outLeft[i] = static_cast<T>(stereoIn && !stereoOut ? (v + v) * 0.5 : v);
+            if (stereoOut) outRight[i] = static_cast<T>(v);
+        }
+        for (; i + 4 <= frames; i += 4) {
+            V v = loadWide(value + i - 1);
+            if (stereoIn && !stereoOut) v = (v + v) * half;
+            narrow(outLeft + i, v);
+            if (stereoOut) narrow(outRight + i, v);
+        }
+        for (; i < frames; ++i) {
+            double v = late(i);
+            outLeft[i] = static_cast<T>(stereoIn && !stereoOut ? (v + v) * 0.5 : v);
+            if (stereoOut) outRight[i] = static_cast<T>(v);
+        }
+        return;
+    }
+    for (; i < frames; ++i) {
+        double a = dryLeft[i], b = dryRight[i];
+        if (stereoIn && !stereoOut) {
+            outLeft[i] = static_cast<T>((a + b) * 0.5);
+            continue;
+        }
+        outLeft[i] = static_cast<T>(a);
+        if (stereoOut) outRight[i] = static_cast<T>(stereoIn ? b : a);
+    }
+}
+
+} // namespace KORVEL_LANES_NS
+} // namespace Korvel

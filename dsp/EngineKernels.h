@@ -1,0 +1,44 @@
+// The engine's vector kernels, compiled once for the baseline x86-64 instruction set (or whatever
+// the target's compiler baseline is) and once more for AVX2 where the compiler can target it. The
+// widest the processor runs is chosen when first asked for; every set gives the same bits.
+#pragma once
+
+#include "dsp/OscillatorBankState.h"
+
+namespace Korvel {
+
+// See dsp/OscillatorBankKernel.h, dsp/EngineGlueKernel.h, dsp/DetectorKernel.h and
+// dsp/GeneratorKernel.h.
+struct EngineKernels {
+    const char* name;
+    bool (*oscillatorBank)(OscillatorBankState& state, const OscillatorBankInput& input,
+                           double* out);
+    void (*monoFloat)(const float* left, const float* right, int frames, double* mono,
+                      double* dryLeft, double* dryRight);
+    void (*monoDouble)(const double* left, const double* right, int frames, double* mono,
+                       double* dryLeft, double* dryRight);
+    void (*lfoShapes)(int waveform, const double* phase, int frames, double* out);
+    bool (*slewFollows)(const double* target, int frames, double current, double step);
+    void (*mixSynth)(const double* voices, const double* floorNoise, const double* tremolo,
+                     double still, double mainGain, double depth, int frames, double* value);
+    void (*outputsFloat)(const double* value, double previous, const double* dryLeft,
+                         const double* dryRight, int frames, bool stereoIn, bool stereoOut,
+                         float* outLeft, float* outRight);
+    void (*outputsDouble)(const double* value, double previous, const double* dryLeft,
+                          const double* dryRight, int frames, bool stereoIn, bool stereoOut,
+                          double* outLeft, double* outRight);
+    bool (*differenceSums)(const double* newest, int h, int n, int step, bool odd, double limit,
+                           double* out);
+    void (*floorDraws)(std::uint32_t* z, std::uint32_t* w, int frames, double* floor);
+};
+
+// [any] The widest set this processor runs, unless the baseline is preferred.
+const EngineKernels& engineKernels();
+// [set-up] For benchmarks: engines made afterwards start with the baseline set.
+void preferBaselineKernels(bool prefer);
+// [any] The baseline set, which every processor runs; and the widest set built, or null when
+// the build has only the baseline (tests and benchmarks compare them).
+const EngineKernels& baselineKernels();
+const EngineKernels* wideKernels();
+
+} // namespace Korvel

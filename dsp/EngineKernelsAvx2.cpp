@@ -1,0 +1,28 @@
+// The kernels again, for AVX2 (this file alone is compiled with -mavx2; see dsp/Lanes.h on why
+// its functions live in their own namespace). Fused multiply-adds stay off: -ffp-contract=off.
+#define KORVEL_LANES_NS Avx2
+
+#include "dsp/DetectorKernel.h"
+#include "dsp/EngineGlueKernel.h"
+#include "dsp/EngineKernels.h"
+#include "dsp/GeneratorKernel.h"
+#include "dsp/OscillatorBankKernel.h"
+
+namespace Korvel {
+
+const EngineKernels& avx2Kernels() {
+    static constexpr EngineKernels kAvx2 = {"avx2",
+                                            &Avx2::runOscillatorBank,
+                                            &Avx2::monoSum<float>,
+                                            &Avx2::monoSum<double>,
+                                            &Avx2::lfoShapes,
+                                            &Avx2::slewFollows,
+                                            &Avx2::mixSynth,
+                                            &Avx2::writeOutputs<float>,
+                                            &Avx2::writeOutputs<double>,
+                                            &Avx2::differenceSums,
+                                            &Avx2::floorDraws};
+    return kAvx2;
+}
+
+} // namespace Korvel

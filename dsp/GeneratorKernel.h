@@ -1,0 +1,95 @@
+// The noise floor's draws where no other draw is heard: four steps of the shared generator per
+// sample, of which only the fourth is read (the oscillators' three only move the sequence on).
+// Each word of the generator is a multiply-with-carry, z' = a (z mod 2^16) + z div 2^16, which is
+// z' = a z modulo m = a 2^16 - 1 in a redundant form: so sixteen steps are one multiplication by
+// a^13 mod m and three such folds, four samples at a time in the lanes (AVX2). The residue fixes
+// the state unless it is below 2^16 - a, where the state may also be the residue plus m (one case
+// in some tens of thousands): those groups step one by one. Included once per instruction set
+// (see dsp/Lanes.h).
+#pragma once
+
+#include "dsp/Lanes.h"
+
+namespace Korvel {
+namespace KORVEL_LANES_NS {
+
+namespace Floor {
+
+KORVEL_LANE_INLINE std::uint32_t step(std::uint32_t& z, std::uint32_t& w) {
+    z = 36969u * (z & 65535u) + (z >> 16);
+    w = 18000u * (w & 65535u) + (w >> 16);
+    return (z << 16) + (w & 65535u);
+}
+KORVEL_LANE_INLINE double floorOf(std::uint32_t r) {
+    return static_cast<double>(r) * 2.3283064370807974e-10 * 5e-6;
+}
+
+} // namespace Floor
+
+// floor[i] = the uniform form of sample i's fourth draw x 5e-6; z and w move on by 4 x frames.
+inline void floorDraws(std::uint32_t* zState, std::uint32_t* wState, int frames, double* floor) {
+    using namespace Floor;
+    std::uint32_t z = *zState, w = *wState;
+    int i = 0;
+#if defined(__AVX2__)
+    if (frames >= 16) {
+        // Lanes j = 0..3 hold the state after samples i + j: stepped to begin with.
+        alignas(32) std::uint64_t zs[4], ws[4];
+        for (int j = 0; j < 4; ++j) {
+            for (int k = 0; k < 3; ++k)
+                step(z, w);
+            std::uint32_t r = step(z, w);
+            floor[j] = floorOf(r);
+            zs[j] = z;
+            ws[j] = w;
+        }
+        i = 4;
+        __m256i Z = _mm256_load_si256(reinterpret_cast<const __m256i*>(zs));
+        __m256i W = _mm256_load_si256(reinterpret_cast<const __m256i*>(ws));
+        const __m256i low16 = _mm256_set1_epi64x(65535);
+        const __m256i az = _mm256_set1_epi64x(36969), aw = _mm256_set1_epi64x(18000);
+        const __m256i jz = _mm256_set1_epi64x(1623930902), jw = _mm256_set1_epi64x(976331327);
+        const __m256i mz = _mm256_set1_epi64x(2422800383), mw = _mm256_set1_epi64x(1179647999);
+        const __m256i mz1 = _mm256_set1_epi64x(2422800382), mw1 = _mm256_set1_epi64x(1179647998);
+        const __m256i unsureZ = _mm256_set1_epi64x(28568), unsureW = _mm256_set1_epi64x(47537);
+        const __m256i low32 = _mm256_set1_epi64x(0xffffffff);
+        const __m256i exponent = _mm256_set1_epi64x(0x4330000000000000);
+        const __m256d two52 = _mm256_set1_pd(4503599627370496.0);
+        const __m256d scale = _mm256_set1_pd(2.3283064370807974e-10),
+                      floorGain = _mm256_set1_pd(5e-6);
+        auto fold = [&](__m256i y, __m256i a) {
+            return _mm256_add_epi64(_mm256_mul_epu32(_mm256_and_si256(y, low16), a),
+                                    _mm256_srli_epi64(y, 16));
+        };
+        for (; i + 4 <= frames; i += 4) {
+            __m256i yz = fold(fold(fold(_mm256_mul_epu32(Z, jz), az), az), az);
+            __m256i yw = fold(fold(fold(_mm256_mul_epu32(W, jw), aw), aw), aw);
+            yz = _mm256_sub_epi64(yz, _mm256_and_si256(_mm256_cmpgt_epi64(yz, mz1), mz));
+            yw = _mm256_sub_epi64(yw, _mm256_and_si256(_mm256_cmpgt_epi64(yw, mw1), mw));
+            __m256i unsure =
+                _mm256_or_si256(_mm256_cmpgt_epi64(unsureZ, yz), _mm256_cmpgt_epi64(unsureW, yw));
+            if (!_mm256_testz_si256(unsure, unsure)) break; // lane 3 of Z, W is still exact
+            Z = yz;
+            W = yw;
+            __m256i r = _mm256_and_si256(
+                _mm256_add_epi64(_mm256_slli_epi64(Z, 16), _mm256_and_si256(W, low16)), low32);
+            __m256d d = _mm256_sub_pd(_mm256_castsi256_pd(_mm256_or_si256(r, exponent)), two52);
+            _mm256_storeu_pd(floor + i, _mm256_mul_pd(_mm256_mul_pd(d, scale), floorGain));
+        }
+        _mm256_store_si256(reinterpret_cast<__m256i*>(zs), Z);
+        _mm256_store_si256(reinterpret_cast<__m256i*>(ws), W);
+        z = static_cast<std::uint32_t>(zs[3]);
+        w = static_cast<std::uint32_t>(ws[3]);
+    }
+#endif
+    for (; i < frames; ++i) {
+        for (int k = 0; k < 3; ++k)
+            step(z, w);
+        floor[i] = floorOf(step(z, w));
+    }
+    *zState = z;
+    *wState = w;
+}
+
+} // namespace KORVEL_LANES_NS
+} // namespace Korvel
