@@ -1,7 +1,7 @@
 // The effect as a CLAP plug-in: one object per instance behind the clap_plugin_t record the
 // factory hands out. It translates the host's calls into the effect's own operations through
 // KHostedEffect and answers the extensions this plug-in offers: parameters, state, audio ports
-// and their configurations, the embedded editor and its timer.
+// and their configurations, the note output, the embedded editor and its timer.
 //
 // Threads, as the interface assigns them: set-up, extensions' queries, state and the editor on
 // the host's main thread; processing (and a flush while active) on its audio thread. With the
@@ -109,6 +109,8 @@ private:
     void applyEvent(const clap_event_header_t& event, Transport& transport);
     void sendEdits(const clap_output_events_t* out);
     void sendChanges(const clap_output_events_t* out);
+    // [audio] The block's note output, after the parameter events.
+    void sendNotes(const clap_output_events_t* out);
     void remember(int index, double normalised);
     void rememberAll();
     bool pushValue(const clap_output_events_t* out, int index, double normalised);
@@ -145,6 +147,8 @@ private:
     double sampleRate_ = 44100;
     // The selected audio ports configuration (main thread; fixed while active).
     int config_ = 0;
+    // The id of the last note started (audio thread).
+    std::int32_t noteId_ = -1;
 
     bool guiCreated_ = false;
     bool timerRegistered_ = false;

@@ -13,8 +13,8 @@ export LV2_PATH=$work/path
 [ "$(lv2ls)" = "urn:korvel:ombrel" ] || fail "lv2ls: $(lv2ls)"
 info=$(lv2info urn:korvel:ombrel)
 ports=$(grep -c '^	Port [0-9]*:' <<<"$info")
-[ "$ports" = 34 ] || fail "$ports ports"
-for word in 'Symbol:      minfreq' 'Symbol:      mainlvl' 'Symbol:      in_r' 'Symbol:      control' \
+[ "$ports" = 35 ] || fail "$ports ports"
+for word in 'Symbol:      minfreq' 'Symbol:      mainlvl' 'Symbol:      in_r' 'Symbol:      control' 'Symbol:      notes' \
             '"Sawtooth"' '"Falling"' 'Defaults' 'ui#X11UI' 'port-props#logarithmic' \
             'lv2core#enumeration' 'lv2core#connectionOptional' 'state#interface'; do
   grep -qF "$word" <<<"$info" || fail "lv2info lacks $word"

@@ -1,0 +1,154 @@
+#include "dsp/NoteFollower.h"
+
+#include "dsp/PortableMath.h"
+
+#include <cmath>
+
+namespace Korvel {
+
+namespace {
+
+int nearestKey(double pitch) {
+    double k = std::floor(pitch + 0.5);
+    return k < 0 ? 0 : k > 127 ? 127 : static_cast<int>(k);
+}
+
+} // namespace
+
+NoteMidi noteMidi(const NoteEvent& event, int& bend) {
+    NoteMidi m;
+    if (event.kind != NoteEvent::Off) {
+        double b = std::floor(8192 + event.tuning * 4096 + 0.5);
+        const int wanted = b < 0 ? 0 : b > 16383 ? 16383 : static_cast<int>(b);
+        if (wanted != bend) {
+            std::uint8_t* out = m.bytes[m.count++];
+            out[0] = 0xe0;
+            out[1] = static_cast<std::uint8_t>(wanted & 0x7f);
+            out[2] = static_cast<std::uint8_t>(wanted >> 7);
+            bend = wanted;
+        }
+    }
+    if (event.kind != NoteEvent::Tuning) {
+        std::uint8_t* out = m.bytes[m.count++];
+        out[0] = event.kind == NoteEvent::On ? 0x90 : 0x80;
+        out[1] = event.key & 0x7f;
+        out[2] = event.kind == NoteEvent::On ? event.velocity : 0;
+    }
+    return m;
+}
+
+void NoteFollower::setSampleRate(double rate) {
+    if (!(rate > 0)) return;
+    sampleRate_ = rate;
+    // The peak level falls by 1/e in 100 ms: the onset's level, not a swell's first cycle alone.
+    levelDecay_ = PortableMath::exp2(-1.4426950408889634 / (0.1 * rate));
+    settleFrames_ = static_cast<int>(kSettleSeconds * rate + 0.5);
+    tuningSpacing_ = static_cast<int>(0.001 * rate + 0.5);
+    if (tuningSpacing_ < 1) tuningSpacing_ = 1;
+}
+
+void NoteFollower::reset() {
+    if (key_ >= 0 && sounding_) pendingOff_ = key_;
+    key_ = -1;
+    sounding_ = false;
+    lastPeriod_ = 0;
+    level_ = 0;
+    candidate_ = -1;
+    held_ = 0;
+}
+
+void NoteFollower::end(int frame, NoteEvents& out) {
+    if (key_ >= 0 && sounding_) {
+        NoteEvent e;
+        e.kind = NoteEvent::Off;
+        e.key = static_cast<std::uint8_t>(key_);
+        e.frame = frame;
+        out.add(e);
+    }
+    sounding_ = false;
+}
+
+void NoteFollower::start(int key, int frame, NoteEvents& out) {
+    end(frame, out);
+    key_ = key;
+    sounding_ = true;
+    candidate_ = -1;
+    held_ = 0;
+    const double db = level_ > 0 ? 6.020599913279624 * PortableMath::log2(level_) : -200;
+    double v = std::floor(127 + db * (126.0 / 48.0) + 0.5);
+    NoteEvent e;
+    e.kind = NoteEvent::On;
+    e.key = static_cast<std::uint8_t>(key);
+    e.velocity = static_cast<std::uint8_t>(v < 1 ? 1 : v > 127 ? 127 : v);
+    e.frame = frame;
+    e.tuning = pitch_ - key;
+    out.add(e);
+    sentTuning_ = e.tuning;
+    sinceTuning_ = 0;
+}
+
+void NoteFollower::beginBlock(bool bypass, bool transportKnown, bool playing, NoteEvents& out) {
+    const int at = out.frames();
+    if (pendingOff_ >= 0) {
+        NoteEvent e;
+        e.kind = NoteEvent::Off;
+        e.key = static_cast<std::uint8_t>(pendingOff_);
+        e.frame = at;
+        out.add(e);
+        pendingOff_ = -1;
+    }
+    bool stopped = transportKnown && wasPlaying_ && !playing;
+    if (transportKnown) wasPlaying_ = playing;
+    if (endRequested_.exchange(false, std::memory_order_relaxed) || bypass || stopped) end(at, out);
+}
+
+void NoteFollower::process(const double* period, const double* mono, int frames, NoteEvents& out) {
+    const int base = out.frames();
+    for (int i = 0; i < frames; ++i) {
+        const double x = std::fabs(mono[i]);
+        level_ = x > level_ * levelDecay_ ? x : level_ * levelDecay_;
+        const double p = period[i];
+        if (!(p > 0)) {
+            if (key_ >= 0) end(base + i, out);
+            key_ = -1;
+            lastPeriod_ = 0;
+            candidate_ = -1;
+            continue;
+        }
+        if (p != lastPeriod_) {
+            lastPeriod_ = p;
+            pitch_ = 69 + 12 * PortableMath::log2(sampleRate_ / (p * 440));
+        }
+        const int nearest = nearestKey(pitch_);
+        if (key_ < 0) {
+            start(nearest, base + i, out);
+            continue;
+        }
+        if (nearest != key_ && std::fabs(pitch_ - key_) > kLeave) {
+            held_ = nearest == candidate_ ? held_ + 1 : 1;
+            candidate_ = nearest;
+            if (held_ >= settleFrames_) {
+                start(nearest, base + i, out);
+                continue;
+            }
+        } else {
+            candidate_ = -1;
+        }
+        if (!sounding_) continue;
+        ++sinceTuning_;
+        const double tuning = pitch_ - key_;
+        if (sinceTuning_ >= tuningSpacing_ && std::fabs(tuning - sentTuning_) >= 0.01) {
+            NoteEvent e;
+            e.kind = NoteEvent::Tuning;
+            e.key = static_cast<std::uint8_t>(key_);
+            e.frame = base + i;
+            e.tuning = tuning;
+            out.add(e);
+            sentTuning_ = tuning;
+            sinceTuning_ = 0;
+        }
+    }
+    out.advance(frames);
+}
+
+} // namespace Korvel
