@@ -39,8 +39,11 @@ struct ClapLayout {
 struct ClapEvent {
     std::uint16_t type = 0;
     clap_id param = CLAP_INVALID_ID; // parameter events
-    double value = 0;                // value events
+    double value = 0;                // value events; note velocity; expression value
     std::uint32_t time = 0;
+    // Note events: the key and channel (-1 when the plug-in gives none), the expression's id.
+    int key = -1, channel = -1;
+    int expression = -1;
 };
 
 // A song position served as clap_process_t.transport: 4/4 at a fixed tempo, advancing only
@@ -114,6 +117,8 @@ public:
     int outputChannels() const { return channels(false); }
     bool selectLayout(int inputs, int outputs);
     std::vector<ClapLayout> layouts() const;
+    // Note output ports the plug-in offers.
+    int noteOutputs() const;
     // Whether the main ports take 64-bit buffers.
     bool supports64() const;
 

@@ -7,6 +7,7 @@
 #include "tools/host/Lv2Plugin.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace OmbrelHost {
 
@@ -21,8 +22,17 @@ public:
         }
         presets_ = lv2_.presets();
         bundle_ = where.path;
+        lv2_.onMidiOutput = [this](long long frame, const std::uint8_t* bytes, int size) {
+            if (!onNoteOutput) return;
+            NoteMessage m;
+            m.frame = frame;
+            m.size = size;
+            std::memcpy(m.bytes, bytes, static_cast<std::size_t>(size));
+            onNoteOutput(m);
+        };
         return true;
     }
+    bool hasNoteOutput() override { return lv2_.hasMidiOutput(); }
 
     PluginFormat format() const override { return PluginFormat::Lv2; }
     std::string name() override { return lv2_.name(); }

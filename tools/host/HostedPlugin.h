@@ -163,6 +163,9 @@ public:
     std::function<bool(int width, int height)> onEditorResize;
     // Every notice about a parameter, as it reaches the host.
     std::function<void(const HostNotice&)> onNotice;
+    // Whether the plug-in says it gives note output (VST 2.4 canDo sendVstMidiEvent or
+    // sendVstEvents, a CLAP note output port, an LV2 atom output that gives MIDI events).
+    virtual bool hasNoteOutput() = 0;
     // The one place a render's note output is to be collected: VST 2.4 events the plug-in sends
     // the host (audioMasterProcessEvents), CLAP note events among its output events, LV2 events
     // on its atom output ports (Lv2Plugin connects them). Unset: the host discards note output.

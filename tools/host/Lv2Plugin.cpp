@@ -5,6 +5,7 @@
 #include <lv2/atom/util.h>
 #include <lv2/buf-size/buf-size.h>
 #include <lv2/instance-access/instance-access.h>
+#include <lv2/midi/midi.h>
 #include <lv2/options/options.h>
 #include <lv2/parameters/parameters.h>
 #include <lv2/port-props/port-props.h>
@@ -94,6 +95,7 @@ struct Lv2Plugin::World {
     alignas(8) unsigned char atomBuffer[kAtomBytes] = {};
     // One event buffer per other atom port, by port index (empty for the rest).
     std::vector<std::vector<std::uint64_t>> events;
+    std::vector<bool> midiOut; // by port index: an output that gives MIDI events
     std::vector<float> silence;
     std::vector<float> discard;
 
@@ -254,6 +256,7 @@ bool Lv2Plugin::World::scanPorts(std::string& error) {
     optional.assign(count, false);
     uses.assign(count, PortUse::Unconnected);
     events.assign(count, {});
+    midiOut.assign(count, false);
     for (std::uint32_t i = 0; i < count; ++i) {
         const LilvPort* port = lilv_plugin_get_port_by_index(plugin, i);
         const bool input = portIs(port, LV2_CORE__InputPort);
@@ -272,6 +275,9 @@ bool Lv2Plugin::World::scanPorts(std::string& error) {
         } else if (portIs(port, LV2_ATOM__AtomPort)) {
             uses[i] = input ? PortUse::EventsIn : PortUse::EventsOut;
             events[i].assign(kEventBytes / sizeof(std::uint64_t), 0);
+            LilvNode* midi = node(LV2_MIDI__MidiEvent);
+            midiOut[i] = !input && lilv_port_supports_event(plugin, port, midi);
+            lilv_node_free(midi);
         } else if (!optional[i]) {
             error = "port " + std::to_string(i) + " is of a kind this host cannot connect";
             return false;
@@ -828,7 +834,40 @@ void Lv2Plugin::process(float** inputs, float** outputs, int frames) {
         if (w_->transportPort >= 0) writeTransport();
         prepareEvents();
         lilv_instance_run(w_->instance, static_cast<std::uint32_t>(n));
+        readMidi(n);
         if (playing_) samplePos_ += n;
+        framesRun_ += n;
+    }
+}
+
+bool Lv2Plugin::hasMidiOutput() const {
+    if (!loaded()) return false;
+    for (bool midi : w_->midiOut)
+        if (midi) return true;
+    return false;
+}
+
+// The MIDI events of every MIDI output, in port order within the block; a sequence the plug-in
+// left as the room it was given (or damaged) holds none.
+void Lv2Plugin::readMidi(int frames) {
+    World& w = *w_;
+    if (!onMidiOutput) return;
+    const LV2_URID sequenceType = w.id(LV2_ATOM__Sequence);
+    const LV2_URID midiType = w.id(LV2_MIDI__MidiEvent);
+    for (std::size_t i = 0; i < w.midiOut.size(); ++i) {
+        if (!w.midiOut[i]) continue;
+        const auto* sequence = reinterpret_cast<const LV2_Atom_Sequence*>(w.events[i].data());
+        if (sequence->atom.type != sequenceType ||
+            sequence->atom.size > kEventBytes - sizeof(LV2_Atom))
+            continue;
+        LV2_ATOM_SEQUENCE_FOREACH(sequence, event) {
+            if (event->body.type != midiType || event->body.size == 0 || event->body.size > 3)
+                continue;
+            const std::int64_t at = event->time.frames;
+            if (at < 0 || at >= frames) continue;
+            onMidiOutput(framesRun_ + at, reinterpret_cast<const std::uint8_t*>(&event->body + 1),
+                         static_cast<int>(event->body.size));
+        }
     }
 }
 

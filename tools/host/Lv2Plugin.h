@@ -126,6 +126,10 @@ public:
     // inputsUsed() and outputsUsed() channels.
     void process(float** inputs, float** outputs, int frames);
 
+    // Whether an atom output gives MIDI events; each one the plug-in writes reaches onMidiOutput
+    // with its frame counted from the first frame processed.
+    bool hasMidiOutput() const;
+    std::function<void(long long frame, const std::uint8_t* bytes, int size)> onMidiOutput;
     // The UI's port writes (already applied to the ports) and gestures since the last call.
     std::vector<Lv2Notice> takeNotices();
 
@@ -149,6 +153,7 @@ private:
     void connectAudio(float** inputs, float** outputs, int offset);
     void writeTransport();
     void prepareEvents();
+    void readMidi(int frames);
 
     std::unique_ptr<World> w_;
     double sampleRate_ = 44100;
@@ -160,6 +165,7 @@ private:
     bool playing_ = false;
     bool transportOn_ = true;
     double samplePos_ = 0;
+    long long framesRun_ = 0;
 };
 
 } // namespace OmbrelHost
