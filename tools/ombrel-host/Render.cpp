@@ -248,7 +248,8 @@ void reportMidi(std::ostream& log, const RenderJob& job, const MidiSummary& s) {
         << (s.notes == 1 ? " note" : " notes") << ", " << s.messages << " MIDI messages at "
         << kMidiDivision << " ticks per quarter note";
     if (s.closed > 0)
-        log << " (" << s.closed << " left sounding by the plug-in, ended at the last frame)";
+        log << " (" << s.closed << (s.closed == 1 ? " note" : " notes")
+            << " still sounding at the end, ended there)";
     log << "\n";
 }
 
