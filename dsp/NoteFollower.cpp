@@ -87,6 +87,18 @@ void NoteFollower::start(int key, int frame, NoteEvents& out) {
     sinceTuning_ = 0;
 }
 
+void NoteFollower::follow(int key, int frame, NoteEvents& out) {
+    if (!muted_) {
+        start(key, frame, out);
+        return;
+    }
+    // In bypass the key is followed without a sound, so leaving it starts nothing at once.
+    key_ = key;
+    sounding_ = false;
+    candidate_ = -1;
+    held_ = 0;
+}
+
 void NoteFollower::beginBlock(bool bypass, bool transportKnown, bool playing, NoteEvents& out) {
     const int at = out.frames();
     if (pendingOff_ >= 0) {
@@ -99,6 +111,7 @@ void NoteFollower::beginBlock(bool bypass, bool transportKnown, bool playing, No
     }
     bool stopped = transportKnown && wasPlaying_ && !playing;
     if (transportKnown) wasPlaying_ = playing;
+    muted_ = bypass;
     if (endRequested_.exchange(false, std::memory_order_relaxed) || bypass || stopped) end(at, out);
 }
 
@@ -121,14 +134,14 @@ void NoteFollower::process(const double* period, const double* mono, int frames,
         }
         const int nearest = nearestKey(pitch_);
         if (key_ < 0) {
-            start(nearest, base + i, out);
+            follow(nearest, base + i, out);
             continue;
         }
         if (nearest != key_ && std::fabs(pitch_ - key_) > kLeave) {
             held_ = nearest == candidate_ ? held_ + 1 : 1;
             candidate_ = nearest;
             if (held_ >= settleFrames_) {
-                start(nearest, base + i, out);
+                follow(nearest, base + i, out);
                 continue;
             }
         } else {

@@ -12,7 +12,8 @@
 //   than kLeave never leaves its key.
 // - Release: the detector losing the pitch ends the note.
 // - Ended from outside (bypass, a transport stop, a program or state change, a reset): the note
-//   goes off and the next one starts at the next onset or legato move, not at once.
+//   goes off and the next one starts at the next onset or legato move, not at once; none starts
+//   while bypassed.
 #pragma once
 
 #include <atomic>
@@ -89,6 +90,8 @@ public:
 private:
     void end(int frame, NoteEvents& out);
     void start(int key, int frame, NoteEvents& out);
+    // A new key: its note starts unless the block is bypassed.
+    void follow(int key, int frame, NoteEvents& out);
 
     double sampleRate_ = 44100;
     double levelDecay_ = 0.9998;
@@ -106,6 +109,7 @@ private:
     int sinceTuning_ = 0;
     int pendingOff_ = -1;
     bool wasPlaying_ = false;
+    bool muted_ = false; // this block is bypassed
     std::atomic<bool> endRequested_{false};
 };
 
