@@ -93,6 +93,7 @@ public:
     int program() override { return -1; }
     std::string programName(int) override { return ""; }
     bool setProgram(int) override { return false; }
+    bool setProgramName(const std::string&) override { return false; }
 
     StateResult saveState(const std::string& path, bool preferParameters,
                           std::vector<std::uint8_t>& bytes) override;

@@ -126,6 +126,9 @@ public:
     virtual int program() = 0;
     virtual std::string programName(int index) = 0;
     virtual bool setProgram(int index) = 0;
+    // Names the sound as it is now: the current VST 2.4 program's name, the label of an LV2
+    // state saved afterwards; false for CLAP, which names no sound.
+    virtual bool setProgramName(const std::string& name) = 0;
 
     // State files: the format's own (.fxp/.fxb for VST 2.4, .clapstate, .ttl for LV2). path
     // names the file to save, whose extension may choose what goes in; preferParameters asks a

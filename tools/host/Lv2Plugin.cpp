@@ -588,12 +588,13 @@ bool Lv2Plugin::loadPreset(int index) {
     return true;
 }
 
-std::string Lv2Plugin::saveState() {
+std::string Lv2Plugin::saveState(const std::string& label) {
     if (!loaded()) return "";
     LilvState* state = lilv_state_new_from_instance(
         w_->plugin, w_->instance, &w_->map, nullptr, nullptr, nullptr, nullptr, &World::portValue,
         w_.get(), LV2_STATE_IS_POD | LV2_STATE_IS_PORTABLE, w_->features.data());
     if (!state) return "";
+    if (!label.empty()) lilv_state_set_label(state, label.c_str());
     char* text = lilv_state_to_string(w_->world, &w_->map, &w_->unmap, state,
                                       "urn:ombrel-host:state", nullptr);
     lilv_state_free(state);

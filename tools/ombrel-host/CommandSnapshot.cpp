@@ -375,8 +375,8 @@ const Command kSnapshotCommand = {
     "  --wait MS                       keep idling the editor for MS milliseconds\n"
     "  --settle MS                     idle time after opening, before the script (default 500)\n\n"
     "State, applied before the editor opens:\n"
-    "  --load FILE  --program N  --set NAME=TEXT  --set-normalised NAME=V   (as render has "
-    "them)\n\n"
+    "  --load FILE  --program N  --name TEXT  --set NAME=TEXT  --set-normalised NAME=V   (as\n"
+    "  render has them)\n\n"
     "Example: ombrel-host snapshot knob.png --drag 260,55,0,-40 --click 260,87 --type "
     "'200{Return}'\n",
     run};
