@@ -14,10 +14,12 @@ if [ "${1:-}" = --uninstall ]; then
   uninstall=1
   shift
 fi
-if [ $# -gt 1 ] || [ "${1:-}" = --help ] || [ "${1:-}" = -h ]; then
-  sed -n '2,9s/^# \{0,1\}//p' "$0"
-  exit 2
-fi
+usage() { sed -n '2,9s/^# \{0,1\}//p' "$0"; }
+case "${1:-}" in
+  --help | -h) usage && exit 0 ;;
+  -*) usage >&2 && exit 2 ;;
+esac
+if [ $# -gt 1 ]; then usage >&2 && exit 2; fi
 build=${1:-build}
 home=${HOME:?HOME is not set}
 record_dir=${XDG_DATA_HOME:-$home/.local/share}/ombrel
