@@ -96,11 +96,11 @@ Display* openDisplay(PrivateXServer& server) {
     return x;
 }
 
-// Asks for the editor's scale the ways a desktop does, before the plug-in loads: on our own
-// server the X resource Xft.dpi (96 per 1x), which every client of that server reads, without
-// the scale variables of our environment that would override it; on the user's display, whose
-// resources are not ours to change, QT_SCALE_FACTOR for this process only. A format that lets
-// the host give the scale gets it too (setEditorScale).
+// For a format that lets no host give the scale (VST 2.4), asks for it the ways a desktop does,
+// before the editor opens: on our own server the X resource Xft.dpi (96 per 1x), which every
+// client of that server reads, without the scale variables of our environment that would
+// override it; on the user's display, whose resources are not ours to change, QT_SCALE_FACTOR
+// for this process only.
 void askForScale(Display* x, bool ownServer, double scale) {
     char text[64];
     if (ownServer) {
@@ -360,10 +360,10 @@ int run(const std::vector<std::string>& argv) {
     const char* display = std::getenv("DISPLAY");
     const bool ownServer = !display || !*display;
     std::unique_ptr<Display, int (*)(Display*)> x(openDisplay(server), XCloseDisplay);
-    if (job.scale > 0) askForScale(x.get(), ownServer, job.scale);
     NoticeLog log;
     std::unique_ptr<HostedPlugin> plugin = loadPlugin(job.plugin, 44100, 512);
-    if (job.scale > 0) plugin->setEditorScale(job.scale);
+    if (job.scale > 0 && !plugin->setEditorScale(job.scale))
+        askForScale(x.get(), ownServer, job.scale);
     plugin->onNotice = [&log](const HostNotice& notice) { log.see(notice); };
     if (!plugin->hasEditor())
         throw ToolError(kExitPlugin, std::string("the plug-in has no editor") +
@@ -405,9 +405,10 @@ const Command kSnapshotCommand = {
     "                                  {Right} {Home} {End} name keys\n"
     "  --wait MS                       keep idling the editor for MS milliseconds\n"
     "  --settle MS                     idle time after opening, before the script (default 500)\n"
-    "  --scale N                       the display's scale, 1 to 4 (Xft.dpi 96*N on the private\n"
-    "                                  server, else QT_SCALE_FACTOR; CLAP set_scale; LV2\n"
-    "                                  ui:scaleFactor); positions are the window's pixels\n\n"
+    "  --scale N                       the editor's scale, 1 to 4: CLAP set_scale, LV2\n"
+    "                                  ui:scaleFactor, VST 2.4 Xft.dpi 96*N on the private\n"
+    "                                  server, else QT_SCALE_FACTOR; positions stay the\n"
+    "                                  window's pixels\n\n"
     "State, applied before the editor opens:\n"
     "  --load FILE  --program N  --set NAME=TEXT  --set-normalised NAME=V   (as render has "
     "them)\n\n"
