@@ -603,6 +603,12 @@ bool ClapPlugin::openGui(std::uintptr_t parent, std::uint32_t& width, std::uint3
     return guiOpen_;
 }
 
+bool ClapPlugin::setGuiScale(double scale) {
+    guiScale_ = scale;
+    auto* gui = guiOpen_ ? extension<clap_plugin_gui_t>(CLAP_EXT_GUI) : nullptr;
+    return !gui || !gui->set_scale || gui->set_scale(plugin_, scale);
+}
+
 void ClapPlugin::closeGui() {
     auto* gui = extension<clap_plugin_gui_t>(CLAP_EXT_GUI);
     if (!gui || !guiOpen_) return;
