@@ -145,6 +145,10 @@ public:
         return false;
     }
     void idleEditor() override;
+    bool setEditorScale(double scale) override {
+        clap_.setGuiScale(scale);
+        return true;
+    }
     void closeEditor() override {
         clap_.closeGui();
         clap_.onResizeRequest = nullptr;

@@ -124,6 +124,10 @@ public:
         return false;
     }
     void idleEditor() override;
+    bool setEditorScale(double scale) override {
+        lv2_.setUiScale(scale);
+        return true;
+    }
     void closeEditor() override {
         lv2_.closeUi();
         lv2_.onUiResize = nullptr;

@@ -161,6 +161,13 @@ public:
     virtual bool openEditor(unsigned long parent, std::string& error) = 0;
     virtual void idleEditor() = 0;
     virtual void closeEditor() = 0;
+    // The scale the editor is to open at, where the format lets a host give one (CLAP set_scale,
+    // LV2 ui:scaleFactor); false where it does not (VST 2.4: the plug-in reads the display's
+    // settings itself).
+    virtual bool setEditorScale(double scale) {
+        (void)scale;
+        return false;
+    }
 
     // The editor asks the host for a new size; true when the host took it. Only while open.
     std::function<bool(int width, int height)> onEditorResize;

@@ -135,6 +135,8 @@ public:
     // The plug-in's X11 UI inside parent (an X window id). False with a reason when it has none
     // or it does not open.
     bool openUi(unsigned long parent, std::string& error);
+    // The ui:scaleFactor option openUi gives the UI; 0 gives none.
+    void setUiScale(double scale);
     // Lets the UI run one idle step; false once the UI says it is closed.
     bool idleUi();
     void closeUi();
