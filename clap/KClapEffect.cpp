@@ -156,6 +156,7 @@ bool KClapEffect::init() {
     if (!onMainThread()) return false;
     hostParams_ = hostExtension<clap_host_params_t>(CLAP_EXT_PARAMS);
     timers_ = hostExtension<clap_host_timer_support_t>(CLAP_EXT_TIMER_SUPPORT);
+    hostGui_ = hostExtension<clap_host_gui_t>(CLAP_EXT_GUI);
     if (!create(sampleRate_, windows_)) return false;
     enableNoteOutput();
     describeParameters();

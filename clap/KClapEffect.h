@@ -71,6 +71,7 @@ public:
     bool guiSupported(const char* api, bool floating) const;
     bool guiCreate(const char* api, bool floating);
     void guiDestroy();
+    bool guiSetScale(double scale);
     bool guiSize(std::uint32_t& width, std::uint32_t& height) const;
     bool guiSetSize(std::uint32_t width, std::uint32_t height) const;
     bool guiSetParent(const clap_window_t& window);
@@ -130,6 +131,7 @@ private:
     const clap_host_params_t* hostParams_ = nullptr;
     const clap_host_thread_check_t* threadCheck_ = nullptr;
     const clap_host_timer_support_t* timers_ = nullptr;
+    const clap_host_gui_t* hostGui_ = nullptr;
 
     std::unique_ptr<Scale[]> scales_;
     // What the host was last told or last sent, per parameter: a stored value that differs was

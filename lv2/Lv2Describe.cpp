@@ -181,7 +181,9 @@ std::string pluginDescription(Ombrel& effect, const std::string& binary) {
         << "    ui:binary <" << binary << "> ;\n"
         << "    lv2:requiredFeature ui:idleInterface , ui:parent , "
            "<http://lv2plug.in/ns/ext/instance-access> ;\n"
-        << "    lv2:optionalFeature ui:resize , ui:touch , ui:noUserResize ;\n"
+        << "    lv2:optionalFeature ui:resize , ui:touch , ui:noUserResize , opts:options , "
+           "urid:map ;\n"
+        << "    opts:supportedOption ui:scaleFactor ;\n"
         << "    lv2:extensionData ui:idleInterface .\n";
     return out.str();
 }

@@ -614,10 +614,18 @@ bool ClapPlugin::openGui(std::uintptr_t parent, std::uint32_t& width, std::uint3
 #else
     window.x11 = static_cast<clap_xwnd>(parent);
 #endif
+    // A plug-in may ignore the scale (false); its size then is its own.
+    if (guiScale_ > 0 && gui->set_scale) gui->set_scale(plugin_, guiScale_);
     guiOpen_ = gui->get_size(plugin_, &width, &height) && gui->set_parent(plugin_, &window) &&
                gui->show(plugin_);
     if (!guiOpen_) gui->destroy(plugin_);
     return guiOpen_;
+}
+
+bool ClapPlugin::setGuiScale(double scale) {
+    guiScale_ = scale;
+    auto* gui = guiOpen_ ? extension<clap_plugin_gui_t>(CLAP_EXT_GUI) : nullptr;
+    return !gui || !gui->set_scale || gui->set_scale(plugin_, scale);
 }
 
 void ClapPlugin::closeGui() {

@@ -153,6 +153,9 @@ public:
     bool openGui(std::uintptr_t parent, std::uint32_t& width, std::uint32_t& height);
     void closeGui();
     bool guiOpen() const { return guiOpen_; }
+    // The scale openGui gives through set_scale before asking for the size (0 gives none); an
+    // open editor gets it at once. The plug-in's answer, true when the editor is closed.
+    bool setGuiScale(double scale);
     // Answers the editor's request for a new size; unset, the host refuses it.
     std::function<bool(std::uint32_t width, std::uint32_t height)> onResizeRequest;
 
@@ -197,6 +200,7 @@ private:
     bool active_ = false;
     bool processing_ = false;
     bool guiOpen_ = false;
+    double guiScale_ = 0;
     bool freeRunning_ = false;
     double sampleRate_ = 44100;
     std::int64_t steadyTime_ = 0;

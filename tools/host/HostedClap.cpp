@@ -93,6 +93,7 @@ public:
     int program() override { return -1; }
     std::string programName(int) override { return ""; }
     bool setProgram(int) override { return false; }
+    bool setProgramName(const std::string&) override { return false; }
 
     StateResult saveState(const std::string& path, bool preferParameters,
                           std::vector<std::uint8_t>& bytes) override;
@@ -147,6 +148,10 @@ public:
         return false;
     }
     void idleEditor() override;
+    bool setEditorScale(double scale) override {
+        clap_.setGuiScale(scale);
+        return true;
+    }
     void closeEditor() override {
         clap_.closeGui();
         clap_.onResizeRequest = nullptr;

@@ -129,6 +129,10 @@ public:
     int programCount() override { return host_.numPrograms(); }
     int program() override { return host_.program(); }
     std::string programName(int index) override { return host_.programName(index); }
+    bool setProgramName(const std::string& name) override {
+        host_.setProgramName(name);
+        return true;
+    }
     bool setProgram(int index) override {
         host_.setProgram(index);
         return true;

@@ -109,6 +109,9 @@ struct Lv2Plugin::World {
     LV2UI_Resize resize{this, &World::resized};
     std::function<bool(int, int)>* onResize = nullptr;
     std::vector<Lv2Notice> notices;
+    float uiScale = 0;
+    std::vector<LV2_Options_Option> uiOptions;
+    LV2_Feature uiOptionsFeature{LV2_OPTIONS__options, nullptr};
 
     static LV2_URID mapUri(LV2_URID_Map_Handle handle, const char* uri) {
         auto* self = static_cast<World*>(handle);
@@ -594,12 +597,13 @@ bool Lv2Plugin::loadPreset(int index) {
     return true;
 }
 
-std::string Lv2Plugin::saveState() {
+std::string Lv2Plugin::saveState(const std::string& label) {
     if (!loaded()) return "";
     LilvState* state = lilv_state_new_from_instance(
         w_->plugin, w_->instance, &w_->map, nullptr, nullptr, nullptr, nullptr, &World::portValue,
         w_.get(), LV2_STATE_IS_POD | LV2_STATE_IS_PORTABLE, w_->features.data());
     if (!state) return "";
+    if (!label.empty()) lilv_state_set_label(state, label.c_str());
     char* text = lilv_state_to_string(w_->world, &w_->map, &w_->unmap, state,
                                       "urn:ombrel-host:state", nullptr);
     lilv_state_free(state);
@@ -896,6 +900,10 @@ bool Lv2Plugin::hasUi() const {
     return has;
 }
 
+void Lv2Plugin::setUiScale(double scale) {
+    if (w_) w_->uiScale = static_cast<float>(scale);
+}
+
 bool Lv2Plugin::openUi(unsigned long parent, std::string& error) {
     if (!loaded()) {
         error = "no plug-in loaded";
@@ -935,9 +943,18 @@ bool Lv2Plugin::openUi(unsigned long parent, std::string& error) {
     LV2_Feature idleFeature{LV2_UI__idleInterface, nullptr};
     LV2_Feature touchFeature{LV2_UI__touch, &w.touch};
     LV2_Feature resizeFeature{LV2_UI__resize, &w.resize};
-    const LV2_Feature* features[] = {&w.mapFeature,    &w.unmapFeature, &parentFeature,
-                                     &instanceFeature, &idleFeature,    &touchFeature,
-                                     &resizeFeature,   nullptr};
+    // The instance's options, and the scale when one is given.
+    w.uiOptions.clear();
+    for (const LV2_Options_Option& o : w.options)
+        if (o.key) w.uiOptions.push_back(o);
+    if (w.uiScale > 0)
+        w.uiOptions.push_back({LV2_OPTIONS_INSTANCE, 0, w.id(LV2_UI__scaleFactor), sizeof(float),
+                               w.id(LV2_ATOM__Float), &w.uiScale});
+    w.uiOptions.push_back({LV2_OPTIONS_INSTANCE, 0, 0, 0, 0, nullptr});
+    w.uiOptionsFeature.data = w.uiOptions.data();
+    const LV2_Feature* features[] = {&w.mapFeature,    &w.unmapFeature,     &parentFeature,
+                                     &instanceFeature, &idleFeature,        &touchFeature,
+                                     &resizeFeature,   &w.uiOptionsFeature, nullptr};
     char* bundle =
         lilv_file_uri_parse(lilv_node_as_uri(lilv_plugin_get_bundle_uri(w.plugin)), nullptr);
     w.onResize = &onUiResize;

@@ -93,8 +93,9 @@ public:
     std::vector<std::string> presets() const;
     bool loadPreset(int index);
 
-    // The plug-in's state with the port values, as Turtle text; empty on failure.
-    std::string saveState();
+    // The plug-in's state with the port values, as Turtle text (labelled when label is not
+    // empty); empty on failure.
+    std::string saveState(const std::string& label = "");
     enum class StateLoad { Ok, NotState, OtherPlugin, Refused };
     // Restores a saved state. A state for another plug-in (its URI comes back in appliesTo), or
     // one the plug-in refuses, changes nothing: the ports keep their values then.
@@ -138,6 +139,8 @@ public:
     // The plug-in's X11 UI inside parent (an X window id). False with a reason when it has none
     // or it does not open.
     bool openUi(unsigned long parent, std::string& error);
+    // The ui:scaleFactor option openUi gives the UI; 0 gives none.
+    void setUiScale(double scale);
     // Lets the UI run one idle step; false once the UI says it is closed.
     bool idleUi();
     void closeUi();

@@ -58,6 +58,8 @@ const Command kRenderCommand = {
     "                           2.4), a .clapstate file (CLAP), a .ttl state (LV2)\n"
     "  --program N              select program N (from 0; an LV2 plug-in's preset N; CLAP\n"
     "                           plug-ins have none)\n"
+    "  --name TEXT              name the sound: the current program (VST 2.4), the label of the\n"
+    "                           saved state (LV2); CLAP plug-ins name none\n"
     "  --set NAME=TEXT          type TEXT into parameter NAME as a user would (e.g. MinFreq=200):\n"
     "                           a number, optionally with the unit, Inf, -Inf, or a text the\n"
     "                           parameter displays (e.g. Wave1=Square)\n"
