@@ -934,16 +934,6 @@ TEST_F(ToolTest, TheDemoPhraseThroughTheClapAndLv2BuildsGivesItsSevenNotes) {
             EXPECT_GT(notes[k].off, sung.end - 0.08) << b.format << " " << sung.name;
             EXPECT_GE(notes[k].velocity, 40);
         }
-        // The bends between follow the vibrato (±0.3 semitones) and stay within it.
-        int bends = 0;
-        double widest = 0;
-        for (const MidiMessage& m : messages)
-            if ((m.status & 0xf0) == 0xe0) {
-                ++bends;
-                widest = std::max(widest, std::fabs(bendOf(m)));
-            }
-        EXPECT_GT(bends, 100) << b.format;
-        EXPECT_GT(widest, 0.25) << b.format;
     }
 }
 
