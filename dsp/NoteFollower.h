@@ -89,17 +89,23 @@ public:
 
 private:
     void end(int frame, NoteEvents& out);
-    void start(int key, int frame, NoteEvents& out);
-    // A new key: its note starts unless the block is bypassed.
-    void follow(int key, int frame, NoteEvents& out);
+    void start(int key, int frame, double level, NoteEvents& out);
+    // A new key at sample of the stretch: its note starts unless the block is bypassed.
+    void follow(int key, int frame, int sample, NoteEvents& out);
+    void tune(int base, int from, int to, NoteEvents& out);
+    double peak(double before, int last, int frames);
 
     double sampleRate_ = 44100;
-    double levelDecay_ = 0.9998;
+    double levelFall_ = -3.27e-4; // log2 of the level's fall per sample
+    int fallFrames_ = -1;         // the fall over that many samples is fall_
+    double fall_ = 1;
     int settleFrames_ = 1323;
     int tuningSpacing_ = 44;
 
-    double level_ = 0;      // peak follower of the input
-    double lastPeriod_ = 0; // the period pitch_ belongs to; 0 when none is tracked
+    double level_ = 0;             // the input's peak, falling, at the end of the last stretch
+    double levelBefore_ = 0;       // level_ as the stretch began
+    const double* mono_ = nullptr; // the stretch's input, while process() runs
+    double lastPeriod_ = 0;        // the period pitch_ belongs to; 0 when none is tracked
     double pitch_ = 0;
     int key_ = -1;          // the key followed; -1 when no pitch is tracked
     bool sounding_ = false; // false: ended from outside, waiting for the next onset or move
