@@ -3,7 +3,8 @@
 //
 // Rules (in semitones, p = 69 + 12·log2(f / 440)):
 // - Onset: the first confirmed period after none gives a note on the nearest key, its velocity
-//   from the input's peak level at that sample (0 dBFS 127, -48 dBFS 1, linear in decibels).
+//   from the input's peak level up to that sample, falling by 1/e in 100 ms (0 dBFS 127,
+//   -48 dBFS 1, linear in decibels).
 // - Tuning: while the note sounds, p − key goes out when it moved by a cent or more, at most one
 //   event per millisecond; the note's start carries its own.
 // - Legato: a new key only once p has stayed in that key's half-semitone for kSettleSeconds while
