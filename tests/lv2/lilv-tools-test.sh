@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Debian's LV2 tools on the built bundle: lv2ls lists it, lv2info shows its ports, units, presets
-# and UI, serdi parses every file, every LV2 term it uses is defined by the LV2 specification's
+# and UI, serdi parses every file, every LV2 term it uses is defined by the LV2 standard's
 # own data in /usr/lib/lv2, and lv2apply renders tones that the synth tracks.
 # Usage: lilv-tools-test.sh BUNDLE WORK_DIR
 set -euo pipefail
@@ -21,7 +21,7 @@ for word in 'Symbol:      minfreq' 'Symbol:      mainlvl' 'Symbol:      in_r' 'S
 done
 grep -A8 'Symbol:      noise1' <<<"$info" | grep -q 'Minimum:     -90' || fail "decibel floor"
 
-# Parsing, and the vocabulary: every LV2 term we write is defined in the specification's data.
+# Parsing, and the vocabulary: every LV2 term we write is defined in the LV2 standard's data.
 for f in "$bundle"/*.ttl; do
   serdi -q -i turtle -o ntriples "$f" >"$work/$(basename "$f").nt" || fail "serdi: $f"
 done
@@ -38,7 +38,7 @@ for name in glob.glob(f"{work}/*.ttl.nt"):
         used.update(uri.findall(line))
 missing = sorted(u for u in used if u not in defined)
 if missing:
-    sys.exit("FAIL: not in the LV2 specification: " + " ".join(missing))
+    sys.exit("FAIL: not defined by LV2: " + " ".join(missing))
 print(f"{len(used)} LV2 terms, all defined")
 PY
 
