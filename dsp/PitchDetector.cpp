@@ -120,6 +120,7 @@ void PitchDetector::reset() {
     std::fill(ringStore_.begin(), ringStore_.end(), 0.0);
     std::fill(blockStore_.begin(), blockStore_.end(), 0.0);
     lowpass_.clear();
+    uniformRun_ = 0;
     previous_ = 0;
     publishedAt_ = -1;
     lastSpan_ = windowLo_ = windowHi_ = 0;
@@ -192,6 +193,18 @@ bool PitchDetector::processBlock(const double* samples, int n, double* confirmed
 // The history written for a whole piece at once: the analyses read only what lies behind their
 // own sample, and the ring is kPiece longer than any of them reads.
 void PitchDetector::writeAhead(const double* y, int n, bool standing) {
+    if (!standing) {
+        uniformRun_ = 0;
+    } else if (uniformRun_ > 0 && std::memcmp(&uniformValue_, y, sizeof uniformValue_) == 0) {
+        // Every entry of the ring and of the blocks has been rewritten within the run.
+        const bool settled =
+            uniformRun_ >= std::max<std::int64_t>(ringSpan_, (blockMask_ + 2) * kBlockSize);
+        uniformRun_ += n;
+        if (settled) return;
+    } else {
+        uniformValue_ = y[0];
+        uniformRun_ = n;
+    }
     const int span = ringSpan_;
     double* ring = ring_;
     int pos = ringPos_ + 1;
