@@ -26,6 +26,7 @@ const EngineKernels kBaseline = {"baseline",
                                  &Base::writeOutputs<float>,
                                  &Base::writeOutputs<double>,
                                  &Base::differenceSums,
+                                 &Base::crossingMarks,
                                  &Base::floorDraws};
 
 // The processor's support, asked once; the operating system's too (AVX state saved).

@@ -266,33 +266,6 @@ double PitchDetector::historyBound(std::int64_t far) {
 
 namespace {
 
-// Bit i of the masks: sample i may cross zero (its product with the one before is not
-// positive); sample i is at or above the gate.
-void scanPiece(const double* y, int n, double previous, double gate, std::uint64_t* crossings,
-               std::uint64_t* loud) {
-    using namespace Base;
-    crossings[0] = crossings[1] = loud[0] = loud[1] = 0;
-    const D2 limit = splat<D2>(gate), zero = splat<D2>(0.0);
-    int i = 0;
-    if (n > 0 && !(previous * y[0] > 0)) crossings[0] = 1;
-    if (n > 0 && !(std::fabs(y[0]) < gate)) loud[0] = 1;
-    for (i = 1; i + 2 <= n; i += 2) {
-        D2 v = {y[i], y[i + 1]}, before = {y[i - 1], y[i]};
-        std::uint64_t c = static_cast<std::uint64_t>(maskBits(~less(zero, before * v)));
-        std::uint64_t l = static_cast<std::uint64_t>(maskBits(~less(absOf(v), limit)));
-        crossings[i >> 6] |= c << (i & 63);
-        loud[i >> 6] |= l << (i & 63);
-        if ((i & 63) == 63) {
-            crossings[1] |= c >> 1;
-            loud[1] |= l >> 1;
-        }
-    }
-    for (; i < n; ++i) {
-        if (!(y[i - 1] * y[i] > 0)) crossings[i >> 6] |= std::uint64_t{1} << (i & 63);
-        if (!(std::fabs(y[i]) < gate)) loud[i >> 6] |= std::uint64_t{1} << (i & 63);
-    }
-}
-
 void fill(double* to, int n, double v) {
     int i = 0;
     const Base::D2 pair = {v, v};
@@ -350,7 +323,7 @@ const double* PitchDetector::safeInput(const double* x, int n, bool& zeros) {
 void PitchDetector::markPiece(const double* y, int n, bool standing, std::uint64_t* crossings,
                               std::uint64_t* loud) const {
     if (!standing) {
-        scanPiece(y, n, previous_, gate_, crossings, loud);
+        kernels_->crossingMarks(y, n, previous_, gate_, crossings, loud);
         return;
     }
     // One value throughout: only the first sample can cross (unless the value is 0), all are
