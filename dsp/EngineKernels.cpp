@@ -27,7 +27,8 @@ const EngineKernels kBaseline = {"baseline",
                                  &Base::writeOutputs<double>,
                                  &Base::differenceSums,
                                  &Base::crossingMarks,
-                                 &Base::floorDraws};
+                                 &Base::floorDraws,
+                                 &Base::voiceDraws};
 
 // The processor's support, asked once; the operating system's too (AVX state saved).
 const EngineKernels* detectWide() {

@@ -22,7 +22,8 @@ const EngineKernels& avx2Kernels() {
                                             &Avx2::writeOutputs<double>,
                                             &Avx2::differenceSums,
                                             &Avx2::crossingMarks,
-                                            &Avx2::floorDraws};
+                                            &Avx2::floorDraws,
+                                            &Avx2::voiceDraws};
     return kAvx2;
 }
 
