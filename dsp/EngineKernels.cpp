@@ -26,6 +26,7 @@ const EngineKernels kBaseline = {"baseline",
                                  &Base::writeOutputs<float>,
                                  &Base::writeOutputs<double>,
                                  &Base::differenceSums,
+                                 &Base::inputMarks,
                                  &Base::crossingMarks,
                                  &Base::floorDraws,
                                  &Base::voiceDraws};

@@ -299,21 +299,11 @@ int lastBit(const std::uint64_t* bits, int i) {
 
 // The piece's input, made safe: a non-finite sample would stay in the filter and the history for
 // good, so it counts as silence, and beyond 1e300 the filter's sums could overflow (no audio
-// comes near). zeros tells digital silence, checked first as the usual input of a quiet track.
+// comes near). zeros tells digital silence, the usual input of a quiet track.
 const double* PitchDetector::safeInput(const double* x, int n, bool& zeros) {
-    Base::U2 bits = {0, 0};
-    for (int i = 0; i + 2 <= n; i += 2) {
-        Base::U2 pair;
-        std::memcpy(&pair, x + i, sizeof pair);
-        bits = bits | (pair << 1); // signs shifted out
-    }
-    zeros = (bits[0] | bits[1] | (n % 2 ? Base::bitsOf(Base::D1{x[n - 1]})[0] << 1 : 0)) == 0;
-    if (zeros) return x;
-    Base::U2 unusual = {0, 0};
-    for (int i = 0; i + 2 <= n; i += 2)
-        unusual = unusual | ~Base::lessEqual(Base::absOf(Base::D2{x[i], x[i + 1]}),
-                                             Base::splat<Base::D2>(1e300));
-    if ((unusual[0] | unusual[1]) == 0 && (n % 2 == 0 || std::fabs(x[n - 1]) <= 1e300)) return x;
+    const int marks = kernels_->inputMarks(x, n);
+    zeros = (marks & 1) != 0;
+    if ((marks & 2) == 0) return x;
     for (int i = 0; i < n; ++i)
         tamed_[i] = std::fabs(x[i]) <= 1e300 ? x[i] : tameSample(x[i]);
     return tamed_;
