@@ -497,34 +497,29 @@ void PitchDetector::analyse(CrossingList& list) {
     boundsDone_ = 0;
 
     Candidate best;
-    // The entries' ages up to the first beyond the longest span, and the quarter-semitone window
-    // around each one's midpoint, two at a time. Ages past the longest span are cut to it plus
-    // one, where they stop the scan.
-    int ages[kListSize + 2], lows[kListSize + 2], highs[kListSize + 2];
+    // The entries' ages up to the first beyond the longest span; they never decrease along the
+    // list, so the spans begin at the first entry long enough and older than the quiet.
+    int ages[kListSize];
     int count = 0;
-    ages[m] = ages[m + 1] = 0;
     for (; count < m; ++count) {
-        std::int64_t age = now_ - times[count];
-        ages[count] = age > maxSpan_ ? maxSpan_ + 1 : static_cast<int>(age);
+        const std::int64_t age = now_ - times[count];
         if (age > maxSpan_) break;
+        ages[count] = static_cast<int>(age);
     }
-    for (int i = 0; i < count; i += 2) {
-        Base::D2 a = {static_cast<double>(ages[i]), static_cast<double>(ages[i + 1])};
-        Base::D2 lo = 0.9715319411536059 * a / 2 + 0.5, hi = 1.029302236643492 * a / 2 + 0.5;
-        lows[i] = static_cast<int>(lo[0]);
-        lows[i + 1] = static_cast<int>(lo[1]);
-        highs[i] = static_cast<int>(hi[0]);
-        highs[i + 1] = static_cast<int>(hi[1]);
-    }
+    int i = 2;
+    while (i < count && !(ages[i] >= minSpan_ && ages[i] > silence))
+        ++i;
     int j = 1; // first entry that may lie near the midpoint: moves on as the spans grow
-    for (int i = 2; i < count; ++i) {
+    for (; i < count; ++i) {
         const int a = ages[i];
-        if (!(a >= minSpan_ && a > silence)) continue;
-        // A crossing of the same direction near the midpoint: within a quarter semitone. The ages
-        // never decrease along the list.
-        while (j < i && ages[j] < lows[i])
+        const double span = a;
+        // A crossing of the same direction near the midpoint: within a quarter semitone. The
+        // window's low end lies below a itself, so j stops at i at the latest.
+        const int low = static_cast<int>(0.9715319411536059 * span / 2 + 0.5);
+        while (ages[j] < low)
             ++j;
-        if (j < i && ages[j] <= highs[i]) consider(a, best);
+        if (j < i && ages[j] <= static_cast<int>(1.029302236643492 * span / 2 + 0.5))
+            consider(a, best);
     }
     if (!best.inWindow && silence < lastSpan_) {
         int to = std::min(lastSpan_ + 3, windowHi_);
