@@ -1,13 +1,71 @@
-// The pitch detector's difference measure, four terms at a time, as a pre-test: the sum of
-// |u - v| in another order than the measure's (which it bounds to a few parts in 10^14), and the
-// exact peaks of |u| and |v|, which no order changes. Included once per instruction set (see
-// dsp/Lanes.h).
+// The pitch detector's kernels: what a piece of input holds (digital silence, samples it must
+// tame), the marks of a filtered piece (where it may cross zero, where it is
+// loud), and its difference measure, four terms at a time, as a pre-test: the sum of |u - v| in
+// another order than the measure's (which it bounds to a few parts in 10^14), and the exact peaks
+// of |u| and |v|, which no order changes. Included once per instruction set (see dsp/Lanes.h).
 #pragma once
 
 #include "dsp/Lanes.h"
 
 namespace Korvel {
 namespace KORVEL_LANES_NS {
+
+// Bit 0: every sample is a zero (of either sign); bit 1: some sample is not within 1e300 of 0
+// (NaN included).
+inline int inputMarks(const double* x, int n) {
+    typedef Wide V;
+    typedef WideMask M;
+    const V limit = splat<V>(1e300);
+    M bits = splatBits<M>(0), unusual = bits;
+    int i = 0;
+    for (; i + 4 <= n; i += 4) {
+        const V v = loadWide(x + i);
+        bits = bits | (bitsOf(v) << 1); // signs shifted out
+        unusual = unusual | ~lessEqual(absOf(v), limit);
+    }
+    std::uint64_t words[8];
+    std::memcpy(words, &bits, sizeof bits);
+    std::memcpy(words + 4, &unusual, sizeof unusual);
+    std::uint64_t any = words[0] | words[1] | words[2] | words[3];
+    bool odd = (words[4] | words[5] | words[6] | words[7]) != 0;
+    for (; i < n; ++i) {
+        std::uint64_t b;
+        std::memcpy(&b, x + i, sizeof b);
+        any |= b << 1;
+        odd |= !(__builtin_fabs(x[i]) <= 1e300);
+    }
+    return (any == 0 ? 1 : 0) | (odd ? 2 : 0);
+}
+
+// Bit i of the masks (n <= 128 samples): sample i may cross zero (its product with the one before,
+// previous for the first, is not positive); sample i is at or above the gate.
+inline void crossingMarks(const double* y, int n, double previous, double gate,
+                          std::uint64_t* crossings, std::uint64_t* loud) {
+    typedef Wide V;
+    crossings[0] = crossings[1] = loud[0] = loud[1] = 0;
+    if (n <= 0) return;
+    if (!(previous * y[0] > 0)) crossings[0] = 1;
+    if (!(__builtin_fabs(y[0]) < gate)) loud[0] = 1;
+    const V limit = splat<V>(gate), zero = splat<V>(0.0);
+    int i = 1;
+    for (; i + 4 <= n; i += 4) {
+        const V v = loadWide(y + i), before = loadWide(y + i - 1);
+        const auto c = static_cast<std::uint64_t>(maskBits(~less(zero, before * v)));
+        const auto l = static_cast<std::uint64_t>(maskBits(~less(absOf(v), limit)));
+        const int at = i & 63;
+        crossings[i >> 6] |= c << at;
+        loud[i >> 6] |= l << at;
+        if (at > 60) {
+            // Four bits from 61 on: the rest in the next word.
+            crossings[1] |= c >> (64 - at);
+            loud[1] |= l >> (64 - at);
+        }
+    }
+    for (; i < n; ++i) {
+        if (!(y[i - 1] * y[i] > 0)) crossings[i >> 6] |= std::uint64_t{1} << (i & 63);
+        if (!(__builtin_fabs(y[i]) < gate)) loud[i >> 6] |= std::uint64_t{1} << (i & 63);
+    }
+}
 
 // u_t = newest[-t*step], v_t = newest[-h - t*step] or, for an odd span, the mean of that and
 // the sample before it; t = 0 .. n-1. out: the sum, the peak of |u|, the peak of |v|. Returns

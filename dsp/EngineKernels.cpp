@@ -26,7 +26,10 @@ const EngineKernels kBaseline = {"baseline",
                                  &Base::writeOutputs<float>,
                                  &Base::writeOutputs<double>,
                                  &Base::differenceSums,
-                                 &Base::floorDraws};
+                                 &Base::inputMarks,
+                                 &Base::crossingMarks,
+                                 &Base::floorDraws,
+                                 &Base::voiceDraws};
 
 // The processor's support, asked once; the operating system's too (AVX state saved).
 const EngineKernels* detectWide() {

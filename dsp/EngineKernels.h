@@ -29,7 +29,12 @@ struct EngineKernels {
                           double* outLeft, double* outRight);
     bool (*differenceSums)(const double* newest, int h, int n, int step, bool odd, double limit,
                            double* out);
+    int (*inputMarks)(const double* x, int n);
+    void (*crossingMarks)(const double* y, int n, double previous, double gate,
+                          std::uint64_t* crossings, std::uint64_t* loud);
     void (*floorDraws)(std::uint32_t* z, std::uint32_t* w, int frames, double* floor);
+    void (*voiceDraws)(std::uint32_t* z, std::uint32_t* w, int frames, double* const* voices,
+                       double* floor);
 };
 
 // [any] The widest set this processor runs, unless the baseline is preferred.

@@ -21,7 +21,10 @@ const EngineKernels& avx2Kernels() {
                                             &Avx2::writeOutputs<float>,
                                             &Avx2::writeOutputs<double>,
                                             &Avx2::differenceSums,
-                                            &Avx2::floorDraws};
+                                            &Avx2::inputMarks,
+                                            &Avx2::crossingMarks,
+                                            &Avx2::floorDraws,
+                                            &Avx2::voiceDraws};
     return kAvx2;
 }
 

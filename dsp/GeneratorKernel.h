@@ -1,11 +1,11 @@
-// The noise floor's draws where no other draw is heard: four steps of the shared generator per
-// sample, of which only the fourth is read (the oscillators' three only move the sequence on).
-// Each word of the generator is a multiply-with-carry, z' = a (z mod 2^16) + z div 2^16, which is
-// z' = a z modulo m = a 2^16 - 1 in a redundant form: so sixteen steps are one multiplication by
-// a^13 mod m and three such folds, four samples at a time in the lanes (AVX2). The residue fixes
-// the state unless it is below 2^16 - a, where the state may also be the residue plus m (one case
-// in some tens of thousands): those groups step one by one. Included once per instruction set
-// (see dsp/Lanes.h).
+// The shared generator's draws for a chunk. The noise floor's draws where no other draw is heard:
+// four steps of the shared generator per sample, of which only the fourth is read (the oscillators'
+// three only move the sequence on). Each word of the generator is a multiply-with-carry, z' = a (z
+// mod 2^16) + z div 2^16, which is z' = a z modulo m = a 2^16 - 1 in a redundant form: so sixteen
+// steps are one multiplication by a^13 mod m and three such folds, four samples at a time in the
+// lanes (AVX2). The residue fixes the state unless it is below 2^16 - a, where the state may also
+// be the residue plus m (one case in some tens of thousands): those groups step one by one.
+// Included once per instruction set (see dsp/Lanes.h).
 #pragma once
 
 #include "dsp/Lanes.h"
@@ -85,6 +85,68 @@ inline void floorDraws(std::uint32_t* zState, std::uint32_t* wState, int frames,
     for (; i < frames; ++i) {
         for (int k = 0; k < 3; ++k)
             step(z, w);
+        floor[i] = floorOf(step(z, w));
+    }
+    *zState = z;
+    *wState = w;
+}
+
+// Every draw of frames samples where the voices' are heard: sample i's four steps give
+// voices[k][i], the bipolar form of its draw k + 1, for k = 0 .. 2, and floor[i] as floorDraws.
+// z and w move on by 4 x frames. With AVX2 the four steps of a sample run side by side, the
+// lanes holding the two words after each of them, and every lane steps four times per sample.
+inline void voiceDraws(std::uint32_t* zState, std::uint32_t* wState, int frames,
+                       double* const* voices, double* floor) {
+    using namespace Floor;
+    std::uint32_t z = *zState, w = *wState;
+    int i = 0;
+#if defined(__AVX2__)
+    if (frames >= 4) {
+        alignas(32) std::uint32_t words[8];
+        for (int k = 0; k < 4; ++k) {
+            step(z, w);
+            words[k] = z;
+            words[4 + k] = w;
+        }
+        __m256i S = _mm256_load_si256(reinterpret_cast<const __m256i*>(words));
+        const __m256i a = _mm256_setr_epi32(36969, 36969, 36969, 36969, 18000, 18000, 18000, 18000);
+        const __m256i low16 = _mm256_set1_epi32(65535);
+        const __m128i low16Half = _mm_set1_epi32(65535);
+        // The fourth draw is read unsigned, and scaled into the floor.
+        const __m256d unsignedFix = _mm256_setr_pd(0, 0, 0, 4294967296.0);
+        const __m256d scale = _mm256_setr_pd(4.656612875245797e-10, 4.656612875245797e-10,
+                                             4.656612875245797e-10, 2.3283064370807974e-10);
+        const __m256d gain = _mm256_setr_pd(1, 1, 1, 5e-6);
+        double* const v0 = voices[0];
+        double* const v1 = voices[1];
+        double* const v2 = voices[2];
+        for (;; ++i) {
+            const __m128i zs = _mm256_castsi256_si128(S), ws = _mm256_extracti128_si256(S, 1);
+            const __m128i r = _mm_add_epi32(_mm_slli_epi32(zs, 16), _mm_and_si128(ws, low16Half));
+            __m256d d = _mm256_cvtepi32_pd(r);
+            d = _mm256_add_pd(
+                d, _mm256_and_pd(_mm256_cmp_pd(d, _mm256_setzero_pd(), _CMP_LT_OQ), unsignedFix));
+            d = _mm256_mul_pd(_mm256_mul_pd(d, scale), gain);
+            const __m128d lo = _mm256_castpd256_pd128(d), hi = _mm256_extractf128_pd(d, 1);
+            _mm_storel_pd(v0 + i, lo);
+            _mm_storeh_pd(v1 + i, lo);
+            _mm_storel_pd(v2 + i, hi);
+            _mm_storeh_pd(floor + i, hi);
+            if (i + 1 == frames) break;
+            for (int k = 0; k < 4; ++k)
+                S = _mm256_add_epi32(_mm256_mullo_epi32(_mm256_and_si256(S, low16), a),
+                                     _mm256_srli_epi32(S, 16));
+        }
+        _mm256_store_si256(reinterpret_cast<__m256i*>(words), S);
+        z = words[3];
+        w = words[7];
+        i = frames;
+    }
+#endif
+    for (; i < frames; ++i) {
+        for (int k = 0; k < 3; ++k)
+            voices[k][i] =
+                static_cast<double>(static_cast<std::int32_t>(step(z, w))) * 4.656612875245797e-10;
         floor[i] = floorOf(step(z, w));
     }
     *zState = z;

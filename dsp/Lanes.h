@@ -221,6 +221,18 @@ KORVEL_LANE_INLINE WideMask wideBits(std::uint64_t a, std::uint64_t b, std::uint
 #endif
 }
 
+// Whether every lane of a holds the bits of b's lane.
+KORVEL_LANE_INLINE bool sameBits(Wide a, Wide b) {
+#if defined(__AVX__)
+    const __m256i d = _mm256_castpd_si256(_mm256_xor_pd((__m256d)a, (__m256d)b));
+    return _mm256_testz_si256(d, d) != 0;
+#else
+    const WideMask d = bitsOf(a) ^ bitsOf(b);
+    const U2 m = d.lo | d.hi;
+    return (m[0] | m[1]) == 0;
+#endif
+}
+
 // Four entries at the given indices (signed: two's complement in the lanes).
 KORVEL_LANE_INLINE Wide gatherWide(const double* base, WideMask index) {
 #if defined(__AVX2__)

@@ -223,6 +223,11 @@ void OmbrelEngine::Impl::synthesise(int frames) {
         // A draw nobody can hear only moves the sequence on.
         if (!anyDrawn && lfoDrawCount == 0) {
             kernels->floorDraws(&random.words().z, &random.words().w, frames, floorNoise);
+        } else if (lfoDrawCount == 0) {
+            // Every voice's draw taken, heard or not (nobody reads the others).
+            double* voiceDraws[3] = {draws[0], draws[1], draws[2]};
+            kernels->voiceDraws(&random.words().z, &random.words().w, frames, voiceDraws,
+                                floorNoise);
         } else {
             for (int i = 0, next = 0; i < frames; ++i) {
                 for (int k = 0; k < 3; ++k) {

@@ -30,6 +30,7 @@ double incrementFor(double sampleRate, double seconds) {
 
 OscillatorBank::OscillatorBank() {
     std::memset(&state_, 0, sizeof state_);
+    std::memset(&parked_, 0, sizeof parked_);
     // The kernels read rows four samples at a time, past a chunk's end too: never unset memory.
     std::memset(&scratch_, 0, sizeof scratch_);
     for (int k = 0; k < OscillatorBankState::kLanes; ++k) {
@@ -146,7 +147,19 @@ bool OscillatorBank::process(const EngineKernels& kernels, const double* frequen
     input.tables = WaveTables::shared().level(0, 0);
     input.scratch = &scratch_;
     input.frames = frames;
-    return kernels.oscillatorBank(state_, input, out);
+    const bool noNote = runs == 1 && !(frequency[0] > 0);
+    if (!noNote) {
+        isParked_ = false;
+        return kernels.oscillatorBank(state_, input, out);
+    }
+    if (isParked_ && std::memcmp(&parked_, &state_, sizeof state_) == 0) return false;
+    std::memcpy(&parked_, &state_, sizeof state_);
+    const bool sounding = kernels.oscillatorBank(state_, input, out);
+    bool still = !sounding && std::memcmp(&parked_, &state_, sizeof state_) == 0;
+    for (int k = 0; k < kVoices; ++k)
+        still &= state_.phaseIncrement[k] == 0;
+    isParked_ = still;
+    return sounding;
 }
 
 } // namespace Korvel

@@ -56,6 +56,10 @@ private:
     void updateIncrements(int k);
 
     OscillatorBankState state_;
+    // The state a chunk without a note left as it found it, with no phase to move: further such
+    // chunks leave it so (none can sound) until something, a setting or a note, changes it.
+    OscillatorBankState parked_;
+    bool isParked_ = false;
     OscillatorBankScratch scratch_;
     int waveform_[kVoices];
     double partial_[kVoices];

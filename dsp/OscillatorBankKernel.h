@@ -306,6 +306,13 @@ KORVEL_LANE_INLINE void stepLanes(Lanes& s, const OscillatorBankInput& in, Oscil
         if (!kRows && !envelopeMoves && !gainMoves && maskBits(step) == 0) {
             // Nothing but the phases moves, each by its one increment.
             s.phaseIncrement = gatherWide(increments, rowStart);
+            if (i == end) continue;
+            // Each sample maps the phases through the same function: once a step leaves them as
+            // they were (no increment, as in silence before any note), so does every later one.
+            const V before = s.phase;
+            advancePhase<kSmall>(s, k);
+            if (sameBits(before, s.phase)) i = end - 1;
+            ++i;
             if (kSmall) {
                 const V increment = s.phaseIncrement, twoPi = k.twoPi;
                 V phase = s.phase;

@@ -120,6 +120,7 @@ void PitchDetector::reset() {
     std::fill(ringStore_.begin(), ringStore_.end(), 0.0);
     std::fill(blockStore_.begin(), blockStore_.end(), 0.0);
     lowpass_.clear();
+    uniformRun_ = 0;
     previous_ = 0;
     publishedAt_ = -1;
     lastSpan_ = windowLo_ = windowHi_ = 0;
@@ -192,6 +193,18 @@ bool PitchDetector::processBlock(const double* samples, int n, double* confirmed
 // The history written for a whole piece at once: the analyses read only what lies behind their
 // own sample, and the ring is kPiece longer than any of them reads.
 void PitchDetector::writeAhead(const double* y, int n, bool standing) {
+    if (!standing) {
+        uniformRun_ = 0;
+    } else if (uniformRun_ > 0 && std::memcmp(&uniformValue_, y, sizeof uniformValue_) == 0) {
+        // Every entry of the ring and of the blocks has been rewritten within the run.
+        const bool settled =
+            uniformRun_ >= std::max<std::int64_t>(ringSpan_, (blockMask_ + 2) * kBlockSize);
+        uniformRun_ += n;
+        if (settled) return;
+    } else {
+        uniformValue_ = y[0];
+        uniformRun_ = n;
+    }
     const int span = ringSpan_;
     double* ring = ring_;
     int pos = ringPos_ + 1;
@@ -253,33 +266,6 @@ double PitchDetector::historyBound(std::int64_t far) {
 
 namespace {
 
-// Bit i of the masks: sample i may cross zero (its product with the one before is not
-// positive); sample i is at or above the gate.
-void scanPiece(const double* y, int n, double previous, double gate, std::uint64_t* crossings,
-               std::uint64_t* loud) {
-    using namespace Base;
-    crossings[0] = crossings[1] = loud[0] = loud[1] = 0;
-    const D2 limit = splat<D2>(gate), zero = splat<D2>(0.0);
-    int i = 0;
-    if (n > 0 && !(previous * y[0] > 0)) crossings[0] = 1;
-    if (n > 0 && !(std::fabs(y[0]) < gate)) loud[0] = 1;
-    for (i = 1; i + 2 <= n; i += 2) {
-        D2 v = {y[i], y[i + 1]}, before = {y[i - 1], y[i]};
-        std::uint64_t c = static_cast<std::uint64_t>(maskBits(~less(zero, before * v)));
-        std::uint64_t l = static_cast<std::uint64_t>(maskBits(~less(absOf(v), limit)));
-        crossings[i >> 6] |= c << (i & 63);
-        loud[i >> 6] |= l << (i & 63);
-        if ((i & 63) == 63) {
-            crossings[1] |= c >> 1;
-            loud[1] |= l >> 1;
-        }
-    }
-    for (; i < n; ++i) {
-        if (!(y[i - 1] * y[i] > 0)) crossings[i >> 6] |= std::uint64_t{1} << (i & 63);
-        if (!(std::fabs(y[i]) < gate)) loud[i >> 6] |= std::uint64_t{1} << (i & 63);
-    }
-}
-
 void fill(double* to, int n, double v) {
     int i = 0;
     const Base::D2 pair = {v, v};
@@ -313,21 +299,11 @@ int lastBit(const std::uint64_t* bits, int i) {
 
 // The piece's input, made safe: a non-finite sample would stay in the filter and the history for
 // good, so it counts as silence, and beyond 1e300 the filter's sums could overflow (no audio
-// comes near). zeros tells digital silence, checked first as the usual input of a quiet track.
+// comes near). zeros tells digital silence, the usual input of a quiet track.
 const double* PitchDetector::safeInput(const double* x, int n, bool& zeros) {
-    Base::U2 bits = {0, 0};
-    for (int i = 0; i + 2 <= n; i += 2) {
-        Base::U2 pair;
-        std::memcpy(&pair, x + i, sizeof pair);
-        bits = bits | (pair << 1); // signs shifted out
-    }
-    zeros = (bits[0] | bits[1] | (n % 2 ? Base::bitsOf(Base::D1{x[n - 1]})[0] << 1 : 0)) == 0;
-    if (zeros) return x;
-    Base::U2 unusual = {0, 0};
-    for (int i = 0; i + 2 <= n; i += 2)
-        unusual = unusual | ~Base::lessEqual(Base::absOf(Base::D2{x[i], x[i + 1]}),
-                                             Base::splat<Base::D2>(1e300));
-    if ((unusual[0] | unusual[1]) == 0 && (n % 2 == 0 || std::fabs(x[n - 1]) <= 1e300)) return x;
+    const int marks = kernels_->inputMarks(x, n);
+    zeros = (marks & 1) != 0;
+    if ((marks & 2) == 0) return x;
     for (int i = 0; i < n; ++i)
         tamed_[i] = std::fabs(x[i]) <= 1e300 ? x[i] : tameSample(x[i]);
     return tamed_;
@@ -337,7 +313,7 @@ const double* PitchDetector::safeInput(const double* x, int n, bool& zeros) {
 void PitchDetector::markPiece(const double* y, int n, bool standing, std::uint64_t* crossings,
                               std::uint64_t* loud) const {
     if (!standing) {
-        scanPiece(y, n, previous_, gate_, crossings, loud);
+        kernels_->crossingMarks(y, n, previous_, gate_, crossings, loud);
         return;
     }
     // One value throughout: only the first sample can cross (unless the value is 0), all are
@@ -521,34 +497,29 @@ void PitchDetector::analyse(CrossingList& list) {
     boundsDone_ = 0;
 
     Candidate best;
-    // The entries' ages up to the first beyond the longest span, and the quarter-semitone window
-    // around each one's midpoint, two at a time. Ages past the longest span are cut to it plus
-    // one, where they stop the scan.
-    int ages[kListSize + 2], lows[kListSize + 2], highs[kListSize + 2];
+    // The entries' ages up to the first beyond the longest span; they never decrease along the
+    // list, so the spans begin at the first entry long enough and older than the quiet.
+    int ages[kListSize];
     int count = 0;
-    ages[m] = ages[m + 1] = 0;
     for (; count < m; ++count) {
-        std::int64_t age = now_ - times[count];
-        ages[count] = age > maxSpan_ ? maxSpan_ + 1 : static_cast<int>(age);
+        const std::int64_t age = now_ - times[count];
         if (age > maxSpan_) break;
+        ages[count] = static_cast<int>(age);
     }
-    for (int i = 0; i < count; i += 2) {
-        Base::D2 a = {static_cast<double>(ages[i]), static_cast<double>(ages[i + 1])};
-        Base::D2 lo = 0.9715319411536059 * a / 2 + 0.5, hi = 1.029302236643492 * a / 2 + 0.5;
-        lows[i] = static_cast<int>(lo[0]);
-        lows[i + 1] = static_cast<int>(lo[1]);
-        highs[i] = static_cast<int>(hi[0]);
-        highs[i + 1] = static_cast<int>(hi[1]);
-    }
+    int i = 2;
+    while (i < count && !(ages[i] >= minSpan_ && ages[i] > silence))
+        ++i;
     int j = 1; // first entry that may lie near the midpoint: moves on as the spans grow
-    for (int i = 2; i < count; ++i) {
+    for (; i < count; ++i) {
         const int a = ages[i];
-        if (!(a >= minSpan_ && a > silence)) continue;
-        // A crossing of the same direction near the midpoint: within a quarter semitone. The ages
-        // never decrease along the list.
-        while (j < i && ages[j] < lows[i])
+        const double span = a;
+        // A crossing of the same direction near the midpoint: within a quarter semitone. The
+        // window's low end lies below a itself, so j stops at i at the latest.
+        const int low = static_cast<int>(0.9715319411536059 * span / 2 + 0.5);
+        while (ages[j] < low)
             ++j;
-        if (j < i && ages[j] <= highs[i]) consider(a, best);
+        if (j < i && ages[j] <= static_cast<int>(1.029302236643492 * span / 2 + 0.5))
+            consider(a, best);
     }
     if (!best.inWindow && silence < lastSpan_) {
         int to = std::min(lastSpan_ + 3, windowHi_);

@@ -130,6 +130,10 @@ private:
     int burstAge_ = 0;
     int diffStep_ = 0;
     int diffWindow_ = 0;
+    // The samples written last that all held uniformValue_ (bit for bit): once they cover the
+    // whole history and every block, writing more of the same changes nothing.
+    std::int64_t uniformRun_ = 0;
+    double uniformValue_ = 0;
     std::int64_t burstEnd_ = 0;     // crossings are too dense up to this sample
     std::int64_t lastAnalysis_ = 0; // the burst end has not changed since
     CrossingList rising_{};
