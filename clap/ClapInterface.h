@@ -101,6 +101,39 @@ enum {
     CLAP_EVENT_MIDI2 = 12,
 };
 
+// A note starts or ends. note_id -1 when the sender gives none; port, channel and key address it
+// (-1 for "any" where a receiver matches).
+struct clap_event_note_t {
+    clap_event_header_t header;
+    std::int32_t note_id;
+    std::int16_t port_index;
+    std::int16_t channel;
+    std::int16_t key;
+    double velocity; // 0..1
+};
+
+// Expressions a sounding note takes.
+enum {
+    CLAP_NOTE_EXPRESSION_VOLUME = 0,
+    CLAP_NOTE_EXPRESSION_PAN = 1,
+    CLAP_NOTE_EXPRESSION_TUNING = 2, // semitones from the key, -120..120, equal temperament
+    CLAP_NOTE_EXPRESSION_VIBRATO = 3,
+    CLAP_NOTE_EXPRESSION_EXPRESSION = 4,
+    CLAP_NOTE_EXPRESSION_BRIGHTNESS = 5,
+    CLAP_NOTE_EXPRESSION_PRESSURE = 6,
+};
+using clap_note_expression = std::int32_t;
+
+struct clap_event_note_expression_t {
+    clap_event_header_t header;
+    clap_note_expression expression_id;
+    std::int32_t note_id;
+    std::int16_t port_index;
+    std::int16_t channel;
+    std::int16_t key;
+    double value;
+};
+
 // A parameter's new plain value. The address fields (-1 for "any") narrow it to a note, port,
 // channel or key; this plug-in's parameters are global.
 struct clap_event_param_value_t {

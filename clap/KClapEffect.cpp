@@ -93,7 +93,23 @@ bool CLAP_ABI configsSelect(const clap_plugin_t* p, clap_id id) {
     return e && shielded(false, [&] { return e->selectConfig(id); });
 }
 
+// One note output, in CLAP's own events: the tracked pitch as notes with their tuning.
+std::uint32_t CLAP_ABI notePortsCount(const clap_plugin_t* p, bool input) {
+    return KClapEffect::from(p) && !input ? 1 : 0;
+}
+bool CLAP_ABI notePortsGet(const clap_plugin_t* p, std::uint32_t index, bool input,
+                           clap_note_port_info_t* info) {
+    if (!KClapEffect::from(p) || input || index != 0 || !info) return false;
+    *info = clap_note_port_info_t{};
+    info->id = 0;
+    info->supported_dialects = CLAP_NOTE_DIALECT_CLAP;
+    info->preferred_dialect = CLAP_NOTE_DIALECT_CLAP;
+    copyText(info->name, "Tracked pitch", CLAP_NAME_SIZE - 1);
+    return true;
+}
+
 const clap_plugin_audio_ports_t kAudioPorts = {portsCount, portsGet};
+const clap_plugin_note_ports_t kNotePorts = {notePortsCount, notePortsGet};
 const clap_plugin_audio_ports_config_t kPortsConfig = {configsCount, configsGet, configsSelect};
 
 } // namespace
@@ -140,7 +156,9 @@ bool KClapEffect::init() {
     if (!onMainThread()) return false;
     hostParams_ = hostExtension<clap_host_params_t>(CLAP_EXT_PARAMS);
     timers_ = hostExtension<clap_host_timer_support_t>(CLAP_EXT_TIMER_SUPPORT);
+    hostGui_ = hostExtension<clap_host_gui_t>(CLAP_EXT_GUI);
     if (!create(sampleRate_, windows_)) return false;
+    enableNoteOutput();
     describeParameters();
     return scales_ && known_;
 }
@@ -198,6 +216,7 @@ const void* KClapEffect::extension(const char* id) const {
     if (!std::strcmp(id, CLAP_EXT_STATE)) return &kClapState;
     if (!std::strcmp(id, CLAP_EXT_AUDIO_PORTS)) return &kAudioPorts;
     if (!std::strcmp(id, CLAP_EXT_AUDIO_PORTS_CONFIG)) return &kPortsConfig;
+    if (!std::strcmp(id, CLAP_EXT_NOTE_PORTS)) return &kNotePorts;
     if (!std::strcmp(id, CLAP_EXT_GUI)) return effect()->hostEditor() ? &kClapGui : nullptr;
     if (!std::strcmp(id, CLAP_EXT_TIMER_SUPPORT)) return &kClapTimer;
     return nullptr;
@@ -314,6 +333,7 @@ clap_process_status KClapEffect::process(const clap_process_t& p) {
     if (p.frames_count > 0 && !checkBuffers(p)) return CLAP_PROCESS_ERROR;
     if (p.audio_outputs_count > 0 && p.audio_outputs) p.audio_outputs[0].constant_mask = 0;
     sendEdits(p.out_events);
+    beginNoteBlock();
 
     Transport transport;
     if (const clap_event_transport_t* t = p.transport) {
@@ -340,7 +360,43 @@ clap_process_status KClapEffect::process(const clap_process_t& p) {
     }
     render(p, done, p.frames_count, transport);
     sendChanges(p.out_events);
+    // After the parameter events, which all stand at frame 0: the list is in time order.
+    sendNotes(p.out_events);
     return CLAP_PROCESS_CONTINUE;
+}
+
+void KClapEffect::sendNotes(const clap_output_events_t* out) {
+    const NoteEvents& notes = noteEvents();
+    if (!out || !out->try_push) return;
+    for (int i = 0; i < notes.size(); ++i) {
+        const NoteEvent& n = notes[i];
+        const auto time = static_cast<std::uint32_t>(n.frame);
+        if (n.kind == NoteEvent::On) noteId_ = noteId_ == INT32_MAX ? 0 : noteId_ + 1;
+        if (n.kind != NoteEvent::Tuning) {
+            clap_event_note_t e{};
+            e.header = {sizeof e, time, CLAP_CORE_EVENT_SPACE_ID,
+                        static_cast<std::uint16_t>(n.kind == NoteEvent::On ? CLAP_EVENT_NOTE_ON
+                                                                           : CLAP_EVENT_NOTE_OFF),
+                        0};
+            e.note_id = noteId_;
+            e.port_index = 0;
+            e.channel = 0;
+            e.key = n.key;
+            e.velocity = n.kind == NoteEvent::On ? n.velocity / 127.0 : 0;
+            out->try_push(out, &e.header);
+        }
+        if (n.kind != NoteEvent::Off && (n.kind == NoteEvent::Tuning || n.tuning != 0)) {
+            clap_event_note_expression_t e{};
+            e.header = {sizeof e, time, CLAP_CORE_EVENT_SPACE_ID, CLAP_EVENT_NOTE_EXPRESSION, 0};
+            e.expression_id = CLAP_NOTE_EXPRESSION_TUNING;
+            e.note_id = noteId_;
+            e.port_index = 0;
+            e.channel = 0;
+            e.key = n.key;
+            e.value = n.tuning;
+            out->try_push(out, &e.header);
+        }
+    }
 }
 
 } // namespace Korvel

@@ -1,7 +1,7 @@
 // The effect as a CLAP plug-in: one object per instance behind the clap_plugin_t record the
 // factory hands out. It translates the host's calls into the effect's own operations through
 // KHostedEffect and answers the extensions this plug-in offers: parameters, state, audio ports
-// and their configurations, the embedded editor and its timer.
+// and their configurations, the note output, the embedded editor and its timer.
 //
 // Threads, as the interface assigns them: set-up, extensions' queries, state and the editor on
 // the host's main thread; processing (and a flush while active) on its audio thread. With the
@@ -71,6 +71,7 @@ public:
     bool guiSupported(const char* api, bool floating) const;
     bool guiCreate(const char* api, bool floating);
     void guiDestroy();
+    bool guiSetScale(double scale);
     bool guiSize(std::uint32_t& width, std::uint32_t& height) const;
     bool guiSetSize(std::uint32_t width, std::uint32_t height) const;
     bool guiSetParent(const clap_window_t& window);
@@ -109,6 +110,8 @@ private:
     void applyEvent(const clap_event_header_t& event, Transport& transport);
     void sendEdits(const clap_output_events_t* out);
     void sendChanges(const clap_output_events_t* out);
+    // [audio] The block's note output, after the parameter events.
+    void sendNotes(const clap_output_events_t* out);
     void remember(int index, double normalised);
     void rememberAll();
     bool pushValue(const clap_output_events_t* out, int index, double normalised);
@@ -128,6 +131,7 @@ private:
     const clap_host_params_t* hostParams_ = nullptr;
     const clap_host_thread_check_t* threadCheck_ = nullptr;
     const clap_host_timer_support_t* timers_ = nullptr;
+    const clap_host_gui_t* hostGui_ = nullptr;
 
     std::unique_ptr<Scale[]> scales_;
     // What the host was last told or last sent, per parameter: a stored value that differs was
@@ -145,6 +149,8 @@ private:
     double sampleRate_ = 44100;
     // The selected audio ports configuration (main thread; fixed while active).
     int config_ = 0;
+    // The id of the last note started (audio thread).
+    std::int32_t noteId_ = -1;
 
     bool guiCreated_ = false;
     bool timerRegistered_ = false;

@@ -1,4 +1,5 @@
-// The editor embedded through the GUI extension, at the skin's fixed size.
+// The editor embedded through the GUI extension, at the skin's fixed size times the scale the host
+// gives through set_scale (else the one the display's settings ask for), in physical pixels.
 //
 // The event loop: a CLAP host calls no editor idle. On Linux the editor's window lives on an X
 // connection of its own whose events nobody else reads, so the editor asks the host for a timer
@@ -13,6 +14,7 @@
 #include "clap/KShield.h"
 #include "host/KHostEditor.h"
 
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 
@@ -49,8 +51,9 @@ void CLAP_ABI guiDestroy(const clap_plugin_t* p) {
     KClapEffect* e = KClapEffect::from(p);
     if (e && e->onMainThread()) shieldedVoid([&] { e->guiDestroy(); });
 }
-bool CLAP_ABI guiSetScale(const clap_plugin_t*, double) {
-    return false; // fixed pixels
+bool CLAP_ABI guiSetScale(const clap_plugin_t* p, double scale) {
+    KClapEffect* e = KClapEffect::from(p);
+    return e && shielded(false, [&] { return e->guiSetScale(scale); });
 }
 bool CLAP_ABI guiGetSize(const clap_plugin_t* p, std::uint32_t* width, std::uint32_t* height) {
     KClapEffect* e = KClapEffect::from(p);
@@ -130,11 +133,28 @@ void KClapEffect::guiDestroy() {
     if (!guiCreated_) return;
     closeEditorWindow();
     parent_ = nullptr;
+    // A later editor follows the display again unless its host says otherwise.
+    effect()->hostEditor()->setHostScale(0);
     if (timerRegistered_ && timers_ && timers_->unregister_timer)
         timers_->unregister_timer(host_, timer_);
     timerRegistered_ = false;
     timer_ = CLAP_INVALID_ID;
     guiCreated_ = false;
+}
+
+// The host's scale overrides the display's; an editor already shown opens again at it, and the
+// host is asked to make room.
+bool KClapEffect::guiSetScale(double scale) {
+    KHostEditor* editor = effect() ? effect()->hostEditor() : nullptr;
+    if (!editor || !onMainThread() || !std::isfinite(scale) || scale <= 0) return false;
+    editor->setHostScale(scale);
+    if (!shown_ || editor->scale() == editor->hostScale()) return true;
+    closeEditorWindow();
+    shown_ = editor->open(parent_);
+    std::uint32_t w = 0, h = 0;
+    if (shown_ && hostGui_ && hostGui_->request_resize && guiSize(w, h))
+        hostGui_->request_resize(host_, w, h);
+    return true;
 }
 
 bool KClapEffect::guiSize(std::uint32_t& width, std::uint32_t& height) const {

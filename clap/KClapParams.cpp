@@ -139,6 +139,9 @@ double KClapEffect::toHost(int index, double normalised) const {
     double v = normalised;
     if (s.kind == KScaleKind::Linear || s.kind == KScaleKind::Choice)
         v = effect()->parameter(index)->toReal(normalised);
+    // A step's real value is whole but may come out a hair below it (-99 + 198 * 108/198), and
+    // hosts truncate stepped values: 9 cents would come back as 8.
+    if (s.flags & CLAP_PARAM_IS_STEPPED) v = std::round(v);
     if (!(v >= s.min)) return std::isnan(v) ? s.defaultValue : s.min;
     return v > s.max ? s.max : v;
 }

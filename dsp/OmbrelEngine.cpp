@@ -5,6 +5,7 @@
 #include "dsp/FastMath.h"
 #include "dsp/FloatingPointGuard.h"
 #include "dsp/Lfo.h"
+#include "dsp/NoteFollower.h"
 #include "dsp/OscillatorBank.h"
 #include "dsp/PitchDetector.h"
 #include "dsp/RandomGenerator.h"
@@ -64,6 +65,8 @@ struct OmbrelEngine::Impl {
     double smoothCoef = 1;
     double smoothedPeriod = 0;
     double engineFrequency = 0;
+    NoteFollower notes;
+    NoteEvents* noteEvents = nullptr;
 
     SettingsMailbox mailbox;
     // The mailbox version last applied; a reset forces the next block to apply again, since the
@@ -152,6 +155,7 @@ void OmbrelEngine::Impl::processChunk(const T* left, const T* right, T* outLeft,
             track(frames);
             synthesise(frames);
         }
+        if (noteEvents) notes.process(confirmed, mono, frames, *noteEvents);
         kernels->outputsFloat(value, previous, dryL, dryR, frames, stereoIn, stereoOut, outLeft,
                               outRight);
     } else {
@@ -159,6 +163,7 @@ void OmbrelEngine::Impl::processChunk(const T* left, const T* right, T* outLeft,
         kernels->monoDouble(left, right, frames, mono, dryL, dryR);
         track(frames);
         synthesise(frames);
+        if (noteEvents) notes.process(confirmed, mono, frames, *noteEvents);
         kernels->outputsDouble(value, previous, dryL, dryR, frames, stereoIn, stereoOut, outLeft,
                                outRight);
     }
@@ -272,6 +277,7 @@ void OmbrelEngine::setSampleRate(double rate) {
     // The period glide covers 90 % of a jump in 10 ms.
     double glideSamples = 0.01 * rate;
     e.smoothCoef = glideSamples > 0 ? 1 - fastPow2(-3.321928094887362 / glideSamples) : 1;
+    e.notes.setSampleRate(rate);
     e.forceApply.store(true, std::memory_order_relaxed);
 }
 
@@ -282,6 +288,7 @@ void OmbrelEngine::reset() {
     e.oscillators.release();
     e.smoothedPeriod = 0;
     e.engineFrequency = 0;
+    e.notes.reset();
     e.forceApply.store(true, std::memory_order_relaxed);
 }
 
@@ -298,6 +305,9 @@ void OmbrelEngine::Impl::processBlock(T* const* inputs, int inputCount, T* const
         applyPending();
         if (transport) lfo.sync(transport->ppqPos, transport->tempo, transport->playing, true);
     }
+    if (noteEvents)
+        notes.beginBlock(bypass, transport != nullptr, transport && transport->playing,
+                         *noteEvents);
     bool stereoIn = inputCount > 1;
     bool stereoOut = outputCount > 1;
     const T* left = inputs[0];
@@ -322,6 +332,14 @@ void OmbrelEngine::process(float* const* inputs, int inputCount, float* const* o
                            int outputCount, int frames, bool bypass,
                            const EngineTransport* transport) {
     impl_->processBlock(inputs, inputCount, outputs, outputCount, frames, bypass, transport);
+}
+
+void OmbrelEngine::setNoteOutput(NoteEvents* events) {
+    impl_->noteEvents = events;
+}
+
+void OmbrelEngine::endNote() {
+    impl_->notes.requestEnd();
 }
 
 void OmbrelEngine::useKernels(const EngineKernels& kernels) {

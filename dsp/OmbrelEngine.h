@@ -10,6 +10,7 @@
 namespace Korvel {
 
 struct EngineKernels;
+class NoteEvents;
 
 // Everything the parameters decide, in engine units.
 struct EngineSettings {
@@ -61,6 +62,12 @@ public:
                  int frames, bool bypass, const EngineTransport* transport);
     void process(float* const* inputs, int inputCount, float* const* outputs, int outputCount,
                  int frames, bool bypass, const EngineTransport* transport);
+
+    // Set-up thread: the tracked pitch as notes into events (null: none, and no cost), which the
+    // caller clears before each host block and reads after it.
+    void setNoteOutput(NoteEvents* events);
+    // Any thread: the sounding note ends at the next block (a program or state change).
+    void endNote();
 
     // Set-up thread: the kernels to run (tests and benchmarks compare the instruction sets; the
     // engine starts with engineKernels(), the widest the processor has).

@@ -1,5 +1,7 @@
 #include "editor/KDrawSurface.h"
 
+#include "editor/KEditorScale.h"
+
 #include "skin/KFontResource.h"
 
 #include "nanovg.h"
@@ -25,9 +27,15 @@ NVGcolor rgba(std::uint32_t packed) {
 
 } // namespace
 
-KDrawSurface::KDrawSurface(NVGcontext* context, int width, int height)
+KDrawSurface::KDrawSurface(NVGcontext* context, int width, int height, double scale)
     : context_(context), width_(std::max(width, 0)), height_(std::max(height, 0)),
-      clipWidth_(width_), clipHeight_(height_) {}
+      clipWidth_(width_), clipHeight_(height_), scale_(clampEditorScale(scale)),
+      frameWidth_(static_cast<float>(width_)), frameHeight_(static_cast<float>(height_)) {
+    if (scale_ != 1.0) {
+        frameWidth_ = static_cast<float>(scaledLength(width_, scale_) / scale_);
+        frameHeight_ = static_cast<float>(scaledLength(height_, scale_) / scale_);
+    }
+}
 
 KDrawSurface::~KDrawSurface() = default;
 
@@ -56,12 +64,24 @@ void KDrawSurface::beginFrame() {
         clipDrawn_ = true;
         ++drawnClips_;
     }
-    nvgBeginFrame(context_, static_cast<float>(width_), static_cast<float>(height_), 1.0f);
+    nvgBeginFrame(context_, frameWidth_, frameHeight_, static_cast<float>(scale_));
     // A scissor only when the clip is smaller than the surface.
-    if (clipWidth_ < width_ || clipHeight_ < height_)
-        nvgScissor(context_, static_cast<float>(clipX_), static_cast<float>(clipY_),
-                   static_cast<float>(clipWidth_), static_cast<float>(clipHeight_));
+    if (clipWidth_ < width_ || clipHeight_ < height_) {
+        const float x0 = snap(static_cast<float>(clipX_)), y0 = snap(static_cast<float>(clipY_));
+        nvgScissor(context_, x0, y0, snap(static_cast<float>(clipX_ + clipWidth_)) - x0,
+                   snap(static_cast<float>(clipY_ + clipHeight_)) - y0);
+    }
     nvgBeginPath(context_);
+}
+
+float KDrawSurface::snap(float v) const {
+    if (scale_ == 1.0) return v;
+    return static_cast<float>(std::round(static_cast<double>(v) * scale_) / scale_);
+}
+
+void KDrawSurface::snappedRect(float x, float y, float w, float h) {
+    const float x0 = snap(x), y0 = snap(y);
+    nvgRect(context_, x0, y0, snap(x + w) - x0, snap(y + h) - y0);
 }
 
 void KDrawSurface::endFrame() {
@@ -71,8 +91,8 @@ void KDrawSurface::endFrame() {
 void KDrawSurface::fillRectRGB(int x, int y, int w, int h, std::uint32_t rgb) {
     if (!context_) return;
     beginFrame();
-    nvgRect(context_, static_cast<float>(clipX_ + x), static_cast<float>(clipY_ + y),
-            static_cast<float>(w), static_cast<float>(h));
+    snappedRect(static_cast<float>(clipX_ + x), static_cast<float>(clipY_ + y),
+                static_cast<float>(w), static_cast<float>(h));
     nvgFillColor(context_, nvgRGBf(component(rgb, 0), component(rgb, 1), component(rgb, 2)));
     nvgFill(context_);
     endFrame();
@@ -81,8 +101,8 @@ void KDrawSurface::fillRectRGB(int x, int y, int w, int h, std::uint32_t rgb) {
 void KDrawSurface::fillRectRGBA(int x, int y, int w, int h, std::uint32_t colour) {
     if (!context_) return;
     beginFrame();
-    nvgRect(context_, static_cast<float>(clipX_ + x), static_cast<float>(clipY_ + y),
-            static_cast<float>(w), static_cast<float>(h));
+    snappedRect(static_cast<float>(clipX_ + x), static_cast<float>(clipY_ + y),
+                static_cast<float>(w), static_cast<float>(h));
     nvgFillColor(context_, rgba(colour));
     nvgFill(context_);
     endFrame();
@@ -157,8 +177,8 @@ void KDrawSurface::image(int handle, int sx, int sy, int sw, int sh, int dx, int
         context_, static_cast<float>(destX - sx), static_cast<float>(destY - sy),
         static_cast<float>(imageWidth), static_cast<float>(imageHeight), 0.0f, handle, 1.0f);
     beginFrame();
-    nvgRect(context_, static_cast<float>(destX), static_cast<float>(destY), static_cast<float>(sw),
-            static_cast<float>(sh));
+    snappedRect(static_cast<float>(destX), static_cast<float>(destY), static_cast<float>(sw),
+                static_cast<float>(sh));
     nvgFillPaint(context_, paint);
     nvgFill(context_);
     endFrame();

@@ -7,6 +7,12 @@
 // lowest byte, then green, blue, and alpha in the highest byte (KColourResource::value()). The
 // RGB rectangle fill takes the same packed value and ignores its alpha byte (always opaque).
 //
+// At a scale above 1 (a HiDPI screen, KEditorScale.h) the framebuffer holds scaledLength(width)
+// x scaledLength(height) pixels and every frame maps skin pixels onto it with NanoVG's device
+// pixel ratio: shapes and glyphs are drawn at the screen's resolution, images are filtered.
+// Rectangles and clips then snap to whole screen pixels, so that an erase covers exactly what a
+// full redraw painted, also at scales such as 1.5 that put skin edges between screen pixels.
+//
 // Portable: it needs only NanoVG; the editor window (or a test harness) owns the NanoVG context
 // and the GL framebuffer it draws into. Every operation runs on the user-interface thread [ui],
 // with the window's GL context current.
@@ -27,8 +33,9 @@ public:
     static constexpr int kAlignCentre = 1;
     static constexpr int kAlignRight = 2;
 
-    // [ui] The context is not owned. The clip starts as the whole surface.
-    KDrawSurface(NVGcontext* context, int width, int height);
+    // [ui] The context is not owned. The clip starts as the whole surface; width and height are
+    // in skin pixels, the scale is clamped (clampEditorScale).
+    KDrawSurface(NVGcontext* context, int width, int height, double scale = 1.0);
     virtual ~KDrawSurface();
     KDrawSurface(const KDrawSurface&) = delete;
     KDrawSurface& operator=(const KDrawSurface&) = delete;
@@ -36,6 +43,7 @@ public:
     NVGcontext* context() const { return context_; }
     int width() const { return width_; }
     int height() const { return height_; }
+    double scale() const { return scale_; }
 
     // [ui] Clip and origin: x and y are clamped into the surface, the size is cut at its edges.
     void setClip(int x, int y, int w, int h);
@@ -70,6 +78,9 @@ public:
 private:
     void beginFrame();
     void endFrame();
+    // A skin coordinate moved to the nearest screen pixel's edge (unchanged at scale 1).
+    float snap(float v) const;
+    void snappedRect(float x, float y, float w, float h);
 
     NVGcontext* context_;
     std::int32_t width_;
@@ -78,6 +89,10 @@ private:
     std::int32_t clipY_ = 0;
     std::int32_t clipWidth_;
     std::int32_t clipHeight_;
+    double scale_;
+    // The frame's size in skin pixels: the framebuffer's pixels over the scale.
+    float frameWidth_;
+    float frameHeight_;
     std::uint64_t frames_ = 0;
     std::uint64_t drawnClips_ = 0;
     bool clipDrawn_ = false;

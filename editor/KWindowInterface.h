@@ -34,6 +34,16 @@ public:
     // [ui] The native window while open (an X window id, a window handle), 0 otherwise: formats
     // whose host embeds the plug-in's own window by its id ask for it.
     virtual std::uintptr_t nativeWindow() const { return 0; }
+    // [ui] The scale (KEditorScale.h) the system's display settings ask for where the editor
+    // opens inside parent, or before a parent is known (null); 1 where there are none.
+    virtual double systemScale(void* parent) {
+        (void)parent;
+        return 1.0;
+    }
+    // [ui] The scale of the next open, clamped; an open window keeps its scale until reopened.
+    virtual void setScale(double scale) { (void)scale; }
+    // [ui] The scale the window opens at, or is open at.
+    virtual double scale() const { return 1.0; }
 };
 
 // Makes the window object for an editor (the window stores itself in the editor). The platform

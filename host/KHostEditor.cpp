@@ -2,6 +2,7 @@
 
 #include "core/KEffectInterface.h"
 #include "editor/KEditor.h"
+#include "editor/KEditorScale.h"
 #include "editor/KWindowInterface.h"
 
 namespace Korvel {
@@ -21,8 +22,9 @@ bool KHostEditor::getRect(ERect** rect) {
     if (!rect) return false;
     rect_.top = 0;
     rect_.left = 0;
-    rect_.bottom = static_cast<VstInt16>(editor_ ? editor_->height() : 0);
-    rect_.right = static_cast<VstInt16>(editor_ ? editor_->width() : 0);
+    const double s = editor_ ? scale() : 1.0;
+    rect_.bottom = static_cast<VstInt16>(editor_ ? scaledLength(editor_->height(), s) : 0);
+    rect_.right = static_cast<VstInt16>(editor_ ? scaledLength(editor_->width(), s) : 0);
     *rect = &rect_;
     return true;
 }
@@ -30,6 +32,7 @@ bool KHostEditor::getRect(ERect** rect) {
 bool KHostEditor::open(void* parent) {
     systemWindow_ = parent;
     if (!window_) return false;
+    window_->setScale(hostScale_ > 0.0 ? hostScale_ : window_->systemScale(parent));
     if (!window_->open(parent) || !window_->isLive()) return false;
     if (keffect_) keffect_->editorOpened();
     return true;
@@ -39,6 +42,16 @@ void KHostEditor::close() {
     if (window_) window_->close();
     if (keffect_) keffect_->editorClosed();
     systemWindow_ = nullptr;
+}
+
+void KHostEditor::setHostScale(double scale) {
+    hostScale_ = scale > 0.0 ? clampEditorScale(scale) : 0.0;
+}
+
+double KHostEditor::scale() {
+    if (!window_) return 1.0;
+    if (window_->isLive()) return window_->scale();
+    return hostScale_ > 0.0 ? hostScale_ : window_->systemScale(nullptr);
 }
 
 void KHostEditor::idle() {

@@ -22,7 +22,7 @@ public:
     // [ui] Destroys the window object, then the editor core.
     ~KHostEditor() override;
 
-    // [ui] (0, 0, height, width) of the editor; true.
+    // [ui] (0, 0, height, width) of the editor at its scale, in screen pixels; true.
     bool getRect(ERect** rect) override;
     // [ui] False without a window object or when the native window does not come up.
     bool open(void* parent) override;
@@ -35,6 +35,13 @@ public:
     // [any] The throttled repaint that ends applyParameters while the editor is open.
     virtual void refreshRequest();
 
+    // [ui] The scale a host gives (CLAP set_scale, LV2 ui:scaleFactor), clamped; it overrides the
+    // system's display settings from the next open on. 0 follows the system again.
+    void setHostScale(double scale);
+    double hostScale() const { return hostScale_; }
+    // [ui] The editor's scale: the open window's, else the one it would open at now.
+    double scale();
+
     KEditor* editor() const { return editor_; }
     KWindowInterface* window() const { return window_; }
     KEffectInterface* effectInterface() const { return keffect_; }
@@ -45,6 +52,7 @@ private:
     KEditor* editor_;
     KWindowInterface* window_;
     ERect rect_{0, 0, 0, 0};
+    double hostScale_ = 0.0;
     std::atomic<bool> refreshPending_{false};
     std::atomic<std::uint32_t> lastRefreshMs_{0};
 };

@@ -63,6 +63,10 @@ bool KHostedEffect::setChannels(int inputs, int outputs) {
     return effect_->setSpeakerArrangement(&in, &out);
 }
 
+void KHostedEffect::enableNoteOutput() {
+    if (effect_) effect_->setNoteOutput(&notes_);
+}
+
 void KHostedEffect::setTransport(double ppqPos, double tempo, bool playing) {
     time_ = VstTimeInfo{};
     time_.sampleRate = sampleRate_;

@@ -6,6 +6,7 @@
 // this: its own callback stays the effect's.
 #pragma once
 
+#include "dsp/NoteFollower.h"
 #include "host/Ombrel.h"
 
 namespace Korvel {
@@ -37,6 +38,13 @@ public:
     void setTransport(double ppqPos, double tempo, bool playing);
     void clearTransport() { timeKnown_ = false; }
 
+    // [main] While inactive: the tracked pitch as notes from now on (see NoteFollower).
+    void enableNoteOutput();
+    // [audio] Before a host block (its stretches follow each other from frame 0), and after it
+    // the block's note events.
+    void beginNoteBlock() { notes_.clear(); }
+    const NoteEvents& noteEvents() const { return notes_; }
+
 protected:
     // What the effect tells its host, on the thread of the change: [ui] for the editor and the
     // commands. automate follows the new value into the effect; read it with
@@ -60,6 +68,8 @@ private:
     // Written and read on the audio thread only, around each processing call.
     VstTimeInfo time_{};
     bool timeKnown_ = false;
+    // Filled by the engine on the audio thread, read there after the block.
+    NoteEvents notes_;
 };
 
 } // namespace Korvel

@@ -85,6 +85,17 @@ void Ombrel::setSampleRate(float rate) {
     resetEngine();
 }
 
+void Ombrel::setProgram(VstInt32 program) {
+    engine_.endNote();
+    KEffect::setProgram(program);
+}
+
+VstInt32 Ombrel::setChunk(void* data, VstInt32 byteSize, bool isPreset) {
+    VstInt32 taken = KEffect::setChunk(data, byteSize, isPreset);
+    if (taken) engine_.endNote();
+    return taken;
+}
+
 void Ombrel::resetEngine() {
     engine_.reset();
     applyParameters();

@@ -41,6 +41,10 @@ public:
                       int frames) override;
 
     void setSampleRate(float rate) override;
+    // A program or state change ends the note the note output sounds (the next block's first
+    // event); the parameters follow as before.
+    void setProgram(VstInt32 program) override;
+    VstInt32 setChunk(void* data, VstInt32 byteSize, bool isPreset) override;
     VstInt32 getVendorVersion() override { return 3100; }
     VstInt32 canDo(char* text) override;
     VstPlugCategory getPlugCategory() override { return kPlugCategEffect; }
@@ -50,6 +54,9 @@ public:
     void randomise();
 
     const OmbrelEngine& engine() const { return engine_; }
+    // [set-up] The tracked pitch as notes into events, for the formats that have a note output;
+    // the VST 2.4 plug-in has none.
+    void setNoteOutput(NoteEvents* events) { engine_.setNoteOutput(events); }
 
 private:
     // The parameters of the current program in engine units. [any]

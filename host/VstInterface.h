@@ -326,6 +326,9 @@ struct VstKeyCode {
     unsigned char modifier;
 };
 
+// VstEvent types; a MIDI event's data holds note length, note offset, then the MIDI bytes.
+enum { kVstMidiType = 1, kVstSysExType = 6 };
+
 struct VstEvent {
     VstInt32 type;
     VstInt32 byteSize;

@@ -27,6 +27,7 @@ enum Port : unsigned {
     kAudioOutLeft,
     kAudioOutRight,
     kTransportIn,
+    kNotesOut,
     kPortCount
 };
 

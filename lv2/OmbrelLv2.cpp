@@ -9,6 +9,7 @@
 
 #include <lv2/atom/util.h>
 #include <lv2/buf-size/buf-size.h>
+#include <lv2/midi/midi.h>
 #include <lv2/parameters/parameters.h>
 #include <lv2/time/time.h>
 
@@ -57,6 +58,7 @@ OmbrelLv2* OmbrelLv2::instantiate(double sampleRate, const LV2_Feature* const* f
         self->decibelFloor_[i] = hasDecibelFloor(*self->effect()->parameter(i));
         self->hostValue_[i].store(std::numeric_limits<float>::quiet_NaN());
     }
+    self->enableNoteOutput();
     // The block lengths come with the options, which need the effect.
     for (const LV2_Feature* const* f = features; f && *f; ++f)
         if (std::strcmp((*f)->URI, LV2_OPTIONS__options) == 0)
@@ -92,7 +94,9 @@ bool OmbrelLv2::takeFeatures(const LV2_Feature* const* features) {
                  u(LV2_BUF_SIZE__maxBlockLength),
                  u(LV2_BUF_SIZE__nominalBlockLength),
                  u(kStateBank),
-                 u(kStateProgram)};
+                 u(kStateProgram),
+                 u(LV2_ATOM__Sequence),
+                 u(LV2_MIDI__MidiEvent)};
     return true;
 }
 
@@ -103,6 +107,8 @@ void OmbrelLv2::connect(std::uint32_t port, void* data) {
         audio_[port - kAudioInLeft] = static_cast<float*>(data);
     else if (port == kTransportIn)
         transport_ = static_cast<const LV2_Atom_Sequence*>(data);
+    else if (port == kNotesOut)
+        notesOut_ = static_cast<LV2_Atom_Sequence*>(data);
 }
 
 void OmbrelLv2::activate() {
@@ -172,9 +178,43 @@ void OmbrelLv2::readTransport() {
     }
 }
 
+void OmbrelLv2::writeNotes() {
+    // A host without a URID map cannot read MIDI events, and may connect the port to anything
+    // (lv2apply gives it a float): then it stays untouched.
+    if (!notesOut_ || !mapped_) return;
+    // The host gives the buffer's capacity in the atom's size; the plug-in leaves what it wrote.
+    const std::uint32_t capacity = notesOut_->atom.size;
+    if (capacity < sizeof(LV2_Atom_Sequence_Body)) return;
+    notesOut_->atom.type = uris_.atomSequence;
+    notesOut_->atom.size = sizeof(LV2_Atom_Sequence_Body);
+    notesOut_->body.unit = 0;
+    notesOut_->body.pad = 0;
+    const NoteEvents& notes = noteEvents();
+    auto* base = reinterpret_cast<std::uint8_t*>(&notesOut_->body);
+    for (int i = 0; i < notes.size(); ++i) {
+        NoteMidi midi = noteMidi(notes[i], bend_);
+        for (int k = 0; k < midi.count; ++k) {
+            const std::uint32_t used = notesOut_->atom.size;
+            const std::uint32_t step = lv2_atom_pad_size(sizeof(LV2_Atom_Event) + 3);
+            if (capacity - used < step) return;
+            auto* event = reinterpret_cast<LV2_Atom_Event*>(base + used);
+            event->time.frames = notes[i].frame;
+            event->body.size = 3;
+            event->body.type = uris_.midiEvent;
+            std::memcpy(event + 1, midi.bytes[k], 3);
+            notesOut_->atom.size = used + step;
+        }
+    }
+}
+
 void OmbrelLv2::run(std::uint32_t frames) {
     applyControlPorts();
     readTransport();
+    beginNoteBlock();
+    struct Notes {
+        OmbrelLv2* self;
+        ~Notes() { self->writeNotes(); }
+    } notes{this};
     if (frames == 0) return;
     const int count = static_cast<int>(frames);
     if (!audio_[0] || !audio_[2]) {

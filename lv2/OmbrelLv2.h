@@ -1,7 +1,7 @@
 // The Ombrel effect as an LV2 plug-in instance: control ports in real units, two audio inputs and
-// outputs of which the right ones are optional, the host's transport as time:Position events, and
-// the bank chunk as state. The UI reaches the instance through instance-access and hears the
-// editor's edits through the link it attaches.
+// outputs of which the right ones are optional, the host's transport as time:Position events, the
+// tracked pitch as MIDI out, and the bank chunk as state. The UI reaches the instance through
+// instance-access and hears the editor's edits through the link it attaches.
 #pragma once
 
 #include "host/KHostedEffect.h"
@@ -72,6 +72,8 @@ private:
     void applyControlPorts();
     void readTransport();
     void readPosition(const LV2_Atom_Object* position, std::int64_t frame);
+    // [audio] The block's note output as MIDI events, into the host's buffer as far as it holds.
+    void writeNotes();
     std::uint32_t takeOption(const LV2_Options_Option& option);
 
     struct Uris {
@@ -80,6 +82,7 @@ private:
             timeBeatUnit;
         LV2_URID sampleRate, maxBlock, nominalBlock;
         LV2_URID stateBank, stateProgram;
+        LV2_URID atomSequence, midiEvent;
     };
     Uris uris_{};
     bool mapped_ = false;
@@ -88,6 +91,8 @@ private:
     float* controls_[kOmbrelParamCount] = {};
     float* audio_[4] = {};
     const LV2_Atom_Sequence* transport_ = nullptr;
+    LV2_Atom_Sequence* notesOut_ = nullptr;
+    int bend_ = 8192; // the last pitch bend sent
     bool decibelFloor_[kOmbrelParamCount] = {};
     std::atomic<float> hostValue_[kOmbrelParamCount];
 

@@ -2,13 +2,17 @@
 // by the host, reaching the effect through instance-access. Its edits reach the host as port
 // writes inside touch gestures (the commands' changes too); values the effect changed by itself
 // (the coupled frequency limits, a restored state) are written to the host at idle, so the host's
-// ports, and the sessions it saves, hold the sound the user hears.
+// ports, and the sessions it saves, hold the sound the user hears. A host that gives the option
+// ui:scaleFactor sets the editor's scale; without it the editor follows the display's settings.
 #include "editor/KWindowInterface.h"
 #include "host/KHostEditor.h"
 #include "lv2/OmbrelLv2.h"
 
+#include <lv2/atom/atom.h>
 #include <lv2/instance-access/instance-access.h>
+#include <lv2/options/options.h>
 #include <lv2/ui/ui.h>
+#include <lv2/urid/urid.h>
 
 #include <cmath>
 #include <cstring>
@@ -64,6 +68,25 @@ const void* featureData(const LV2_Feature* const* features, const char* uri) {
     return nullptr;
 }
 
+// The host's ui:scaleFactor, a float (a double is read too), through its URID map; 0 without.
+double hostScale(const LV2_Feature* const* features) {
+    const auto* options =
+        static_cast<const LV2_Options_Option*>(featureData(features, LV2_OPTIONS__options));
+    const auto* map = static_cast<const LV2_URID_Map*>(featureData(features, LV2_URID__map));
+    if (!options || !map || !map->map) return 0.0;
+    const LV2_URID key = map->map(map->handle, LV2_UI__scaleFactor);
+    const LV2_URID floatType = map->map(map->handle, LV2_ATOM__Float);
+    const LV2_URID doubleType = map->map(map->handle, LV2_ATOM__Double);
+    for (const LV2_Options_Option* o = options; o->key || o->value; ++o) {
+        if (o->key != key || !o->value) continue;
+        if (o->type == floatType && o->size == sizeof(float))
+            return *static_cast<const float*>(o->value);
+        if (o->type == doubleType && o->size == sizeof(double))
+            return *static_cast<const double*>(o->value);
+    }
+    return 0.0;
+}
+
 OmbrelUi* OmbrelUi::create(LV2UI_Write_Function write, LV2UI_Controller controller,
                            LV2UI_Widget* widget, const LV2_Feature* const* features) {
     auto* plugin =
@@ -79,6 +102,8 @@ OmbrelUi* OmbrelUi::create(LV2UI_Write_Function write, LV2UI_Controller controll
     ui->resize_ = static_cast<const LV2UI_Resize*>(featureData(features, LV2_UI__resize));
     for (float& w : ui->written_)
         w = std::numeric_limits<float>::quiet_NaN();
+    if (KHostEditor* editor = plugin->effect()->hostEditor())
+        editor->setHostScale(hostScale(features));
     if (!ui->open(parent, widget)) {
         delete ui;
         return nullptr;

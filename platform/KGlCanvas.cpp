@@ -2,6 +2,7 @@
 
 #include "editor/KDrawSurface.h"
 #include "editor/KEditor.h"
+#include "editor/KEditorScale.h"
 #include "platform/KNanoVgGl.h"
 
 #include <new>
@@ -14,9 +15,14 @@ KGlCanvas::~KGlCanvas() {
     tearDown();
 }
 
+void KGlCanvas::setScale(double scale) {
+    scale_ = clampEditorScale(scale);
+}
+
 bool KGlCanvas::setUp() {
     if (!context_.makeCurrent()) return false;
-    const int w = editor_.width(), h = editor_.height();
+    // Screen pixels; the surface maps the editor's own onto them.
+    const int w = scaledLength(editor_.width(), scale_), h = scaledLength(editor_.height(), scale_);
     // The loader opens the system's GL library (libGL, opengl32.dll) and resolves through it.
     bool ok = gladLoaderLoadGL() && GLAD_GL_ARB_framebuffer_object;
     if (ok) nvg_ = nvgCreateGL2(NVG_ANTIALIAS);
@@ -26,7 +32,8 @@ bool KGlCanvas::setUp() {
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
         framebuffer_ = nvgluCreateFramebuffer(nvg_, w, h, 0);
     }
-    if (framebuffer_) surface_ = new (std::nothrow) KDrawSurface(nvg_, w, h);
+    if (framebuffer_)
+        surface_ = new (std::nothrow) KDrawSurface(nvg_, editor_.width(), editor_.height(), scale_);
     if (surface_) {
         editor_.editorOpened();
         editor_.attachSurface(*surface_);
@@ -37,7 +44,7 @@ bool KGlCanvas::setUp() {
 
 bool KGlCanvas::paint() {
     if (!surface_ || !context_.makeCurrent()) return false;
-    const int w = editor_.width(), h = editor_.height();
+    const int w = scaledLength(editor_.width(), scale_), h = scaledLength(editor_.height(), scale_);
     glViewport(0, 0, w, h);
     nvgluBindFramebuffer(framebuffer_);
     editor_.draw(*surface_);

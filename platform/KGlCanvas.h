@@ -58,6 +58,10 @@ public:
     void tearDown();
 
     bool isSetUp() const { return surface_ != nullptr; }
+    // The scale of the next set-up (clamped, KEditorScale.h): the framebuffer then holds the
+    // editor's size times the scale in screen pixels, presented one to one.
+    void setScale(double scale);
+    double scale() const { return scale_; }
     KDrawSurface* surface() const { return surface_; }
 
 private:
@@ -66,6 +70,7 @@ private:
     NVGcontext* nvg_ = nullptr;
     NVGLUframebuffer* framebuffer_ = nullptr;
     KDrawSurface* surface_ = nullptr;
+    double scale_ = 1.0;
 };
 
 } // namespace Korvel

@@ -2,15 +2,19 @@
 
 #include "editor/KEditor.h"
 #include "editor/KEditorControl.h"
+#include "editor/KEditorScale.h"
 #include "platform/KEditorWindowFactory.h"
 #include "platform/linux/KLinkLauncher.h"
 #include "platform/linux/KXErrorTrap.h"
 
 #include <glad/glx.h>
 
+#include <X11/Xresource.h>
 #include <X11/cursorfont.h>
 
+#include <cstdlib>
 #include <ctime>
+#include <string>
 
 namespace Korvel {
 
@@ -40,6 +44,23 @@ const int kConfigAttributes[] = {GLX_X_RENDERABLE,
                                  GLX_WINDOW_BIT | GLX_PBUFFER_BIT,
                                  None};
 
+// The X resource Xft.dpi that desktops set for their scale (96 at 1x) as the connection read it
+// when it opened; 0 without one.
+double xftScale(Display* display) {
+    const char* resources = XResourceManagerString(display);
+    if (!resources) return 0.0;
+    XrmInitialize();
+    XrmDatabase database = XrmGetStringDatabase(resources);
+    if (!database) return 0.0;
+    char* type = nullptr;
+    XrmValue value{};
+    double dpi = 0.0;
+    if (XrmGetResource(database, "Xft.dpi", "Xft.Dpi", &type, &value) && value.addr)
+        dpi = parseEditorScale(std::string(value.addr, value.size).c_str());
+    XrmDestroyDatabase(database);
+    return dpi / 96.0;
+}
+
 } // namespace
 
 KWindowInterface* createEditorWindow(KEditor& editor) {
@@ -61,6 +82,29 @@ std::uint32_t KEditorWindow::tickMs() const {
     clock_gettime(CLOCK_MONOTONIC, &now);
     return static_cast<std::uint32_t>(static_cast<std::uint64_t>(now.tv_sec) * 1000u +
                                       static_cast<std::uint64_t>(now.tv_nsec) / 1000000u);
+}
+
+double KEditorWindow::systemScale(void*) {
+    // A variable the user set is a choice for this program; the resource is the desktop's.
+    for (const char* variable : {"GDK_SCALE", "QT_SCALE_FACTOR"})
+        if (double scale = parseEditorScale(std::getenv(variable)); scale > 0.0)
+            return clampEditorScale(scale);
+    double scale = 0.0;
+    if (display_) {
+        scale = xftScale(display_);
+    } else if (Display* display = XOpenDisplay(nullptr)) {
+        scale = xftScale(display);
+        XCloseDisplay(display);
+    }
+    return clampEditorScale(scale);
+}
+
+void KEditorWindow::setScale(double scale) {
+    if (!display_) canvas_.setScale(scale);
+}
+
+int KEditorWindow::skin(int screen) const {
+    return skinPosition(screen, canvas_.scale());
 }
 
 bool KEditorWindow::open(void* parent) {
@@ -94,10 +138,12 @@ bool KEditorWindow::open(void* parent) {
             attributes.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask |
                                     PointerMotionMask | FocusChangeMask | StructureNotifyMask |
                                     LeaveWindowMask;
+            const double scale = canvas_.scale();
             window_ =
-                XCreateWindow(display_, parentWindow, 0, 0, static_cast<unsigned>(editor_.width()),
-                              static_cast<unsigned>(editor_.height()), 0, visual->depth,
-                              InputOutput, visual->visual,
+                XCreateWindow(display_, parentWindow, 0, 0,
+                              static_cast<unsigned>(scaledLength(editor_.width(), scale)),
+                              static_cast<unsigned>(scaledLength(editor_.height(), scale)), 0,
+                              visual->depth, InputOutput, visual->visual,
                               CWColormap | CWBorderPixel | CWBackPixmap | CWEventMask, &attributes);
             XFree(visual);
             XMapWindow(display_, window_);
@@ -240,9 +286,9 @@ void KEditorWindow::handle(XEvent& event) {
         break;
     case MotionNotify: {
         const XMotionEvent& m = event.xmotion;
-        editor_.mouseMove(m.state & ShiftMask, m.state & ControlMask, m.x, m.y);
+        editor_.mouseMove(m.state & ShiftMask, m.state & ControlMask, skin(m.x), skin(m.y));
         followEditorCapture();
-        updateCursor(m.x, m.y);
+        updateCursor(skin(m.x), skin(m.y));
         break;
     }
     case FocusOut:
@@ -273,8 +319,9 @@ void KEditorWindow::press(const XButtonEvent& b) {
     // A click elsewhere on the editor takes the typed text over first.
     if (entry_.isOpen()) entry_.close(true);
     bool shift = b.state & ShiftMask, control = b.state & ControlMask;
-    bool took = b.button == Button1 ? editor_.mouseDown(shift, control, b.x, b.y)
-                                    : editor_.rightDown(shift, control, b.x, b.y);
+    const int x = skin(b.x), y = skin(b.y);
+    bool took = b.button == Button1 ? editor_.mouseDown(shift, control, x, y)
+                                    : editor_.rightDown(shift, control, x, y);
     if (took && !captured_) {
         captured_ = true;
         XGrabPointer(display_, window_, False,
@@ -283,21 +330,22 @@ void KEditorWindow::press(const XButtonEvent& b) {
         takeFocus();
     }
     followEditorCapture();
-    updateCursor(b.x, b.y);
+    updateCursor(x, y);
 }
 
 void KEditorWindow::release(const XButtonEvent& b) {
     if (b.button != Button1 && b.button != Button3) return;
     bool shift = b.state & ShiftMask, control = b.state & ControlMask;
-    bool letGo = b.button == Button1 ? editor_.mouseUp(shift, control, b.x, b.y)
-                                     : editor_.rightUp(shift, control, b.x, b.y);
+    const int x = skin(b.x), y = skin(b.y);
+    bool letGo = b.button == Button1 ? editor_.mouseUp(shift, control, x, y)
+                                     : editor_.rightUp(shift, control, x, y);
     if (letGo && captured_) {
         captured_ = false;
         XUngrabPointer(display_, b.time);
         giveFocusBack();
     }
     followEditorCapture();
-    updateCursor(b.x, b.y);
+    updateCursor(x, y);
 }
 
 void KEditorWindow::followEditorCapture() {
@@ -350,7 +398,13 @@ void KEditorWindow::updateCursor(int x, int y) {
 bool KEditorWindow::openTextEntry(int x, int y, int w, int h, const KFontResource*,
                                   int parameterIndex) {
     if (!display_ || windowGone_) return false;
-    return entry_.open(x, y, w, h, parameterIndex);
+    // Over the value display as the screen shows it, its letters as large as the scale makes
+    // the skin's.
+    const double scale = canvas_.scale();
+    const int left = scaledLength(x, scale), top = scaledLength(y, scale);
+    return entry_.open(left, top, scaledLength(x + w, scale) - left,
+                       scaledLength(y + h, scale) - top, parameterIndex,
+                       scaledLength(KTextEntry::kFontPixels, scale));
 }
 
 void KEditorWindow::openLink(const char* address) {

@@ -47,6 +47,12 @@ public:
     std::uint32_t tickMs() const override;
     // [ui]
     std::uintptr_t nativeWindow() const override { return window_; }
+    // [ui] GDK_SCALE, else QT_SCALE_FACTOR, else the X resource Xft.dpi over 96 (of our open
+    // connection, or of the display the editor would open on), else 1.
+    double systemScale(void* parent) override;
+    // [ui]
+    void setScale(double scale) override;
+    double scale() const override { return canvas_.scale(); }
 
     // Inspection for tests and tools [ui].
     Display* display() const { return display_; }
@@ -63,6 +69,8 @@ private:
     void followEditorCapture();
     void paint();
     void updateCursor(int x, int y);
+    // An event's window position in skin pixels.
+    int skin(int screen) const;
     void takeFocus();
     void giveFocusBack();
     void cancelCapture();

@@ -9,6 +9,7 @@
 #include <X11/keysym.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 
 namespace Korvel {
@@ -19,11 +20,20 @@ constexpr std::size_t kMaxText = 255;
 // Pasted text beyond this is not read: the field holds kMaxText characters.
 constexpr long kMaxPasteBytes = 1024;
 
-// About 14 px sans; the server's built-in "fixed" is always there.
-const char* const kFonts[] = {"-*-helvetica-medium-r-normal--14-*-*-*-p-*-iso8859-1",
-                              "-*-dejavu sans-medium-r-normal--14-*-*-*-p-*-iso8859-1",
-                              "-*-*-medium-r-normal-sans-14-*-*-*-p-*-iso8859-1",
-                              "-*-fixed-medium-r-normal--14-*-*-*-*-*-iso8859-1", "fixed"};
+// About the asked size in a sans face; the server's built-in "fixed" is always there.
+const char* const kFontPatterns[] = {"-*-helvetica-medium-r-normal--%d-*-*-*-p-*-iso8859-1",
+                                     "-*-dejavu sans-medium-r-normal--%d-*-*-*-p-*-iso8859-1",
+                                     "-*-*-medium-r-normal-sans-%d-*-*-*-p-*-iso8859-1",
+                                     "-*-fixed-medium-r-normal--%d-*-*-*-*-*-iso8859-1"};
+
+XFontStruct* loadFont(Display* display, int pixels) {
+    for (const char* pattern : kFontPatterns) {
+        char name[96];
+        std::snprintf(name, sizeof name, pattern, pixels);
+        if (XFontStruct* font = XLoadQueryFont(display, name)) return font;
+    }
+    return XLoadQueryFont(display, "fixed");
+}
 
 } // namespace
 
@@ -35,6 +45,7 @@ void KTextEntry::attach(Display* display, Window parent) {
 void KTextEntry::detach() {
     if (font_) XFreeFont(display_, font_);
     font_ = nullptr;
+    fontPixels_ = 0;
     clipboard_ = utf8_ = property_ = 0;
     display_ = nullptr;
     parent_ = 0;
@@ -65,14 +76,18 @@ unsigned long KTextEntry::pixel(unsigned rgb) const {
            place(rgb & 0xff, v->blue_mask);
 }
 
-bool KTextEntry::open(int x, int y, int w, int h, int parameterIndex) {
+bool KTextEntry::open(int x, int y, int w, int h, int parameterIndex, int fontPixels) {
     KEffectInterface* effect = editor_.effect();
     if (!display_ || !parent_ || !effect || parameterIndex < 0 || w <= 0 || h <= 0) return false;
     if (window_) close(true);
     KXErrorTrap trap(display_);
+    if (font_ && fontPixels_ != fontPixels) {
+        XFreeFont(display_, font_);
+        font_ = nullptr;
+    }
     if (!font_) {
-        for (const char* name : kFonts)
-            if ((font_ = XLoadQueryFont(display_, name))) break;
+        font_ = loadFont(display_, fontPixels);
+        fontPixels_ = fontPixels;
     }
     XSetWindowAttributes attributes{};
     attributes.background_pixel = pixel(0xffffff);

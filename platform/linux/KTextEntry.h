@@ -1,10 +1,10 @@
 // Typed value entry on X11: a small text field of our own, a child window of the editor window
-// placed over a value display, drawn with Xlib in a ~14 px sans font. While it is open it holds
-// the keyboard focus (so the host's shortcuts do not fire) and the editor's repaints are
-// suspended; closing gives the focus back and repaints once. A click places the caret (Shift
-// extends the selection), Ctrl+V and Shift+Insert paste the clipboard: the request goes to the
-// clipboard's owner through the X server and its answer arrives as an event at a later idle, so
-// the user-interface thread never waits for another program. Everything here is [ui].
+// placed over a value display, drawn with Xlib in a ~14 px sans font (larger at a larger scale).
+// While it is open it holds the keyboard focus (so the host's shortcuts do not fire) and the
+// editor's repaints are suspended; closing gives the focus back and repaints once. A click places
+// the caret (Shift extends the selection), Ctrl+V and Shift+Insert paste the clipboard: the request
+// goes to the clipboard's owner through the X server and its answer arrives as an event at a later
+// idle, so the user-interface thread never waits for another program. Everything here is [ui].
 #pragma once
 
 #include <X11/Xlib.h>
@@ -27,8 +27,12 @@ public:
     void attach(Display* display, Window parent);
     void detach();
 
-    // Shows the field over the rectangle with the parameter's text without unit, all selected.
-    bool open(int x, int y, int w, int h, int parameterIndex);
+    // The field's letters at scale 1, in pixels.
+    static constexpr int kFontPixels = 14;
+
+    // Shows the field over the rectangle (window pixels) with the parameter's text without unit,
+    // all selected, in a font of about fontPixels.
+    bool open(int x, int y, int w, int h, int parameterIndex, int fontPixels = kFontPixels);
     bool isOpen() const { return window_ != 0; }
     Window window() const { return window_; }
     // Commits unless cancelled, closes the field, gives the focus back when we still have it and
@@ -57,6 +61,7 @@ private:
     Window window_ = 0;
     GC gc_ = nullptr;
     XFontStruct* font_ = nullptr;
+    int fontPixels_ = 0;
     Window previousFocus_ = 0;
     int parameter_ = -1;
     std::string text_;

@@ -2,6 +2,7 @@
 
 #include "editor/KEditor.h"
 #include "editor/KEditorControl.h"
+#include "editor/KEditorScale.h"
 #include "platform/KEditorWindowFactory.h"
 #include "platform/win32/KLinkLauncher.h"
 
@@ -15,6 +16,20 @@ HCURSOR cursorFor(int kind) {
                                        LoadCursorA(nullptr, MAKEINTRESOURCEA(32649)),  // hand
                                        LoadCursorA(nullptr, MAKEINTRESOURCEA(32513))}; // beam
     return kind == kCursorHand ? cursors[1] : kind == kCursorText ? cursors[2] : cursors[0];
+}
+
+// Windows 10 1607 and later: the DPI of the monitor a window is on, for per-monitor aware hosts.
+// Looked up at run time, so that the plug-in loads on older systems and under Wine.
+using DpiForWindow = UINT(WINAPI*)(HWND);
+
+DpiForWindow dpiForWindow() {
+    static const DpiForWindow function = [] {
+        HMODULE user32 = GetModuleHandleA("user32.dll");
+        void* address =
+            user32 ? reinterpret_cast<void*>(GetProcAddress(user32, "GetDpiForWindow")) : nullptr;
+        return reinterpret_cast<DpiForWindow>(address);
+    }();
+    return function;
 }
 
 } // namespace
@@ -63,10 +78,37 @@ std::uint32_t KEditorWindow::tickMs() const {
     return GetTickCount();
 }
 
+double KEditorWindow::systemScale(void* parent) {
+    HWND window = static_cast<HWND>(parent);
+    UINT dpi = 0;
+    if (window && IsWindow(window) && dpiForWindow()) dpi = dpiForWindow()(window);
+    if (dpi == 0) {
+        HDC dc = GetDC(nullptr);
+        if (dc) {
+            dpi = static_cast<UINT>(GetDeviceCaps(dc, LOGPIXELSX));
+            ReleaseDC(nullptr, dc);
+        }
+    }
+    return clampEditorScale(static_cast<double>(dpi) / 96.0);
+}
+
+void KEditorWindow::setScale(double scale) {
+    if (!isLive()) canvas_.setScale(scale);
+}
+
+int KEditorWindow::skin(int screen) const {
+    return skinPosition(screen, canvas_.scale());
+}
+
 bool KEditorWindow::openTextEntry(int x, int y, int w, int h, const KFontResource* font,
                                   int parameterIndex) {
     if (!isLive()) return false;
-    return entry_.open(window_, x, y, w, h, font != nullptr, parameterIndex);
+    // Over the value display as the screen shows it, its letters scaled with the skin's.
+    const double scale = canvas_.scale();
+    const int left = scaledLength(x, scale), top = scaledLength(y, scale);
+    return entry_.open(window_, left, top, scaledLength(x + w, scale) - left,
+                       scaledLength(y + h, scale) - top, font != nullptr, parameterIndex,
+                       scaledLength(KTextEntry::kFontHeight, scale));
 }
 
 void KEditorWindow::openLink(const char* address) {
@@ -75,8 +117,8 @@ void KEditorWindow::openLink(const char* address) {
 
 void KEditorWindow::preCreate(CREATESTRUCTA& record) {
     record.style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
-    record.cx = editor_.width();
-    record.cy = editor_.height();
+    record.cx = scaledLength(editor_.width(), canvas_.scale());
+    record.cy = scaledLength(editor_.height(), canvas_.scale());
 }
 
 LRESULT KEditorWindow::onCreate(CREATESTRUCTA* create) {
@@ -168,8 +210,9 @@ LRESULT KEditorWindow::onDestroy() {
     return KWindow::onDestroy();
 }
 
-LRESULT KEditorWindow::buttonDown(bool right, WPARAM keys, int x, int y) {
+LRESULT KEditorWindow::buttonDown(bool right, WPARAM keys, int screenX, int screenY) {
     SetFocus(window_);
+    const int x = skin(screenX), y = skin(screenY);
     const bool shift = keys & MK_SHIFT, control = keys & MK_CONTROL;
     bool took =
         right ? editor_.rightDown(shift, control, x, y) : editor_.mouseDown(shift, control, x, y);
@@ -179,7 +222,8 @@ LRESULT KEditorWindow::buttonDown(bool right, WPARAM keys, int x, int y) {
     return 0;
 }
 
-LRESULT KEditorWindow::buttonUp(bool right, WPARAM keys, int x, int y) {
+LRESULT KEditorWindow::buttonUp(bool right, WPARAM keys, int screenX, int screenY) {
+    const int x = skin(screenX), y = skin(screenY);
     const bool shift = keys & MK_SHIFT, control = keys & MK_CONTROL;
     bool letGo =
         right ? editor_.rightUp(shift, control, x, y) : editor_.mouseUp(shift, control, x, y);
@@ -211,7 +255,8 @@ LRESULT KEditorWindow::onRButtonUp(WPARAM keys, int x, int y) {
     return buttonUp(true, keys, x, y);
 }
 
-LRESULT KEditorWindow::onMouseMove(WPARAM keys, int x, int y) {
+LRESULT KEditorWindow::onMouseMove(WPARAM keys, int screenX, int screenY) {
+    const int x = skin(screenX), y = skin(screenY);
     editor_.mouseMove(keys & MK_SHIFT, keys & MK_CONTROL, x, y);
     followEditorCapture();
     updateCursor(x, y);

@@ -42,6 +42,12 @@ public:
     void openLink(const char* address) override;
     // [any] GetTickCount.
     std::uint32_t tickMs() const override;
+    // [ui] The DPI of parent (GetDpiForWindow, where user32 has it) over 96, else the screen's
+    // LOGPIXELSX over 96.
+    double systemScale(void* parent) override;
+    // [ui]
+    void setScale(double scale) override;
+    double scale() const override { return canvas_.scale(); }
 
     // WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN at the editor's size.
     void preCreate(CREATESTRUCTA& record) override;
@@ -77,6 +83,8 @@ private:
     void followEditorCapture();
     void updateCursor(int x, int y);
     void showCursor(int kind);
+    // A message's window position in skin pixels.
+    int skin(int screen) const;
 
     KEditor& editor_;
     int cursorKind_ = 0;

@@ -10,15 +10,17 @@ namespace Korvel {
 namespace {
 // One field at a time in the process: the hook belongs to whichever is open.
 std::atomic<HHOOK> gHook{nullptr};
-} // namespace
 
-KTextEntry::KTextEntry(KEditor& editor) : editor_(editor) {
+HFONT createFont(int height) {
     LOGFONTA font{};
-    font.lfHeight = 14;
+    font.lfHeight = height;
     font.lfWeight = FW_NORMAL;
     font.lfPitchAndFamily = DEFAULT_PITCH | FF_SWISS;
-    font_ = CreateFontIndirectA(&font);
+    return CreateFontIndirectA(&font);
 }
+} // namespace
+
+KTextEntry::KTextEntry(KEditor& editor) : editor_(editor), font_(createFont(kFontHeight)) {}
 
 KTextEntry::~KTextEntry() {
     if (isLive()) DestroyWindow(window_);
@@ -40,10 +42,19 @@ void KTextEntry::preCreate(CREATESTRUCTA& record) {
     record.style |= WS_CHILD | ES_CENTER;
 }
 
-bool KTextEntry::open(HWND parent, int x, int y, int w, int h, bool haveFont, int parameterIndex) {
+bool KTextEntry::open(HWND parent, int x, int y, int w, int h, bool haveFont, int parameterIndex,
+                      int fontHeight) {
     parameter_ = parameterIndex;
     KEffectInterface* effect = editor_.effect();
     if (!parent || !effect || !haveFont || parameterIndex < 0) return false;
+    // Another scale since the last field: letters of its size (the old font is no longer set).
+    if (fontHeight != fontHeight_ && !isLive()) {
+        if (HFONT scaled = createFont(fontHeight)) {
+            if (font_) DeleteObject(font_);
+            font_ = scaled;
+            fontHeight_ = fontHeight;
+        }
+    }
     if (!isLive() && !create(parent)) return false;
     destroying_ = false;
     SendMessageA(window_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);

@@ -22,9 +22,12 @@ public:
     // Hidden child, text centred.
     void preCreate(CREATESTRUCTA& record) override;
 
-    // Shows the field in parent over the rectangle (editor pixels). False when there is nothing
-    // to edit (no effect, no font, negative index) or the field cannot be made.
-    bool open(HWND parent, int x, int y, int w, int h, bool haveFont, int parameterIndex);
+    // Shows the field in parent over the rectangle (window pixels), its font fontHeight high
+    // (14 at scale 1). False when there is nothing to edit (no effect, no font, negative index)
+    // or the field cannot be made.
+    bool open(HWND parent, int x, int y, int w, int h, bool haveFont, int parameterIndex,
+              int fontHeight = kFontHeight);
+    static constexpr int kFontHeight = 14;
     bool isOpen() const { return isLive(); }
 
     LRESULT onKeyDown(WPARAM key, LPARAM l) override;
@@ -45,6 +48,7 @@ private:
     char text_[256] = {};
     bool cancelled_ = false;
     HFONT font_ = nullptr;
+    int fontHeight_ = kFontHeight;
     // Set while the field's window goes away, so that the focus loss it causes does not destroy
     // it a second time.
     bool destroying_ = false;

@@ -217,6 +217,24 @@ TEST_F(ClapEditorTest, EmbeddedEditorReportsDragsCommandsAndFollowsTheHost) {
     ASSERT_TRUE(clap.openGui(parent, w, h)) << "opens again";
     loop(100);
     clap.closeGui();
+
+    // At the host's scale: the size in screen pixels, and a new scale while shown reopens the
+    // editor and asks the host for room.
+    clap.setGuiScale(2);
+    ASSERT_TRUE(clap.openGui(parent, w, h));
+    EXPECT_EQ(2u * kW, w);
+    EXPECT_EQ(2u * kH, h);
+    std::uint32_t askedW = 0, askedH = 0;
+    clap.onResizeRequest = [&](std::uint32_t rw, std::uint32_t rh) {
+        askedW = rw, askedH = rh;
+        return true;
+    };
+    EXPECT_TRUE(clap.setGuiScale(1.5));
+    EXPECT_EQ(960u, askedW);
+    EXPECT_EQ(593u, askedH);
+    loop(100);
+    clap.closeGui();
+    clap.onResizeRequest = nullptr;
 }
 
 } // namespace

@@ -116,6 +116,15 @@ TEST(ClapPlugin, ScanShowsTheDescriptorPortsAndEveryParameterWithTheVstTexts) {
     EXPECT_FALSE(clap.textToValue(clap.findParam("Gate"), "loud", v));
     EXPECT_TRUE(clap.textToValue(clap.findParam("Detune2"), "-7 cents", v));
     EXPECT_EQ(-7.0, v);
+    // Every step of a stepped parameter is a whole number, which a host's truncation keeps.
+    for (int i = 0; i < clap.paramCount(); ++i) {
+        ASSERT_TRUE(clap.paramInfo(i, p));
+        if (!(p.flags & CLAP_PARAM_IS_STEPPED)) continue;
+        for (double k = p.min; k <= p.max; ++k) {
+            ASSERT_TRUE(clap.textToValue(i, clap.text(i, k), v)) << p.name << " " << k;
+            EXPECT_EQ(k, v) << p.name;
+        }
+    }
 }
 
 // Hosts scan through a host record of their own that offers no extension at all and keep what

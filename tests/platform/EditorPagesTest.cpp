@@ -1,10 +1,11 @@
 // The built-in skin drawn through the real editor and drawing surface on an offscreen GL context:
 // both pages against reference pictures, page switches that erase what the other page drew, and
-// the repaint of one knob step, and other editors and reopenings that decode no image again.
-// OMBREL_UPDATE_REFERENCES=1 rewrites the references; every run
-// leaves its pictures in the build folder.
+// the repaint of one knob step, page 1 at twice the scale, and other editors and reopenings that
+// decode no image again. OMBREL_UPDATE_REFERENCES=1 rewrites the references; every run leaves its
+// pictures in the build folder.
 #include "editor/KDrawSurface.h"
 #include "editor/KEditor.h"
+#include "editor/KEditorScale.h"
 #include "host/KHostEditor.h"
 #include "host/Ombrel.h"
 #include "params/OmbrelParameters.h"
@@ -52,19 +53,20 @@ int differingPixels(const std::vector<std::uint32_t>& a, const std::vector<std::
 
 // Compares with the reference picture, or rewrites it when asked; leaves the picture drawn in
 // the build folder either way.
-void expectReference(const std::vector<std::uint32_t>& pixels, const std::string& name) {
-    ASSERT_TRUE(writePng(std::string(OMBREL_OUTPUT_DIR) + "/" + name, kW, kH, pixels));
+void expectReference(const std::vector<std::uint32_t>& pixels, const std::string& name,
+                     int width = kW, int height = kH) {
+    ASSERT_TRUE(writePng(std::string(OMBREL_OUTPUT_DIR) + "/" + name, width, height, pixels));
     const std::string reference = std::string(OMBREL_REFERENCE_DIR) + "/" + name;
     const char* update = std::getenv("OMBREL_UPDATE_REFERENCES");
     if (update && std::string(update) == "1") {
-        ASSERT_TRUE(writePng(reference, kW, kH, pixels));
+        ASSERT_TRUE(writePng(reference, width, height, pixels));
         return;
     }
     int w = 0, h = 0;
     std::vector<std::uint32_t> expected;
     ASSERT_TRUE(readPng(reference, w, h, expected)) << reference;
-    ASSERT_EQ(kW, w);
-    ASSERT_EQ(kH, h);
+    ASSERT_EQ(width, w);
+    ASSERT_EQ(height, h);
     EXPECT_EQ(0, differingPixels(expected, pixels))
         << name << " differs from its reference; see " << OMBREL_OUTPUT_DIR;
 }
@@ -146,6 +148,35 @@ TEST_F(EditorPagesTest, AKnobStepRepaintsTheKnobAndItsValueDisplayOnly) {
     surface.resetCounts();
     editor->draw(surface);
     EXPECT_EQ(0u, surface.frameCount());
+}
+
+// At 2x the page is drawn at the screen's resolution (its reference has been looked at). At 1.5x,
+// where skin edges fall between screen pixels, a knob erased and painted twice leaves exactly the
+// pixels of the first full draw: no seam of half-covered pixels grows round it.
+TEST(EditorScaleTest, PageOneAtTwiceTheScaleAndErasesBetweenScreenPixels) {
+    for (const double scale : {2.0, 1.5}) {
+        SCOPED_TRACE(scale);
+        const int w = scaledLength(kW, scale), h = scaledLength(kH, scale);
+        OffscreenContext gl{w, h};
+        ASSERT_TRUE(gl.ok()) << gl.error();
+        KDrawSurface surface{gl.nvg(), kW, kH, scale};
+        std::unique_ptr<Ombrel> fx(createEffect(quietHost, "OmbrelSkin.txt"));
+        KEditor* editor = fx->hostEditor()->editor();
+        editor->editorOpened();
+        editor->attachSurface(surface);
+        editor->draw(surface);
+        const auto first = gl.readPixels();
+        if (scale == 2.0) expectReference(first, "page1-2x.png", w, h);
+
+        const float minFreq = fx->getParameter(kMinFreq);
+        fx->setParameter(kMinFreq, minFreq + 0.25f);
+        editor->draw(surface);
+        EXPECT_GT(differingPixels(first, gl.readPixels()), 100) << "the knob turned";
+        fx->setParameter(kMinFreq, minFreq);
+        editor->draw(surface);
+        EXPECT_EQ(0, differingPixels(first, gl.readPixels()));
+        editor->detachSurface(surface);
+    }
 }
 
 TEST_F(EditorPagesTest, ASecondEditorAndAReopeningDecodeNoImageAgain) {

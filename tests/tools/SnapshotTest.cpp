@@ -1,7 +1,8 @@
 // ombrel-host snapshot through the real binary, each run in the private Xvfb it starts itself: the
 // picture's size as the editor gives it, refused arguments that leave every file as it was, a
 // write that fails at the end, no X server left behind however the command ends, and Ombrel's
-// editor in each format's build drawing the same page and reporting the same gesture.
+// editor in each format's build drawing the same page and reporting the same gesture, at 1x and
+// at the scale each format asks for in its own way.
 #include "tests/tools/ToolTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -331,6 +332,40 @@ TEST_F(SnapshotTest, EveryFormatsEditorShowsTheVstPageOneAndReportsAKnobDragAsAG
             const std::string hz = changes[0].substr(changes[0].rfind(' ') + 1);
             EXPECT_TRUE(has(notices[1], "MinFreq = " + hz + ".0000 (x")) << notices[1];
         }
+    }
+}
+
+// --scale 2 reaches each format's editor its own way (VST 2.4: Xft.dpi on the private server; CLAP:
+// set_scale; LV2: ui:scaleFactor): twice the size, the 2x page 1, and a drag twice as long on
+// the screen turns the knob as the 1x drag does.
+TEST_F(SnapshotTest, AtTwiceTheScaleEveryFormatsEditorDoublesAndADragTurnsAKnobAsAtOnce) {
+    std::vector<std::pair<const char*, std::string>> builds = {{"VST 2.4", OMBREL_PLUGIN_FILE}};
+    if (fs::exists(OMBREL_CLAP_FILE)) builds.emplace_back("CLAP", OMBREL_CLAP_FILE);
+    if (!std::string(OMBREL_LV2_BUNDLE).empty() && fs::exists(OMBREL_LV2_BUNDLE))
+        builds.emplace_back("LV2", OMBREL_LV2_BUNDLE);
+    Result once = run({"snapshot", OMBREL_PLUGIN_FILE, path("once.png"), "--settle", "200",
+                       "--drag", "260,55,0,-30"});
+    ASSERT_EQ(once.code, 0) << once.err;
+    const std::vector<std::string> expected = linesStarting(once.out, "Changed: ");
+    ASSERT_EQ(expected.size(), 1u) << once.out;
+    const Picture reference = readPng(OMBREL_PAGE1_2X_PNG);
+    ASSERT_EQ(reference.width, 1280);
+    for (const auto& [format, plugin] : builds) {
+        Result r = run({"snapshot", plugin, path("twice.png"), "--settle", "200", "--scale", "2",
+                        "--drag", "520,110,0,-60"});
+        ASSERT_EQ(r.code, 0) << format << ": " << r.err;
+        EXPECT_EQ(survivors(), 0) << format;
+        EXPECT_TRUE(has(r.out, "Editor 1280x790 written to")) << format << ": " << r.out;
+        EXPECT_EQ(linesStarting(r.out, "Changed: "), expected) << format;
+        // The reference everywhere but the turned knob and its value display.
+        Picture picture = readPng(path("twice.png"));
+        ASSERT_EQ(picture.width, 1280) << format;
+        for (int y = 60; y < 200; ++y)
+            for (int x = 440; x < 600; ++x)
+                for (int c = 0; c < 3; ++c)
+                    picture.rgb[(static_cast<std::size_t>(y) * 1280 + x) * 3 + c] =
+                        reference.rgb[(static_cast<std::size_t>(y) * 1280 + x) * 3 + c];
+        EXPECT_LE(differing(picture, reference), 1280 * 790 / 1000) << format;
     }
 }
 

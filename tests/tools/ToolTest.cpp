@@ -817,6 +817,171 @@ TEST_F(ToolTest, DemoRenderFollowsThePhrasesNotes) {
     }
 }
 
+// ---- note output -----------------------------------------------------------------------------
+
+// A Standard MIDI File's channel messages with their times in seconds (format 0, one tempo);
+// fails the test when the file is not one.
+struct MidiMessage {
+    double seconds;
+    int status, a, b;
+};
+std::vector<MidiMessage> readMidi(const fs::path& file) {
+    std::vector<MidiMessage> out;
+    const std::string d = slurp(file);
+    auto byte = [&d](std::size_t i) { return i < d.size() ? static_cast<unsigned char>(d[i]) : 0; };
+    EXPECT_EQ(d.substr(0, 4), "MThd");
+    EXPECT_EQ(byte(9), 0) << "format 0";
+    EXPECT_EQ(d.substr(14, 4), "MTrk");
+    const int division = byte(12) << 8 | byte(13);
+    std::size_t i = 22;
+    auto length = [&] {
+        unsigned v = 0;
+        for (unsigned char c = 0x80; c & 0x80 && i < d.size();)
+            v = v << 7 | ((c = byte(i++)) & 0x7f);
+        return v;
+    };
+    double tempo = 500000, seconds = 0;
+    bool ended = false;
+    while (i < d.size() && !ended) {
+        seconds += length() * tempo / 1e6 / division;
+        const int status = byte(i++);
+        if (status == 0xff) {
+            const int type = byte(i++);
+            const unsigned n = length();
+            if (type == 0x51) tempo = byte(i) << 16 | byte(i + 1) << 8 | byte(i + 2);
+            ended = type == 0x2f;
+            i += n;
+            continue;
+        }
+        EXPECT_TRUE(status & 0x80) << "running status is not written";
+        const bool two = (status & 0xf0) == 0xc0 || (status & 0xf0) == 0xd0;
+        out.push_back({seconds, status, byte(i), two ? 0 : byte(i + 1)});
+        i += two ? 1 : 2;
+    }
+    EXPECT_TRUE(ended && i == d.size()) << "the track ends with the file";
+    return out;
+}
+
+// Notes as they sound: key, on and off times, velocity; never two at once, none left sounding.
+struct Sung {
+    int key;
+    double on, off;
+    int velocity;
+};
+std::vector<Sung> notesOf(const std::vector<MidiMessage>& messages) {
+    std::vector<Sung> notes;
+    bool sounding = false;
+    for (const MidiMessage& m : messages) {
+        const int kind = m.status & 0xf0;
+        if (kind == 0x90 && m.b > 0) {
+            EXPECT_FALSE(sounding) << "two notes at once at " << m.seconds << " s";
+            notes.push_back({m.a, m.seconds, -1, m.b});
+            sounding = true;
+        } else if (kind == 0x80 || kind == 0x90) {
+            EXPECT_TRUE(sounding && notes.back().key == m.a) << "a stray note off";
+            if (!notes.empty()) notes.back().off = m.seconds;
+            sounding = false;
+        }
+    }
+    EXPECT_FALSE(sounding) << "a note left hanging";
+    return notes;
+}
+
+// Semitones of a pitch bend over ±2.
+double bendOf(const MidiMessage& m) {
+    return ((m.b << 7 | m.a) - 8192) / 4096.0;
+}
+
+TEST_F(ToolTest, TheDemoPhraseThroughTheClapAndLv2BuildsGivesItsSevenNotes) {
+    const std::vector<Build> builds = ombrelBuilds();
+    SKIP_WITHOUT_EVERY_FORMAT(builds);
+    ASSERT_EQ(
+        run({"demo", "--output", path("demo.wav"), "--input-copy", path("in.wav"), "--quiet"}).code,
+        0);
+    const OmbrelHost::DemoPhrase phrase = OmbrelHost::makeDemoPhrase();
+    for (const Build& b : builds) {
+        Result r =
+            run({"render", b.plugin, path("in.wav"), path("out.wav"), "--midi", path("notes.mid")});
+        if (b.format == std::string("VST 2.4")) {
+            // The VST 2.4 plug-in announces no note output.
+            EXPECT_EQ(r.code, kExitUsage) << r.err;
+            EXPECT_TRUE(has(r.err, "no note output")) << r.err;
+            EXPECT_FALSE(fs::exists(path("out.wav")) || fs::exists(path("notes.mid")));
+            continue;
+        }
+        ASSERT_EQ(r.code, 0) << b.format << ": " << r.err;
+        EXPECT_TRUE(has(r.out, "7 notes")) << r.out;
+        // The audio is what a render without note output gives.
+        ASSERT_EQ(run({"render", b.plugin, path("in.wav"), path("plain.wav"), "--quiet"}).code, 0);
+        EXPECT_EQ(slurp(path("out.wav")), slurp(path("plain.wav"))) << b.format;
+
+        const std::vector<MidiMessage> messages = readMidi(path("notes.mid"));
+        const std::vector<Sung> notes = notesOf(messages);
+        ASSERT_EQ(notes.size(), phrase.notes.size()) << b.format;
+        for (std::size_t k = 0; k < notes.size(); ++k) {
+            const OmbrelHost::DemoNote& sung = phrase.notes[k];
+            const int key =
+                static_cast<int>(std::lround(69 + 12 * std::log2(sung.frequency / 440)));
+            EXPECT_EQ(notes[k].key, key) << b.format << " " << sung.name;
+            // Confirmed within the default Speed of 3 periods (at least 2, counted from the
+            // detector's analysis window: twice that in the worst case), a legato move after the
+            // follower's 30 ms settle time.
+            const bool legato = k > 0 && phrase.notes[k - 1].end == sung.start - 0.07;
+            const double confirmation = 6 / sung.frequency + (legato ? 0.03 : 0);
+            const double delay = notes[k].on - sung.start;
+            EXPECT_GT(delay, legato ? -0.03 : 0) << b.format << " " << sung.name;
+            EXPECT_LT(delay, confirmation) << b.format << " " << sung.name;
+            EXPECT_GT(notes[k].off, sung.end - 0.08) << b.format << " " << sung.name;
+            EXPECT_GE(notes[k].velocity, 40);
+        }
+    }
+}
+
+TEST_F(ToolTest, ASweepGivesPitchBendsThatFollowIt) {
+    const std::vector<Build> builds = ombrelBuilds();
+    SKIP_WITHOUT_EVERY_FORMAT(builds);
+    // 220 Hz for 0.3 s, then up by 1.5 semitones over 1.5 s, evenly in pitch.
+    Audio a;
+    a.rate = 44100;
+    a.channels = 1;
+    auto pitchAt = [](double t) { return t < 0.3 ? 0.0 : t < 1.8 ? (t - 0.3) : 1.5; };
+    double phase = 0;
+    for (long long i = 0; i < 2 * a.rate; ++i) {
+        phase += 220 * std::exp2(pitchAt(static_cast<double>(i) / a.rate) / 12) / a.rate;
+        a.samples.push_back(static_cast<float>(0.3 * std::sin(2 * M_PI * phase)));
+    }
+    writeAudio(path("sweep.wav"), a);
+    for (const Build& b : builds) {
+        if (b.format == std::string("VST 2.4")) continue;
+        ASSERT_EQ(run({"render", b.plugin, path("sweep.wav"), path("out.wav"), "--midi",
+                       path("sweep.mid"), "--quiet"})
+                      .code,
+                  0);
+        const std::vector<MidiMessage> messages = readMidi(path("sweep.mid"));
+        const std::vector<Sung> notes = notesOf(messages);
+        // A3, then A#3 once the sweep has left A3 by more than 0.6 semitones and settled.
+        ASSERT_EQ(notes.size(), 2u) << b.format;
+        EXPECT_EQ(notes[0].key, 57);
+        EXPECT_EQ(notes[1].key, 58);
+        EXPECT_NEAR(notes[1].on, 0.3 + 0.6 + 0.03, 0.03) << b.format;
+        // Each bend is the sweep's pitch from the sounding key, a few milliseconds late.
+        // (A new note's bend may come just before its note on, at the same time.)
+        int key = -1, bends = 0;
+        for (std::size_t i = 0; i < messages.size(); ++i) {
+            const MidiMessage& m = messages[i];
+            if ((m.status & 0xf0) == 0x90) key = m.a;
+            for (std::size_t j = i + 1; j < messages.size() && messages[j].seconds == m.seconds;
+                 ++j)
+                if ((messages[j].status & 0xf0) == 0x90) key = messages[j].a;
+            if ((m.status & 0xf0) != 0xe0 || key < 0) continue;
+            ++bends;
+            EXPECT_NEAR(bendOf(m), pitchAt(m.seconds - 0.005) - (key - 57), 0.03)
+                << b.format << " at " << m.seconds << " s";
+        }
+        EXPECT_GT(bends, 100) << b.format;
+    }
+}
+
 // ---- failures of the system around the tool --------------------------------------------------
 
 // A FLAC header's total sample count (36 bits of STREAMINFO).

@@ -371,6 +371,20 @@ void ClapPlugin::received(const clap_event_header_t& event) {
             const auto& v = reinterpret_cast<const clap_event_param_value_t&>(event);
             e.param = v.param_id;
             e.value = v.value;
+        } else if ((event.type == CLAP_EVENT_NOTE_ON || event.type == CLAP_EVENT_NOTE_OFF ||
+                    event.type == CLAP_EVENT_NOTE_CHOKE || event.type == CLAP_EVENT_NOTE_END) &&
+                   event.size >= sizeof(clap_event_note_t)) {
+            const auto& n = reinterpret_cast<const clap_event_note_t&>(event);
+            e.key = n.key;
+            e.channel = n.channel;
+            e.value = n.velocity;
+        } else if (event.type == CLAP_EVENT_NOTE_EXPRESSION &&
+                   event.size >= sizeof(clap_event_note_expression_t)) {
+            const auto& x = reinterpret_cast<const clap_event_note_expression_t&>(event);
+            e.key = x.key;
+            e.channel = x.channel;
+            e.expression = x.expression_id;
+            e.value = x.value;
         } else if ((event.type == CLAP_EVENT_PARAM_GESTURE_BEGIN ||
                     event.type == CLAP_EVENT_PARAM_GESTURE_END) &&
                    event.size >= sizeof(clap_event_param_gesture_t)) {
@@ -390,6 +404,11 @@ std::vector<ClapEvent> ClapPlugin::takeEvents() {
 
 // ---------------------------------------------------------------------------------------------
 // State and layout
+
+int ClapPlugin::noteOutputs() const {
+    auto* ports = extension<clap_plugin_note_ports_t>(CLAP_EXT_NOTE_PORTS);
+    return ports && ports->count ? static_cast<int>(ports->count(plugin_, false)) : 0;
+}
 
 bool ClapPlugin::saveState(std::vector<std::uint8_t>& bytes, std::size_t chunk) const {
     auto* state = extension<clap_plugin_state_t>(CLAP_EXT_STATE);
@@ -595,10 +614,18 @@ bool ClapPlugin::openGui(std::uintptr_t parent, std::uint32_t& width, std::uint3
 #else
     window.x11 = static_cast<clap_xwnd>(parent);
 #endif
+    // A plug-in may ignore the scale (false); its size then is its own.
+    if (guiScale_ > 0 && gui->set_scale) gui->set_scale(plugin_, guiScale_);
     guiOpen_ = gui->get_size(plugin_, &width, &height) && gui->set_parent(plugin_, &window) &&
                gui->show(plugin_);
     if (!guiOpen_) gui->destroy(plugin_);
     return guiOpen_;
+}
+
+bool ClapPlugin::setGuiScale(double scale) {
+    guiScale_ = scale;
+    auto* gui = guiOpen_ ? extension<clap_plugin_gui_t>(CLAP_EXT_GUI) : nullptr;
+    return !gui || !gui->set_scale || gui->set_scale(plugin_, scale);
 }
 
 void ClapPlugin::closeGui() {

@@ -39,8 +39,11 @@ struct ClapLayout {
 struct ClapEvent {
     std::uint16_t type = 0;
     clap_id param = CLAP_INVALID_ID; // parameter events
-    double value = 0;                // value events
+    double value = 0;                // value events; note velocity; expression value
     std::uint32_t time = 0;
+    // Note events: the key and channel (-1 when the plug-in gives none), the expression's id.
+    int key = -1, channel = -1;
+    int expression = -1;
 };
 
 // A song position served as clap_process_t.transport: 4/4 at a fixed tempo, advancing only
@@ -114,6 +117,8 @@ public:
     int outputChannels() const { return channels(false); }
     bool selectLayout(int inputs, int outputs);
     std::vector<ClapLayout> layouts() const;
+    // Note output ports the plug-in offers.
+    int noteOutputs() const;
     // Whether the main ports take 64-bit buffers.
     bool supports64() const;
 
@@ -148,6 +153,9 @@ public:
     bool openGui(std::uintptr_t parent, std::uint32_t& width, std::uint32_t& height);
     void closeGui();
     bool guiOpen() const { return guiOpen_; }
+    // The scale openGui gives through set_scale before asking for the size (0 gives none); an
+    // open editor gets it at once. The plug-in's answer, true when the editor is closed.
+    bool setGuiScale(double scale);
     // Answers the editor's request for a new size; unset, the host refuses it.
     std::function<bool(std::uint32_t width, std::uint32_t height)> onResizeRequest;
 
@@ -192,6 +200,7 @@ private:
     bool active_ = false;
     bool processing_ = false;
     bool guiOpen_ = false;
+    double guiScale_ = 0;
     bool freeRunning_ = false;
     double sampleRate_ = 44100;
     std::int64_t steadyTime_ = 0;

@@ -93,6 +93,7 @@ public:
     int program() override { return -1; }
     std::string programName(int) override { return ""; }
     bool setProgram(int) override { return false; }
+    bool setProgramName(const std::string&) override { return false; }
 
     StateResult saveState(const std::string& path, bool preferParameters,
                           std::vector<std::uint8_t>& bytes) override;
@@ -117,14 +118,17 @@ public:
         const clap_process_status status =
             clap_.process(in, out, static_cast<std::uint32_t>(frames));
         passEvents();
+        frames_ += frames;
         return status != CLAP_PROCESS_ERROR;
     }
     bool process(double** in, double** out, int frames) override {
         const clap_process_status status =
             clap_.process(in, out, static_cast<std::uint32_t>(frames));
         passEvents();
+        frames_ += frames;
         return status != CLAP_PROCESS_ERROR;
     }
+    bool hasNoteOutput() override { return clap_.noteOutputs() > 0; }
 
     bool hasEditor() override { return clap_.hasGui(); }
     bool editorSize(int& width, int& height) override {
@@ -144,12 +148,20 @@ public:
         return false;
     }
     void idleEditor() override;
+    bool setEditorScale(double scale) override {
+        clap_.setGuiScale(scale);
+        return true;
+    }
     void closeEditor() override {
         clap_.closeGui();
         clap_.onResizeRequest = nullptr;
     }
 
 private:
+    // A note event as MIDI bytes: note on and off, a tuning expression as pitch bend over ±2
+    // semitones; false for the rest.
+    bool noteMessage(const ClapEvent& e, NoteMessage& m) const;
+
     const ClapParam& param(int index) const {
         static const ClapParam none;
         return index >= 0 && index < static_cast<int>(params_.size())
@@ -175,6 +187,7 @@ private:
     ClapPlugin clap_;
     double rate_ = 44100;
     int block_ = 512;
+    long long frames_ = 0; // processed by render blocks before the current one
     std::vector<ClapParam> params_;
     std::uint32_t guiWidth_ = 0, guiHeight_ = 0;
     int flushesSeen_ = 0;
@@ -309,8 +322,39 @@ void HostedClap::idleEditor() {
     passEvents();
 }
 
+bool HostedClap::noteMessage(const ClapEvent& e, NoteMessage& m) const {
+    const int channel = e.channel >= 0 && e.channel < 16 ? e.channel : 0;
+    m.frame = frames_ + e.time;
+    m.size = 3;
+    if (e.type == CLAP_EVENT_NOTE_ON || e.type == CLAP_EVENT_NOTE_OFF) {
+        if (e.key < 0 || e.key > 127) return false;
+        const bool on = e.type == CLAP_EVENT_NOTE_ON;
+        double v = std::floor(std::clamp(e.value, 0.0, 1.0) * 127 + 0.5);
+        // A note on at velocity 0 would read as a note off.
+        if (on && v < 1) v = 1;
+        m.bytes[0] = static_cast<std::uint8_t>((on ? 0x90 : 0x80) | channel);
+        m.bytes[1] = static_cast<std::uint8_t>(e.key);
+        m.bytes[2] = on ? static_cast<std::uint8_t>(v) : 0;
+        return true;
+    }
+    if (e.type == CLAP_EVENT_NOTE_EXPRESSION && e.expression == CLAP_NOTE_EXPRESSION_TUNING) {
+        const int bend =
+            static_cast<int>(std::floor(std::clamp(8192 + e.value * 4096, 0.0, 16383.0) + 0.5));
+        m.bytes[0] = static_cast<std::uint8_t>(0xe0 | channel);
+        m.bytes[1] = static_cast<std::uint8_t>(bend & 0x7f);
+        m.bytes[2] = static_cast<std::uint8_t>(bend >> 7);
+        return true;
+    }
+    return false;
+}
+
 void HostedClap::passEvents() {
     for (const ClapEvent& e : clap_.takeEvents()) {
+        NoteMessage m;
+        if (noteMessage(e, m)) {
+            if (onNoteOutput) onNoteOutput(m);
+            continue;
+        }
         int index = -1;
         for (std::size_t i = 0; i < params_.size() && index < 0; ++i)
             if (params_[i].id == e.param) index = static_cast<int>(i);

@@ -7,6 +7,7 @@
 #include "tools/host/Lv2Plugin.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace OmbrelHost {
 
@@ -21,8 +22,17 @@ public:
         }
         presets_ = lv2_.presets();
         bundle_ = where.path;
+        lv2_.onMidiOutput = [this](long long frame, const std::uint8_t* bytes, int size) {
+            if (!onNoteOutput) return;
+            NoteMessage m;
+            m.frame = frame;
+            m.size = size;
+            std::memcpy(m.bytes, bytes, static_cast<std::size_t>(size));
+            onNoteOutput(m);
+        };
         return true;
     }
+    bool hasNoteOutput() override { return lv2_.hasMidiOutput(); }
 
     PluginFormat format() const override { return PluginFormat::Lv2; }
     std::string name() override { return lv2_.name(); }
@@ -75,6 +85,10 @@ public:
                                                     : "";
     }
     bool setProgram(int index) override { return lv2_.loadPreset(index); }
+    bool setProgramName(const std::string& name) override {
+        label_ = name;
+        return true;
+    }
 
     StateResult saveState(const std::string& path, bool preferParameters,
                           std::vector<std::uint8_t>& bytes) override;
@@ -120,6 +134,10 @@ public:
         return false;
     }
     void idleEditor() override;
+    bool setEditorScale(double scale) override {
+        lv2_.setUiScale(scale);
+        return true;
+    }
     void closeEditor() override {
         lv2_.closeUi();
         lv2_.onUiResize = nullptr;
@@ -130,6 +148,7 @@ private:
     Lv2Plugin lv2_;
     std::string bundle_;
     std::vector<std::string> presets_;
+    std::string label_; // of the states saved
     int uiWidth_ = 0, uiHeight_ = 0;
     // The main loop's silent blocks.
     std::vector<float> idleIn_, idleOut_;
@@ -153,7 +172,7 @@ StateResult HostedLv2::saveState(const std::string& path, bool, std::vector<std:
     std::string error;
     if (!stateFileNameFits(PluginFormat::Lv2, path, error))
         return StateResult::fail(StateResult::BadPath, error);
-    const std::string text = lv2_.saveState();
+    const std::string text = lv2_.saveState(label_);
     if (text.empty())
         return StateResult::fail(StateResult::NoState, "the plug-in's state could not be saved");
     bytes.assign(text.begin(), text.end());

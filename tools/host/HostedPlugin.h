@@ -126,6 +126,9 @@ public:
     virtual int program() = 0;
     virtual std::string programName(int index) = 0;
     virtual bool setProgram(int index) = 0;
+    // Names the sound as it is now: the current VST 2.4 program's name, the label of an LV2
+    // state saved afterwards; false for CLAP, which names no sound.
+    virtual bool setProgramName(const std::string& name) = 0;
 
     // State files: the format's own (.fxp/.fxb for VST 2.4, .clapstate, .ttl for LV2). path
     // names the file to save, whose extension may choose what goes in; preferParameters asks a
@@ -158,11 +161,21 @@ public:
     virtual bool openEditor(unsigned long parent, std::string& error) = 0;
     virtual void idleEditor() = 0;
     virtual void closeEditor() = 0;
+    // The scale the editor is to open at, where the format lets a host give one (CLAP set_scale,
+    // LV2 ui:scaleFactor); false where it does not (VST 2.4: the plug-in reads the display's
+    // settings itself).
+    virtual bool setEditorScale(double scale) {
+        (void)scale;
+        return false;
+    }
 
     // The editor asks the host for a new size; true when the host took it. Only while open.
     std::function<bool(int width, int height)> onEditorResize;
     // Every notice about a parameter, as it reaches the host.
     std::function<void(const HostNotice&)> onNotice;
+    // Whether the plug-in says it gives note output (VST 2.4 canDo sendVstMidiEvent or
+    // sendVstEvents, a CLAP note output port, an LV2 atom output that gives MIDI events).
+    virtual bool hasNoteOutput() = 0;
     // The one place a render's note output is to be collected: VST 2.4 events the plug-in sends
     // the host (audioMasterProcessEvents), CLAP note events among its output events, LV2 events
     // on its atom output ports (Lv2Plugin connects them). Unset: the host discards note output.

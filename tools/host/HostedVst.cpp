@@ -6,6 +6,7 @@
 #include "tools/host/PresetFile.h"
 
 #include <cstdio>
+#include <cstring>
 
 namespace OmbrelHost {
 
@@ -77,6 +78,10 @@ public:
             if (opcode == audioMasterAutomate) notify(HostNotice::Value, index, opt);
             if (opcode == audioMasterEndEdit) notify(HostNotice::EndEdit, index);
         };
+        host_.onEvents = [this](const VstEvents& events) { passEvents(events); };
+    }
+    bool hasNoteOutput() override {
+        return host_.canDo("sendVstMidiEvent") == 1 || host_.canDo("sendVstEvents") == 1;
     }
     bool load(const std::string& path, double rate, int block, std::string& error) {
         return host_.load(path, rate, block, error);
@@ -124,6 +129,10 @@ public:
     int programCount() override { return host_.numPrograms(); }
     int program() override { return host_.program(); }
     std::string programName(int index) override { return host_.programName(index); }
+    bool setProgramName(const std::string& name) override {
+        host_.setProgramName(name);
+        return true;
+    }
     bool setProgram(int index) override {
         host_.setProgram(index);
         return true;
@@ -147,10 +156,12 @@ public:
     void suspend() override { host_.suspend(); }
     bool process(float** in, float** out, int frames) override {
         host_.process(in, out, frames);
+        frames_ += frames;
         return true;
     }
     bool process(double** in, double** out, int frames) override {
         host_.process(in, out, frames);
+        frames_ += frames;
         return true;
     }
 
@@ -179,7 +190,23 @@ public:
     }
 
 private:
+    // MIDI events among those sent during a block, at their frame within it.
+    void passEvents(const VstEvents& events) {
+        if (!onNoteOutput) return;
+        for (VstInt32 i = 0; i < events.numEvents; ++i) {
+            const VstEvent* e = events.events[i];
+            // A MIDI event's bytes follow its note length and offset.
+            if (!e || e->type != kVstMidiType) continue;
+            NoteMessage m;
+            m.frame = frames_ + (e->deltaFrames > 0 ? e->deltaFrames : 0);
+            std::memcpy(m.bytes, e->data + 8, 3);
+            m.size = 3;
+            onNoteOutput(m);
+        }
+    }
+
     PluginHost host_;
+    long long frames_ = 0; // processed before the current block
 };
 
 InfoRows HostedVst::identity() {

@@ -5,6 +5,7 @@
 #include <lv2/atom/util.h>
 #include <lv2/buf-size/buf-size.h>
 #include <lv2/instance-access/instance-access.h>
+#include <lv2/midi/midi.h>
 #include <lv2/options/options.h>
 #include <lv2/parameters/parameters.h>
 #include <lv2/port-props/port-props.h>
@@ -94,6 +95,7 @@ struct Lv2Plugin::World {
     alignas(8) unsigned char atomBuffer[kAtomBytes] = {};
     // One event buffer per other atom port, by port index (empty for the rest).
     std::vector<std::vector<std::uint64_t>> events;
+    std::vector<bool> midiOut; // by port index: an output that gives MIDI events
     std::vector<float> silence;
     std::vector<float> discard;
 
@@ -107,6 +109,9 @@ struct Lv2Plugin::World {
     LV2UI_Resize resize{this, &World::resized};
     std::function<bool(int, int)>* onResize = nullptr;
     std::vector<Lv2Notice> notices;
+    float uiScale = 0;
+    std::vector<LV2_Options_Option> uiOptions;
+    LV2_Feature uiOptionsFeature{LV2_OPTIONS__options, nullptr};
 
     static LV2_URID mapUri(LV2_URID_Map_Handle handle, const char* uri) {
         auto* self = static_cast<World*>(handle);
@@ -254,6 +259,7 @@ bool Lv2Plugin::World::scanPorts(std::string& error) {
     optional.assign(count, false);
     uses.assign(count, PortUse::Unconnected);
     events.assign(count, {});
+    midiOut.assign(count, false);
     for (std::uint32_t i = 0; i < count; ++i) {
         const LilvPort* port = lilv_plugin_get_port_by_index(plugin, i);
         const bool input = portIs(port, LV2_CORE__InputPort);
@@ -272,6 +278,9 @@ bool Lv2Plugin::World::scanPorts(std::string& error) {
         } else if (portIs(port, LV2_ATOM__AtomPort)) {
             uses[i] = input ? PortUse::EventsIn : PortUse::EventsOut;
             events[i].assign(kEventBytes / sizeof(std::uint64_t), 0);
+            LilvNode* midi = node(LV2_MIDI__MidiEvent);
+            midiOut[i] = !input && lilv_port_supports_event(plugin, port, midi);
+            lilv_node_free(midi);
         } else if (!optional[i]) {
             error = "port " + std::to_string(i) + " is of a kind this host cannot connect";
             return false;
@@ -588,12 +597,13 @@ bool Lv2Plugin::loadPreset(int index) {
     return true;
 }
 
-std::string Lv2Plugin::saveState() {
+std::string Lv2Plugin::saveState(const std::string& label) {
     if (!loaded()) return "";
     LilvState* state = lilv_state_new_from_instance(
         w_->plugin, w_->instance, &w_->map, nullptr, nullptr, nullptr, nullptr, &World::portValue,
         w_.get(), LV2_STATE_IS_POD | LV2_STATE_IS_PORTABLE, w_->features.data());
     if (!state) return "";
+    if (!label.empty()) lilv_state_set_label(state, label.c_str());
     char* text = lilv_state_to_string(w_->world, &w_->map, &w_->unmap, state,
                                       "urn:ombrel-host:state", nullptr);
     lilv_state_free(state);
@@ -828,7 +838,40 @@ void Lv2Plugin::process(float** inputs, float** outputs, int frames) {
         if (w_->transportPort >= 0) writeTransport();
         prepareEvents();
         lilv_instance_run(w_->instance, static_cast<std::uint32_t>(n));
+        readMidi(n);
         if (playing_) samplePos_ += n;
+        framesRun_ += n;
+    }
+}
+
+bool Lv2Plugin::hasMidiOutput() const {
+    if (!loaded()) return false;
+    for (bool midi : w_->midiOut)
+        if (midi) return true;
+    return false;
+}
+
+// The MIDI events of every MIDI output, in port order within the block; a sequence the plug-in
+// left as the room it was given (or damaged) holds none.
+void Lv2Plugin::readMidi(int frames) {
+    World& w = *w_;
+    if (!onMidiOutput) return;
+    const LV2_URID sequenceType = w.id(LV2_ATOM__Sequence);
+    const LV2_URID midiType = w.id(LV2_MIDI__MidiEvent);
+    for (std::size_t i = 0; i < w.midiOut.size(); ++i) {
+        if (!w.midiOut[i]) continue;
+        const auto* sequence = reinterpret_cast<const LV2_Atom_Sequence*>(w.events[i].data());
+        if (sequence->atom.type != sequenceType ||
+            sequence->atom.size > kEventBytes - sizeof(LV2_Atom))
+            continue;
+        LV2_ATOM_SEQUENCE_FOREACH(sequence, event) {
+            if (event->body.type != midiType || event->body.size == 0 || event->body.size > 3)
+                continue;
+            const std::int64_t at = event->time.frames;
+            if (at < 0 || at >= frames) continue;
+            onMidiOutput(framesRun_ + at, reinterpret_cast<const std::uint8_t*>(&event->body + 1),
+                         static_cast<int>(event->body.size));
+        }
     }
 }
 
@@ -855,6 +898,10 @@ bool Lv2Plugin::hasUi() const {
     const bool has = w_->x11Ui(uis) != nullptr;
     lilv_uis_free(uis);
     return has;
+}
+
+void Lv2Plugin::setUiScale(double scale) {
+    if (w_) w_->uiScale = static_cast<float>(scale);
 }
 
 bool Lv2Plugin::openUi(unsigned long parent, std::string& error) {
@@ -896,9 +943,18 @@ bool Lv2Plugin::openUi(unsigned long parent, std::string& error) {
     LV2_Feature idleFeature{LV2_UI__idleInterface, nullptr};
     LV2_Feature touchFeature{LV2_UI__touch, &w.touch};
     LV2_Feature resizeFeature{LV2_UI__resize, &w.resize};
-    const LV2_Feature* features[] = {&w.mapFeature,    &w.unmapFeature, &parentFeature,
-                                     &instanceFeature, &idleFeature,    &touchFeature,
-                                     &resizeFeature,   nullptr};
+    // The instance's options, and the scale when one is given.
+    w.uiOptions.clear();
+    for (const LV2_Options_Option& o : w.options)
+        if (o.key) w.uiOptions.push_back(o);
+    if (w.uiScale > 0)
+        w.uiOptions.push_back({LV2_OPTIONS_INSTANCE, 0, w.id(LV2_UI__scaleFactor), sizeof(float),
+                               w.id(LV2_ATOM__Float), &w.uiScale});
+    w.uiOptions.push_back({LV2_OPTIONS_INSTANCE, 0, 0, 0, 0, nullptr});
+    w.uiOptionsFeature.data = w.uiOptions.data();
+    const LV2_Feature* features[] = {&w.mapFeature,    &w.unmapFeature,     &parentFeature,
+                                     &instanceFeature, &idleFeature,        &touchFeature,
+                                     &resizeFeature,   &w.uiOptionsFeature, nullptr};
     char* bundle =
         lilv_file_uri_parse(lilv_node_as_uri(lilv_plugin_get_bundle_uri(w.plugin)), nullptr);
     w.onResize = &onUiResize;

@@ -93,8 +93,9 @@ public:
     std::vector<std::string> presets() const;
     bool loadPreset(int index);
 
-    // The plug-in's state with the port values, as Turtle text; empty on failure.
-    std::string saveState();
+    // The plug-in's state with the port values, as Turtle text (labelled when label is not
+    // empty); empty on failure.
+    std::string saveState(const std::string& label = "");
     enum class StateLoad { Ok, NotState, OtherPlugin, Refused };
     // Restores a saved state. A state for another plug-in (its URI comes back in appliesTo), or
     // one the plug-in refuses, changes nothing: the ports keep their values then.
@@ -126,6 +127,10 @@ public:
     // inputsUsed() and outputsUsed() channels.
     void process(float** inputs, float** outputs, int frames);
 
+    // Whether an atom output gives MIDI events; each one the plug-in writes reaches onMidiOutput
+    // with its frame counted from the first frame processed.
+    bool hasMidiOutput() const;
+    std::function<void(long long frame, const std::uint8_t* bytes, int size)> onMidiOutput;
     // The UI's port writes (already applied to the ports) and gestures since the last call.
     std::vector<Lv2Notice> takeNotices();
 
@@ -134,6 +139,8 @@ public:
     // The plug-in's X11 UI inside parent (an X window id). False with a reason when it has none
     // or it does not open.
     bool openUi(unsigned long parent, std::string& error);
+    // The ui:scaleFactor option openUi gives the UI; 0 gives none.
+    void setUiScale(double scale);
     // Lets the UI run one idle step; false once the UI says it is closed.
     bool idleUi();
     void closeUi();
@@ -149,6 +156,7 @@ private:
     void connectAudio(float** inputs, float** outputs, int offset);
     void writeTransport();
     void prepareEvents();
+    void readMidi(int frames);
 
     std::unique_ptr<World> w_;
     double sampleRate_ = 44100;
@@ -160,6 +168,7 @@ private:
     bool playing_ = false;
     bool transportOn_ = true;
     double samplePos_ = 0;
+    long long framesRun_ = 0;
 };
 
 } // namespace OmbrelHost

@@ -355,8 +355,15 @@ VstIntPtr PluginHost::answer(VstInt32 opcode, VstInt32 index, VstIntPtr value, v
         for (const char* y : yes)
             if (std::strcmp(word, y) == 0) return 1;
         if (std::strcmp(word, "sizeWindow") == 0) return onSizeWindow ? 1 : 0;
+        if (std::strcmp(word, "receiveVstEvents") == 0 ||
+            std::strcmp(word, "receiveVstMidiEvent") == 0)
+            return onEvents ? 1 : 0;
         return 0;
     }
+    case audioMasterProcessEvents:
+        if (!onEvents || !ptr) return 0;
+        onEvents(*static_cast<const VstEvents*>(ptr));
+        return 1;
     case audioMasterSizeWindow:
         return onSizeWindow && onSizeWindow(index, static_cast<int>(value)) ? 1 : 0;
     case audioMasterIOChanged:

@@ -107,6 +107,9 @@ public:
 
     // Sees every call from the effect before it is answered (snapshot lists the host notices).
     std::function<void(VstInt32 opcode, VstInt32 index, float opt)> onCallback;
+    // The events the plug-in sends with audioMasterProcessEvents; while unset the host takes none
+    // (and says it receives none).
+    std::function<void(const VstEvents& events)> onEvents;
     // Answers audioMasterSizeWindow, the editor asking for a new size; while unset the host
     // cannot resize ("sizeWindow" is answered 1 only once it is set).
     std::function<bool(int width, int height)> onSizeWindow;

@@ -158,8 +158,8 @@ int run(const std::vector<std::string>& argv) {
 
 const Command kPresetCommand = {
     "preset", "save, load or show state files: .fxp/.fxb (VST 2.4), .clapstate, .ttl (LV2)",
-    "Usage: ombrel-host preset save [PLUGIN] FILE [--load F] [--program N] [--set NAME=TEXT]\n"
-    "                               [--set-normalised NAME=V] [--parameters]\n"
+    "Usage: ombrel-host preset save [PLUGIN] FILE [--load F] [--program N] [--name TEXT]\n"
+    "                               [--set NAME=TEXT] [--set-normalised NAME=V] [--parameters]\n"
     "       ombrel-host preset load [PLUGIN] FILE\n"
     "       ombrel-host preset show FILE\n\n"
     "save  brings a fresh instance of the plug-in (Ombrel by default) into the state the options\n"

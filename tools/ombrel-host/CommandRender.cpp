@@ -14,7 +14,8 @@ int run(const std::vector<std::string>& argv) {
         {"plugin", true},  {"save", true},    {"save-parameters", false},
         {"block", true},   {"double", false}, {"tempo", true},
         {"play", false},   {"tail", true},    {"bypass", false},
-        {"outputs", true}, {"quiet", false},  {"allow-non-finite", false}};
+        {"outputs", true}, {"quiet", false},  {"allow-non-finite", false},
+        {"midi", true}};
     declared.insert(declared.end(), kStateOptionDecls.begin(), kStateOptionDecls.end());
     Args args(argv, declared);
     const auto& pos = args.positional();
@@ -27,6 +28,7 @@ int run(const std::vector<std::string>& argv) {
     job.state = stateOptions(args);
     job.save = args.value("save");
     job.saveParameters = args.has("save-parameters");
+    job.midi = args.value("midi");
     if (args.has("block")) job.blockSize = parseInt(args.value("block"), "--block", 1, 65536);
     job.doublePrecision = args.has("double");
     if (args.has("tempo")) job.tempo = parseDouble(args.value("tempo"), "--tempo", 1, 999);
@@ -56,6 +58,8 @@ const Command kRenderCommand = {
     "                           2.4), a .clapstate file (CLAP), a .ttl state (LV2)\n"
     "  --program N              select program N (from 0; an LV2 plug-in's preset N; CLAP\n"
     "                           plug-ins have none)\n"
+    "  --name TEXT              name the sound: the current program (VST 2.4), the label of the\n"
+    "                           saved state (LV2); CLAP plug-ins name none\n"
     "  --set NAME=TEXT          type TEXT into parameter NAME as a user would (e.g. MinFreq=200):\n"
     "                           a number, optionally with the unit, Inf, -Inf, or a text the\n"
     "                           parameter displays (e.g. Wave1=Square)\n"
@@ -77,6 +81,9 @@ const Command kRenderCommand = {
     "  --save FILE        write the plug-in's state after the render, in its format's file (as\n"
     "                     --load reads them; for VST 2.4 .fxp a program, .fxb the bank)\n"
     "  --save-parameters  store parameter values even when a VST 2.4 plug-in has a state chunk\n"
+    "  --midi FILE.mid    write the plug-in's note output (CLAP note ports, LV2 MIDI outputs,\n"
+    "                     VST 2.4 events) as a Standard MIDI File at the --tempo, 960 ticks per\n"
+    "                     quarter note (exit 2 for a plug-in without note output)\n"
     "  --allow-non-finite write NaN and infinite samples as they come instead of stopping\n"
     "  --plugin PATH      the plug-in, when not given as PLUGIN (also $OMBREL_PLUGIN)\n"
     "  --quiet            print nothing on success and show no progress bar\n\n"

@@ -7,6 +7,7 @@
 #include "tools/ombrel-host/PrivateXServer.h"
 #include "tools/ombrel-host/ToolError.h"
 
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
@@ -17,6 +18,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 
 namespace OmbrelHost {
@@ -31,6 +33,7 @@ struct SnapshotJob {
     std::string out;
     std::vector<Step> script;
     int settle = 500;
+    double scale = 0; // 0: as the display's settings say
     StateOptions state;
 };
 
@@ -46,7 +49,8 @@ bool isPngName(const std::string& path) {
 
 SnapshotJob parseJob(const std::vector<std::string>& argv) {
     std::vector<OptionDecl> declared = {{"plugin", true}, {"click", true}, {"drag", true},
-                                        {"type", true},   {"wait", true},  {"settle", true}};
+                                        {"type", true},   {"wait", true},  {"settle", true},
+                                        {"scale", true}};
     declared.insert(declared.end(), kStateOptionDecls.begin(), kStateOptionDecls.end());
     Args args(argv, declared);
     const auto& pos = args.positional();
@@ -57,6 +61,7 @@ SnapshotJob parseJob(const std::vector<std::string>& argv) {
     job.out = pos.back();
     job.script = parseScript(args);
     if (args.has("settle")) job.settle = parseInt(args.value("settle"), "--settle", 0, 600000);
+    if (args.has("scale")) job.scale = parseDouble(args.value("scale"), "--scale", 1, 4);
     job.state = stateOptions(args);
     // The picture never replaces what the command reads, nor a file that is not a picture (a
     // forgotten output name leaves the plug-in's as the last argument).
@@ -89,6 +94,28 @@ Display* openDisplay(PrivateXServer& server) {
         throw ToolError(kExitFailure, "the X server has no XTEST extension for the script");
     }
     return x;
+}
+
+// For a format that lets no host give the scale (VST 2.4), asks for it the ways a desktop does,
+// before the editor opens: on our own server the X resource Xft.dpi (96 per 1x), which every
+// client of that server reads, without the scale variables of our environment that would
+// override it; on the user's display, whose resources are not ours to change, QT_SCALE_FACTOR
+// for this process only.
+void askForScale(Display* x, bool ownServer, double scale) {
+    char text[64];
+    if (ownServer) {
+        std::snprintf(text, sizeof text, "Xft.dpi:\t%g\n", scale * 96.0);
+        XChangeProperty(x, DefaultRootWindow(x), XA_RESOURCE_MANAGER, XA_STRING, 8, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(text),
+                        static_cast<int>(std::strlen(text)));
+        XSync(x, False);
+        unsetenv("GDK_SCALE");
+        unsetenv("QT_SCALE_FACTOR");
+    } else {
+        std::snprintf(text, sizeof text, "%g", scale);
+        unsetenv("GDK_SCALE");
+        setenv("QT_SCALE_FACTOR", text, 1);
+    }
 }
 
 // The editor's size, when the plug-in answers one that can be used.
@@ -330,9 +357,13 @@ int run(const std::vector<std::string>& argv) {
     // Made first, so that a folder that cannot take it is found before anything runs.
     OutputFile out(job.out);
     PrivateXServer server;
+    const char* display = std::getenv("DISPLAY");
+    const bool ownServer = !display || !*display;
     std::unique_ptr<Display, int (*)(Display*)> x(openDisplay(server), XCloseDisplay);
     NoticeLog log;
     std::unique_ptr<HostedPlugin> plugin = loadPlugin(job.plugin, 44100, 512);
+    if (job.scale > 0 && !plugin->setEditorScale(job.scale))
+        askForScale(x.get(), ownServer, job.scale);
     plugin->onNotice = [&log](const HostNotice& notice) { log.see(notice); };
     if (!plugin->hasEditor())
         throw ToolError(kExitPlugin, std::string("the plug-in has no editor") +
@@ -373,10 +404,14 @@ const Command kSnapshotCommand = {
     "  --type TEXT                     type TEXT; {Return} {Escape} {BackSpace} {Delete} {Left}\n"
     "                                  {Right} {Home} {End} name keys\n"
     "  --wait MS                       keep idling the editor for MS milliseconds\n"
-    "  --settle MS                     idle time after opening, before the script (default 500)\n\n"
+    "  --settle MS                     idle time after opening, before the script (default 500)\n"
+    "  --scale N                       the editor's scale, 1 to 4: CLAP set_scale, LV2\n"
+    "                                  ui:scaleFactor, VST 2.4 Xft.dpi 96*N on the private\n"
+    "                                  server, else QT_SCALE_FACTOR; positions stay the\n"
+    "                                  window's pixels\n\n"
     "State, applied before the editor opens:\n"
-    "  --load FILE  --program N  --set NAME=TEXT  --set-normalised NAME=V   (as render has "
-    "them)\n\n"
+    "  --load FILE  --program N  --name TEXT  --set NAME=TEXT  --set-normalised NAME=V   (as\n"
+    "  render has them)\n\n"
     "Example: ombrel-host snapshot knob.png --drag 260,55,0,-40 --click 260,87 --type "
     "'200{Return}'\n",
     run};

@@ -16,7 +16,7 @@
 namespace OmbrelHost {
 
 const std::vector<OptionDecl> kStateOptionDecls = {
-    {"load", true}, {"program", true}, {"set", true}, {"set-normalised", true}};
+    {"load", true}, {"program", true}, {"name", true}, {"set", true}, {"set-normalised", true}};
 
 std::string pluginPath(const std::string& positional, const Args& args) {
     if (!positional.empty()) return positional;
@@ -45,6 +45,9 @@ StateOptions stateOptions(const Args& args) {
             state.load = value;
         } else if (name == "program") {
             state.program = parseInt(value, "--program", 0, 1 << 30);
+        } else if (name == "name") {
+            if (value.empty()) throw ToolError(kExitUsage, "bad value for --name: empty text");
+            state.name = value;
         } else if (name == "set" || name == "set-normalised") {
             std::size_t eq = value.find('=');
             if (eq == std::string::npos || eq == 0)
@@ -224,6 +227,8 @@ void typeText(HostedPlugin& plugin, int index, const StateOptions::Setting& s) {
 void applyState(HostedPlugin& plugin, const StateOptions& state) {
     if (!state.load.empty()) loadPresetFile(plugin, state.load);
     if (state.program >= 0) selectProgram(plugin, state.program);
+    if (!state.name.empty() && !plugin.setProgramName(state.name))
+        refuseForFormat(plugin.format(), "--name", "name no sound; the file's name names it");
     for (const StateOptions::Setting& s : state.settings) {
         int index = findParameter(plugin, s.name);
         if (s.normalised) {

@@ -24,11 +24,12 @@ std::unique_ptr<HostedPlugin> loadPlugin(const std::string& path, double sampleR
 [[noreturn]] void refuseForFormat(PluginFormat format, const std::string& option,
                                   const std::string& why);
 
-// The options that set a plug-in's state, in the order they are applied: --load, --program, then
-// each --set and --set-normalised in command-line order.
+// The options that set a plug-in's state, in the order they are applied: --load, --program,
+// --name, then each --set and --set-normalised in command-line order.
 struct StateOptions {
     std::string load;
     int program = -1;
+    std::string name; // empty: the name stays
     struct Setting {
         bool normalised;
         std::string name;

@@ -1,6 +1,7 @@
 #include "tools/ombrel-host/Render.h"
 
 #include "tools/ombrel-host/AudioFile.h"
+#include "tools/ombrel-host/MidiFile.h"
 #include "tools/ombrel-host/Progress.h"
 #include "tools/ombrel-host/ToolError.h"
 
@@ -10,6 +11,8 @@
 #include <memory>
 #include <ostream>
 #include <string>
+#include <strings.h>
+#include <vector>
 
 namespace OmbrelHost {
 
@@ -177,6 +180,18 @@ void checkPaths(const RenderJob& job) {
         if (job.save == job.output)
             throw ToolError(kExitUsage, "--save and the output are the same file");
     }
+    if (!job.midi.empty()) {
+        const std::string& m = job.midi;
+        auto endsWith = [&m](const char* tail) {
+            const std::size_t n = std::char_traits<char>::length(tail);
+            return m.size() > n && strcasecmp(m.c_str() + m.size() - n, tail) == 0;
+        };
+        if (!endsWith(".mid") && !endsWith(".midi"))
+            throw ToolError(kExitUsage, "--midi " + m + ": a MIDI file's name ends in .mid");
+        refuseSameFile(m, job.input, "input");
+        if (m == job.output || m == job.save)
+            throw ToolError(kExitUsage, "--midi names the same file as another output");
+    }
     outputFormatFor(job.output, 0);
 }
 
@@ -228,6 +243,16 @@ void report(std::ostream& log, const RenderJob& job, const std::string& name, in
     if (!job.save.empty()) log << "  saved the plug-in's state to " << job.save << "\n";
 }
 
+void reportMidi(std::ostream& log, const RenderJob& job, const MidiSummary& s) {
+    log << "  wrote the note output to " << job.midi << ": " << s.notes
+        << (s.notes == 1 ? " note" : " notes") << ", " << s.messages << " MIDI messages at "
+        << kMidiDivision << " ticks per quarter note";
+    if (s.closed > 0)
+        log << " (" << s.closed << (s.closed == 1 ? " note" : " notes")
+            << " still sounding at the end, ended there)";
+    log << "\n";
+}
+
 } // namespace
 
 void render(const RenderJob& job, std::ostream& log) {
@@ -240,9 +265,19 @@ void render(const RenderJob& job, std::ostream& log) {
     int format = outputFormatFor(job.output, reader.format(), expected, fileOutputs);
     std::unique_ptr<OutputFile> save;
     if (!job.save.empty()) save.reset(new OutputFile(job.save));
+    std::unique_ptr<OutputFile> midi;
+    if (!job.midi.empty()) midi.reset(new OutputFile(job.midi));
     AudioWriter writer(job.output, format, rate, fileOutputs);
 
     std::unique_ptr<HostedPlugin> plugin = loadPlugin(job.plugin, rate, job.blockSize);
+    std::vector<NoteMessage> notes;
+    if (midi) {
+        if (!plugin->hasNoteOutput())
+            throw ToolError(kExitUsage, "--midi: plug-in " + job.plugin + " (" +
+                                            formatName(plugin->format()) +
+                                            ") has no note output; nothing was written");
+        plugin->onNoteOutput = [&notes](const NoteMessage& m) { notes.push_back(m); };
+    }
     bool hostBypass = false;
     const Routing r = setUp(*plugin, job, reader.channels(), fileOutputs, hostBypass);
     BlockRun run;
@@ -261,15 +296,23 @@ void render(const RenderJob& job, std::ostream& log) {
     if (save) save->write(presetBytes(*plugin, job.save, job.saveParameters));
     std::string name = plugin->name();
     if (name.empty()) name = job.plugin;
+    plugin->onNoteOutput = nullptr;
     plugin.reset();
+    MidiSummary midiSummary;
+    if (midi)
+        midi->write(standardMidiFile(std::move(notes), rate, job.tempo,
+                                     run.inputFrames + tailFrames, name, midiSummary));
     // All outputs or none: every write and flush is done before the first rename.
     writer.finish();
     if (save) save->finish();
+    if (midi) midi->finish();
     if (job.companion) job.companion->finish();
     writer.commit();
     if (save) save->commit();
+    if (midi) midi->commit();
     if (job.companion) job.companion->commit();
     if (!job.quiet) report(log, job, name, rate, r, run, tailFrames, hostBypass);
+    if (!job.quiet && midi) reportMidi(log, job, midiSummary);
 }
 
 } // namespace OmbrelHost

@@ -15,6 +15,7 @@ struct RenderJob {
     std::string output;
     StateOptions state;
     std::string save; // preset written after the render, when set
+    std::string midi; // the plug-in's note output as a Standard MIDI File, when set
     bool saveParameters = false;
     int blockSize = 512;
     bool doublePrecision = false;
