@@ -11,8 +11,17 @@
 namespace Korvel {
 
 namespace {
+
 constexpr std::uint32_t kOpaqueBlack = 0xff000000u;
+
+bool overlaps(const KEditorControl& a, const KEditorControl& b) {
+    // 64-bit sums: skin rectangles are not range-checked.
+    long long ax = a.x(), ay = a.y(), bx = b.x(), by = b.y();
+    return ax < bx + b.width() && bx < ax + a.width() && ay < by + b.height() &&
+           by < ay + a.height();
 }
+
+} // namespace
 
 KEditor::KEditor(KEffectInterface* effect) : effect_(effect) {}
 
@@ -78,8 +87,11 @@ void KEditor::draw(KDrawSurface& surface) {
     for (int i = 0; i < backgrounds_.size() && !chosen; ++i)
         if (backgroundApplies(*backgrounds_.get(i))) chosen = backgrounds_.get(i);
 
+    backgroundFresh_ = false;
+    paintedBefore_ = 0;
     if (chosen != lastBackground_ || fullRedraw_) {
         lastBackground_ = chosen;
+        backgroundFresh_ = true;
         surface.fillRectRGBA(0, 0, width_, height_, kOpaqueBlack);
         int fx = 0, fy = 0;
         if (chosen && chosen->image && chosen->image->drawableFrame(chosen->frame, &fx, &fy))
@@ -113,11 +125,23 @@ void KEditor::draw(KDrawSurface& surface) {
     }
     for (int i = 0; i < controls_.size(); ++i) {
         KEditorControl* control = controls_.get(i);
+        paintedBefore_ = i;
         if (!isVisible(*control)) continue;
         surface.setClip(control->x(), control->y(), control->width(), control->height());
         control->drawIfNeeded(surface);
         surface.resetClip();
     }
+    backgroundFresh_ = false;
+}
+
+bool KEditor::paintedSinceBackground(const KEditorControl& control) const {
+    // Only controls before the one being drawn can have painted since; a control still drawn
+    // from before the background (one that did not need a redraw) counts too, to be safe.
+    for (int i = 0; i < paintedBefore_; ++i) {
+        const KEditorControl* other = controls_.get(i);
+        if (other != &control && other->isDrawn() && overlaps(*other, control)) return true;
+    }
+    return false;
 }
 
 bool KEditor::markOverlapping(const KEditorControl& erased) {
@@ -125,11 +149,7 @@ bool KEditor::markOverlapping(const KEditorControl& erased) {
     for (int i = 0; i < controls_.size(); ++i) {
         KEditorControl* other = controls_.get(i);
         if (other == &erased || other->needsRedraw() || !isVisible(*other)) continue;
-        // 64-bit sums: skin rectangles are not range-checked.
-        long long ox = other->x(), oy = other->y(), ex = erased.x(), ey = erased.y();
-        bool overlaps = ox < ex + erased.width() && ex < ox + other->width() &&
-                        oy < ey + erased.height() && ey < oy + other->height();
-        if (overlaps) {
+        if (overlaps(*other, erased)) {
             other->markForRedraw();
             marked = true;
         }
@@ -138,6 +158,9 @@ bool KEditor::markOverlapping(const KEditorControl& erased) {
 }
 
 void KEditor::restoreBackground(KDrawSurface& surface, const KEditorControl& control) {
+    // Right after the whole background was drawn the rectangle already shows it, unless a
+    // control painted over it since.
+    if (backgroundFresh_ && !paintedSinceBackground(control)) return;
     surface.fillRectRGBA(0, 0, control.width(), control.height(), kOpaqueBlack);
     const KBackgroundEntry* bg = lastBackground_;
     int fx = 0, fy = 0;

@@ -113,7 +113,8 @@ public:
 
     // --- What controls call.
     // Fills the control's rectangle black, then the last background's pixels under it; the
-    // surface is clipped to the control.
+    // surface is clipped to the control. Nothing during a draw that began with the whole
+    // background when no control has painted over the rectangle since: it shows those pixels.
     void restoreBackground(KDrawSurface& surface, const KEditorControl& control);
     bool isVisible(const KEditorControl& control) const;
     KWindowInterface* window() const { return window_; }
@@ -137,6 +138,8 @@ private:
     // Marks for redraw every visible control overlapping erased that does not already need one;
     // true when it marked any.
     bool markOverlapping(const KEditorControl& erased);
+    // A control drawn in this draw so far overlaps control.
+    bool paintedSinceBackground(const KEditorControl& control) const;
     int hitTest(int x, int y) const;
     // The captured control or the one under the point, when visible; null otherwise.
     KEditorControl* target(int x, int y) const;
@@ -168,6 +171,10 @@ private:
     std::atomic<bool> suspended_{false};
     int currentPage_ = 1;
     bool fullRedraw_ = false;
+    // Within draw: the whole background was drawn at its start, and the controls before
+    // paintedBefore_ in the list are the only ones that may have painted since.
+    bool backgroundFresh_ = false;
+    int paintedBefore_ = 0;
 };
 
 } // namespace Korvel

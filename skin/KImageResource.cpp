@@ -2,10 +2,9 @@
 
 #include "core/KNamedFiles.h"
 #include "core/KText.h"
+#include "skin/KDecodedImages.h"
 
 #include <nanovg.h>
-
-#include <climits>
 
 namespace Korvel {
 
@@ -22,9 +21,9 @@ KImageResource::KImageResource(const char* file, int frameWidth, int frameHeight
 void KImageResource::load(NVGcontext* context) {
     if (!context || handle_ > 0) return;
     KFileData data;
-    if (!loadNamedFile(file_, data) || data.size == 0 || data.size > INT_MAX) return;
-    handle_ = nvgCreateImageMem(context, 0, const_cast<unsigned char*>(data.bytes),
-                                static_cast<int>(data.size));
+    KDecodedImage pixels;
+    if (!loadNamedFile(file_, data) || !decodedImage(data, pixels)) return;
+    handle_ = nvgCreateImageRGBA(context, pixels.width, pixels.height, 0, pixels.pixels);
     if (handle_ <= 0) {
         handle_ = 0;
         return;

@@ -15,7 +15,8 @@ public:
     KImageResource(const char* file, int frameWidth, int frameHeight, int frameCount);
     KTypeId typeId() const override { return classId(); }
 
-    // [ui] Decodes the named file into a NanoVG image (no image flags) unless one exists.
+    // [ui] Uploads the named file's pixels, decoded once per process (KDecodedImages), into a
+    // NanoVG image (no image flags) unless one exists.
     void load(NVGcontext* context) override;
     // [ui] Deletes the image; handle() is 0 afterwards.
     void release(NVGcontext* context) override;

@@ -1,13 +1,16 @@
 // The built-in skin drawn through the real editor and drawing surface on an offscreen GL context:
 // both pages against reference pictures, page switches that erase what the other page drew, and
-// the repaint of one knob step, and page 1 at twice the scale. OMBREL_UPDATE_REFERENCES=1 rewrites
-// the references; every run leaves its pictures in the build folder.
+// the repaint of one knob step, page 1 at twice the scale, and other editors and reopenings that
+// decode no image again. OMBREL_UPDATE_REFERENCES=1 rewrites the references; every run leaves its
+// pictures in the build folder.
 #include "editor/KDrawSurface.h"
 #include "editor/KEditor.h"
 #include "editor/KEditorScale.h"
 #include "host/KHostEditor.h"
 #include "host/Ombrel.h"
 #include "params/OmbrelParameters.h"
+#include "skin/KDecodedImages.h"
+#include "skin/KImageResource.h"
 #include "tests/platform/OffscreenContext.h"
 
 #include <gtest/gtest.h>
@@ -174,6 +177,36 @@ TEST(EditorScaleTest, PageOneAtTwiceTheScaleAndErasesBetweenScreenPixels) {
         EXPECT_EQ(0, differingPixels(first, gl.readPixels()));
         editor->detachSurface(surface);
     }
+}
+
+TEST_F(EditorPagesTest, ASecondEditorAndAReopeningDecodeNoImageAgain) {
+    // Every editor of this process shows the built-in skin: its three PNGs, decoded once.
+    EXPECT_EQ(3u, imageDecodeCount());
+    std::unique_ptr<Ombrel> other(createEffect(quietHost, "OmbrelSkin.txt"));
+    KEditor* second = other->hostEditor()->editor();
+    second->editorOpened();
+    gl.clear(0);
+    KDrawSurface otherSurface(gl.nvg(), kW, kH);
+    second->attachSurface(otherSurface);
+    second->draw(otherSurface);
+    expectReference(gl.readPixels(), "page1.png");
+    second->detachSurface(otherSurface);
+
+    // Closed and opened again: new NanoVG images of the same pixels.
+    editor->detachSurface(surface);
+    int images = 0;
+    for (int i = 0; i < editor->resources().size(); ++i) {
+        const KResource* r = editor->resources().get(i);
+        if (!r->typeIs(KImageResource::classId())) continue;
+        EXPECT_EQ(0, static_cast<const KImageResource*>(r)->handle());
+        ++images;
+    }
+    EXPECT_EQ(3, images);
+    editor->editorOpened();
+    editor->attachSurface(surface);
+    gl.clear(0);
+    expectReference(draw(), "page1.png");
+    EXPECT_EQ(3u, imageDecodeCount());
 }
 
 } // namespace

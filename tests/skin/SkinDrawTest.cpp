@@ -1,5 +1,6 @@
 // Skins drawn through the real editor on an offscreen GL context: images whose frames cannot all
-// be drawn give backgrounds of plain black, as controls draw nothing of such images.
+// be drawn give backgrounds of plain black, as controls draw nothing of such images; a full
+// repaint erases only where a control painted since the background.
 #include "editor/KDrawSurface.h"
 #include "editor/KEditor.h"
 #include "editor/KEditorSkinBuilder.h"
@@ -81,6 +82,45 @@ TEST(SkinDraw, ABackgroundFrameTheImageDoesNotHoldIsNotDrawn) {
     ASSERT_TRUE(usable.editor);
     EXPECT_GT(usable.litPixels(1), kW * kH / 2);
     EXPECT_GT(usable.litPixels(2), kW * kH / 2);
+}
+
+TEST(SkinDraw, AFullRepaintErasesOnlyWhereAControlPaintedSinceTheBackground) {
+    // "part" shows a corner of the background's page-1 frame wherever it sits; "none" cannot be
+    // drawn. Erasing "none" over the right half of "over" must still wipe "over" there.
+    const std::string images = "Init 640 395 2\n"
+                               "AddResource img PngResource Ombrel.png 640 395 2\n"
+                               "AddResource none PngResource Ombrel.png 640 395 3\n"
+                               "BackgroundMap img\n";
+    const std::string controls = "AddControl 0 100 100 100 100 KImg img\n"  // over
+                                 "AddControl 0 150 100 100 100 KImg none\n" // under
+                                 "AddControl 1 300 100 50 50 KImg img\n"    // page 1 only
+                                 "AddControl 0 400 100 50 50 KImg img\n";   // alone
+    DrawnSkin skin(images + controls);
+    DrawnSkin plain(images);
+    ASSERT_TRUE(skin.gl.ok()) << skin.gl.error();
+    ASSERT_TRUE(skin.editor && plain.editor);
+    skin.litPixels(1);
+    skin.surface.resetCounts();
+    skin.litPixels(2);
+    const std::vector<std::uint32_t> drawn = skin.gl.readPixels();
+    // The background (2), two paints, and the one erase over a paint (2).
+    EXPECT_EQ(skin.surface.frameCount(), 6u);
+
+    plain.litPixels(2);
+    const std::vector<std::uint32_t> background = plain.gl.readPixels();
+    int overPaint = 0, offBackground = 0;
+    for (int y = 100; y < 200; ++y)
+        for (int x = 100; x < 250; ++x) {
+            const bool differs = drawn[y * kW + x] != background[y * kW + x];
+            (x < 150 ? overPaint : offBackground) += differs;
+        }
+    EXPECT_GT(overPaint, 2500) << "the left half of the control over the other shows its image";
+    EXPECT_EQ(offBackground, 0) << "the erase restored the background over the earlier paint";
+    int hidden = 0;
+    for (int y = 100; y < 150; ++y)
+        for (int x = 300; x < 350; ++x)
+            hidden += drawn[y * kW + x] != background[y * kW + x];
+    EXPECT_EQ(hidden, 0) << "the page-1 control is gone";
 }
 
 } // namespace
