@@ -555,8 +555,9 @@ KORVEL_LANE_INLINE bool sumVoices(S& s, const OscillatorBankInput& in, const Pla
 // Returns false, out untouched, when none can sound (their outputs are zeros).
 inline bool runOscillatorBank(OscillatorBankState& s, const OscillatorBankInput& in, double* out) {
     using namespace BankKernel;
-    Constants c;
-    makeConstants(c);
+    Constants constants;
+    makeConstants(constants);
+    const Constants& c = opaque(constants);
     Plan p;
     tuneAll(s, in, p, c);
 
