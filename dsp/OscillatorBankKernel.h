@@ -25,7 +25,7 @@ struct Constants {
     Log2Constants<V> log2;
     V zero, one, half, oneAndHalf, twoPi, pi, entriesPerRadian, sine[4];
     V thirty, tenThousand, gainSlope, twentyThousand, eleven, harmless;
-    M entryMask, oneBits, twoBits;
+    M entryMask, stride;
 };
 KORVEL_LANE_INLINE void makeConstants(Constants& k) {
     k.log2 = makeLog2Constants<V>();
@@ -47,8 +47,7 @@ KORVEL_LANE_INLINE void makeConstants(Constants& k) {
     k.eleven = splat<V>(11.0);
     k.harmless = splat<V>(1000.0);
     k.entryMask = splatBits<M>(2047);
-    k.oneBits = splatBits<M>(1);
-    k.twoBits = splatBits<M>(2);
+    k.stride = splatBits<M>(S::kTableStride);
 }
 
 // One voice, scalar.
@@ -148,15 +147,13 @@ KORVEL_LANE_INLINE V tableWave(V phase, V fade, M lowOffset, M highOffset, const
     V x = k.entriesPerRadian * phase;
     M whole;
     V t = x - floorWide(x, whole);
-    const M mask = k.entryMask;
-    M im = (whole - k.oneBits) & mask, i0 = whole & mask;
-    M i1 = (whole + k.oneBits) & mask, i2 = (whole + k.twoBits) & mask;
-    V low =
-        catmullRom(gatherWide(tables, lowOffset + im), gatherWide(tables, lowOffset + i0),
-                   gatherWide(tables, lowOffset + i1), gatherWide(tables, lowOffset + i2), t, k);
-    V high =
-        catmullRom(gatherWide(tables, highOffset + im), gatherWide(tables, highOffset + i0),
-                   gatherWide(tables, highOffset + i1), gatherWide(tables, highOffset + i2), t, k);
+    // Entries whole - 1 .. whole + 2, wrapped: the rows hold the entries around their ends.
+    const M i0 = whole & k.entryMask;
+    const M lo = lowOffset + i0, hi = highOffset + i0;
+    V low = catmullRom(gatherWide(tables - 1, lo), gatherWide(tables, lo),
+                       gatherWide(tables + 1, lo), gatherWide(tables + 2, lo), t, k);
+    V high = catmullRom(gatherWide(tables - 1, hi), gatherWide(tables, hi),
+                        gatherWide(tables + 1, hi), gatherWide(tables + 2, hi), t, k);
     return low + (high - low) * fade;
 }
 
@@ -186,8 +183,10 @@ KORVEL_LANE_INLINE bool tune(const Voice& v, int voice, OscillatorBankScratch& r
         M low;
         V lowLevel = floorWide(clamped, low);
         storeWide(r.fade[voice] + i, keep(inRange, c - lowLevel));
-        storeWideMask(r.lowOffset[voice] + i, base + (low << 11));
-        storeWideMask(r.highOffset[voice] + i, base + ((low + (below & k.oneBits)) << 11));
+        static_assert(S::kTableStride == 2052, "low x the stride in two shifts");
+        const M lowOffset = base + (low << 11) + (low << 2);
+        storeWideMask(r.lowOffset[voice] + i, lowOffset);
+        storeWideMask(r.highOffset[voice] + i, lowOffset + (below & k.stride));
     }
     return maskBits(large) == 0;
 }
