@@ -64,6 +64,59 @@ inline void monoSum(const T* left, const T* right, int frames, double* mono, dou
     }
 }
 
+// The period glide over a chunk in which every confirmed period is positive, as a note holds it:
+// smoothed moves towards each period in turn (from the first one when it is 0), as the engine's
+// per-sample glide, and frequency[i] = rate / the smoothed period, the divisions four at a time.
+// Returns false, smoothed untouched, when that glide is not what the per-sample one does: a period
+// that is not positive, a smoothed period of 0 on the way, a frequency that is not positive.
+inline bool glideFollows(const double* period, int frames, double coef, double rate,
+                         double& smoothed, double* frequency) {
+    using namespace Glue;
+    const V zero = splat<V>(0.0);
+    M odd = splatBits<M>(0);
+    int i = 0;
+    for (; i + 4 <= frames; i += 4)
+        odd = odd | ~less(zero, loadWide(period + i));
+    bool usual = maskBits(odd) == 0;
+    for (; i < frames; ++i)
+        usual &= period[i] > 0;
+    if (!usual || frames <= 0) return false;
+    double s = smoothed == 0 ? period[0] : smoothed + (period[0] - smoothed) * coef;
+    frequency[0] = s;
+    for (i = 1; i + 4 <= frames; i += 4) {
+        const double a = s + (period[i] - s) * coef;
+        const double b = a + (period[i + 1] - a) * coef;
+        const double c = b + (period[i + 2] - b) * coef;
+        s = c + (period[i + 3] - c) * coef;
+        frequency[i] = a;
+        frequency[i + 1] = b;
+        frequency[i + 2] = c;
+        frequency[i + 3] = s;
+    }
+    for (; i < frames; ++i) {
+        s = s + (period[i] - s) * coef;
+        frequency[i] = s;
+    }
+    // Each step above took the smoothed period before it as not 0.
+    const V r = splat<V>(rate);
+    for (i = 0; i + 4 <= frames; i += 4) {
+        const V smooth = loadWide(frequency + i);
+        odd = odd | ~less(zero, smooth);
+        const V f = r / smooth;
+        odd = odd | ~less(zero, f);
+        storeWide(frequency + i, f);
+    }
+    usual = maskBits(odd) == 0;
+    for (; i < frames; ++i) {
+        usual &= frequency[i] > 0;
+        frequency[i] = rate / frequency[i];
+        usual &= frequency[i] > 0;
+    }
+    if (!usual) return false;
+    smoothed = s;
+    return true;
+}
+
 // The LFO's shapes (Lfo::shape) at the given phases.
 inline void lfoShapes(int waveform, const double* phase, int frames, double* out) {
     using namespace Glue;

@@ -17,6 +17,8 @@ struct EngineKernels {
                       double* dryLeft, double* dryRight);
     void (*monoDouble)(const double* left, const double* right, int frames, double* mono,
                        double* dryLeft, double* dryRight);
+    bool (*glideFollows)(const double* period, int frames, double coef, double rate,
+                         double& smoothed, double* frequency);
     void (*lfoShapes)(int waveform, const double* phase, int frames, double* out);
     bool (*slewFollows)(const double* target, int frames, double current, double step);
     void (*mixSynth)(const double* voices, const double* floorNoise, const double* tremolo,

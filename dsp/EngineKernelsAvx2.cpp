@@ -15,6 +15,7 @@ const EngineKernels& avx2Kernels() {
                                             &Avx2::runOscillatorBank,
                                             &Avx2::monoSum<float>,
                                             &Avx2::monoSum<double>,
+                                            &Avx2::glideFollows,
                                             &Avx2::lfoShapes,
                                             &Avx2::slewFollows,
                                             &Avx2::mixSynth,
