@@ -287,12 +287,64 @@ template <bool kSmall> KORVEL_LANE_INLINE void advancePhase(Lanes& s, const Cons
     s.phase = phase;
 }
 
+// What pass A leaves for passes B and C.
+struct Plan {
+    int same[S::kVoices] = {-1, -1, -1}; // the voice before it that a voice equals, or -1
+    bool audible[S::kVoices] = {};
+    bool anyAudible = false, gainMoves = false, small = true;
+    bool lean = false;                     // the rows hold only the phases (see stepLanes)
+    std::uint64_t steps[4] = {0, 0, 0, 0}; // per sample (1) or one row (0)
+    std::uint64_t rows[4] = {0, 1, 2, 2};  // the voice whose rows each lane reads
+};
+
+// The largest distance from one entry of a row to the next (NaN distances, which no slew counts as
+// far, left out).
+KORVEL_LANE_INLINE double widestStep(const double* row, int frames) {
+    V widest = splat<V>(0.0);
+    int i = 1;
+    for (; i + 4 <= frames; i += 4) {
+        const V d = absOf(loadWide(row + i) - loadWide(row + i - 1));
+        widest = select(less(widest, d), d, widest);
+    }
+    double w = 0;
+    for (int q = 0; q < 4; ++q)
+        w = w < lane(widest, q) ? lane(widest, q) : w;
+    for (; i < frames; ++i) {
+        const double d = __builtin_fabs(row[i] - row[i - 1]);
+        w = w < d ? d : w;
+    }
+    return w;
+}
+
+// Whether every lane's gain lands on its target at every sample, as stepGain finds when no
+// distance, from the gain to the first target and then from target to target, is more than the
+// lane's step: each sample's gain is then its target.
+KORVEL_LANE_INLINE bool gainsFollow(const Lanes& s, const Plan& p, const OscillatorBankScratch& r,
+                                    int frames) {
+    double widest[S::kVoices] = {};
+    bool measured[S::kVoices] = {};
+    for (int q = 0; q < S::kLanes; ++q) {
+        const int row = static_cast<int>(p.rows[q]);
+        const double* target = r.gainTarget[row];
+        const double step = lane(s.gainStep, q);
+        if (step < __builtin_fabs(target[0] - lane(s.gain, q))) return false;
+        if (p.steps[q] == 0) continue;
+        if (!measured[row]) widest[row] = widestStep(target, frames);
+        measured[row] = true;
+        if (step < widest[row]) return false;
+    }
+    return true;
+}
+
 // Sample after sample, every voice at once: envelope, gain, phase, kept four per sample in the
 // rows when some voice may sound. Each voice reads its tuning rows through index: per sample, or
-// the first row throughout for one tuned once (step 0 in its lane).
+// the first row throughout for one tuned once (step 0 in its lane). Returns true when only the
+// phases went into the rows, as nothing else moved: each gain is its target (or stands), each
+// envelope stands.
 template <bool kRows, bool kSmall>
-KORVEL_LANE_INLINE void stepLanes(Lanes& s, const OscillatorBankInput& in, OscillatorBankScratch& r,
-                                  bool gainMoves, M rowStart, M step, const Constants& k) {
+KORVEL_LANE_INLINE bool stepLanes(Lanes& s, const OscillatorBankInput& in, OscillatorBankScratch& r,
+                                  const Plan& p, M rowStart, M step, const Constants& k) {
+    const bool gainMoves = p.gainMoves;
     M index = rowStart;
     const double* increments = r.phaseIncrement[0];
     const double* targets = r.gainTarget[0];
@@ -325,6 +377,20 @@ KORVEL_LANE_INLINE void stepLanes(Lanes& s, const OscillatorBankInput& in, Oscil
                 advancePhase<kSmall>(s, k);
             continue;
         }
+        if (kRows && in.runs == 1 && !envelopeMoves &&
+            (!gainMoves || gainsFollow(s, p, r, in.frames))) {
+            for (; i < end; ++i) {
+                s.phaseIncrement = gatherWide(increments, index);
+                advancePhase<kSmall>(s, k);
+                storeWide(r.phase + 4 * i, s.phase);
+                index = index + step;
+            }
+            if (gainMoves) {
+                s.gainTarget = gatherWide(targets, index - step);
+                s.gain = s.gainTarget;
+            }
+            return true;
+        }
         for (; i < end; ++i) {
             if (envelopeMoves && stepEnvelope(s, noteOn, k))
                 envelopeMoves = anyState(s.state, moving);
@@ -342,14 +408,18 @@ KORVEL_LANE_INLINE void stepLanes(Lanes& s, const OscillatorBankInput& in, Oscil
             index = index + step;
         }
     }
+    return false;
 }
 
-// The waves and the outputs of voice j, four samples at a time.
-template <bool kTable, bool kDrawn, bool kSteady>
+// The waves and the outputs of voice j, four samples at a time. Lean: the rows hold only the
+// phases (see stepLanes); the gain is then the target of each sample, or one value throughout for
+// a voice tuned once, and the envelope stands.
+template <bool kTable, bool kDrawn, bool kSteady, bool kLean>
 KORVEL_LANE_INLINE void waves(const Voice& v, int j, const OscillatorBankScratch& r,
                               const double* tables, const double* draws, int frames, double* out,
                               const Constants& k) {
     const V level = splat<V>(v.level), noise = splat<V>(v.noise);
+    const V standingGain = splat<V>(v.gain), standingEnvelope = splat<V>(v.envelope);
     V fade = k.zero;
     M low = splatBits<M>(0), high = low, sounding = low;
     if (kSteady) {
@@ -377,7 +447,15 @@ KORVEL_LANE_INLINE void waves(const Voice& v, int j, const OscillatorBankScratch
         wave = keep(sounding, wave);
         V sum = wave;
         if (kDrawn) sum = noise * loadWide(draws + i) + wave;
-        storeWide(out + i, level * gatherWide(r.gain, lanes) * sum * gatherWide(r.envelope, lanes));
+        V gain, envelope;
+        if (kLean) {
+            gain = kSteady ? standingGain : loadWide(r.gainTarget[j] + i);
+            envelope = standingEnvelope;
+        } else {
+            gain = gatherWide(r.gain, lanes);
+            envelope = gatherWide(r.envelope, lanes);
+        }
+        storeWide(out + i, level * gain * sum * envelope);
         lanes = lanes + stride;
     }
 }
@@ -385,11 +463,13 @@ KORVEL_LANE_INLINE void waves(const Voice& v, int j, const OscillatorBankScratch
 template <bool kTable, bool kDrawn>
 KORVEL_LANE_INLINE void wavesAny(const Voice& v, int j, const OscillatorBankScratch& r,
                                  const OscillatorBankInput& in, const double* draws, double* out,
-                                 bool steady, const Constants& k) {
-    if (steady)
-        waves<kTable, kDrawn, true>(v, j, r, in.tables, draws, in.frames, out, k);
+                                 bool steady, bool lean, const Constants& k) {
+    if (lean)
+        steady ? waves<kTable, kDrawn, true, true>(v, j, r, in.tables, draws, in.frames, out, k)
+               : waves<kTable, kDrawn, false, true>(v, j, r, in.tables, draws, in.frames, out, k);
     else
-        waves<kTable, kDrawn, false>(v, j, r, in.tables, draws, in.frames, out, k);
+        steady ? waves<kTable, kDrawn, true, false>(v, j, r, in.tables, draws, in.frames, out, k)
+               : waves<kTable, kDrawn, false, false>(v, j, r, in.tables, draws, in.frames, out, k);
 }
 
 // The frequency each sample tunes to, in the rows: the tracked one, or the one kept where none
@@ -459,15 +539,6 @@ KORVEL_LANE_INLINE bool tuneVoice(S& s, int j, const OscillatorBankInput& in, bo
 
 namespace BankKernel {
 
-// What pass A leaves for passes B and C.
-struct Plan {
-    int same[S::kVoices] = {-1, -1, -1}; // the voice before it that a voice equals, or -1
-    bool audible[S::kVoices] = {};
-    bool anyAudible = false, gainMoves = false, small = true;
-    std::uint64_t steps[4] = {0, 0, 0, 0}; // per sample (1) or one row (0)
-    std::uint64_t rows[4] = {0, 1, 2, 2};  // the voice whose rows each lane reads
-};
-
 // Pass A, voice by voice. The voices keep one frequency (they are driven together), so its rows
 // serve them all; a voice whose kept frequency differs gets its own.
 KORVEL_LANE_INLINE void tuneAll(S& s, const OscillatorBankInput& in, Plan& p, const Constants& c) {
@@ -526,12 +597,13 @@ KORVEL_LANE_INLINE bool sumVoices(S& s, const OscillatorBankInput& in, const Pla
         Voice v = voiceOf(s, k);
         const bool steady = p.steps[k] == 0;
         const double* draws = in.drawn[k] ? in.draws[k] : nullptr;
+        double* to = r.voice[k];
         if (v.table)
-            draws ? wavesAny<true, true>(v, k, r, in, draws, r.voice[k], steady, c)
-                  : wavesAny<true, false>(v, k, r, in, draws, r.voice[k], steady, c);
+            draws ? wavesAny<true, true>(v, k, r, in, draws, to, steady, p.lean, c)
+                  : wavesAny<true, false>(v, k, r, in, draws, to, steady, p.lean, c);
         else
-            draws ? wavesAny<false, true>(v, k, r, in, draws, r.voice[k], steady, c)
-                  : wavesAny<false, false>(v, k, r, in, draws, r.voice[k], steady, c);
+            draws ? wavesAny<false, true>(v, k, r, in, draws, to, steady, p.lean, c)
+                  : wavesAny<false, false>(v, k, r, in, draws, to, steady, p.lean, c);
         outputs[k] = r.voice[k];
     }
     int sounding = 0;
@@ -567,11 +639,11 @@ inline bool runOscillatorBank(OscillatorBankState& s, const OscillatorBankInput&
     const std::uint64_t row = OscillatorBankScratch::kRow;
     const M rowStart = wideBits(p.rows[0] * row, p.rows[1] * row, p.rows[2] * row, p.rows[3] * row);
     if (p.anyAudible)
-        p.small ? stepLanes<true, true>(lanes, in, r, p.gainMoves, rowStart, step, c)
-                : stepLanes<true, false>(lanes, in, r, p.gainMoves, rowStart, step, c);
+        p.lean = p.small ? stepLanes<true, true>(lanes, in, r, p, rowStart, step, c)
+                         : stepLanes<true, false>(lanes, in, r, p, rowStart, step, c);
     else
-        p.small ? stepLanes<false, true>(lanes, in, r, p.gainMoves, rowStart, step, c)
-                : stepLanes<false, false>(lanes, in, r, p.gainMoves, rowStart, step, c);
+        p.small ? stepLanes<false, true>(lanes, in, r, p, rowStart, step, c)
+                : stepLanes<false, false>(lanes, in, r, p, rowStart, step, c);
     keepLanes(s, lanes);
 
     return sumVoices(s, in, p, out, c);
