@@ -37,6 +37,48 @@ inline int inputMarks(const double* x, int n) {
     return (any == 0 ? 1 : 0) | (odd ? 2 : 0);
 }
 
+// The detector's low-pass over n >= 1 samples, as that many steps of Biquad::process: the
+// feed-forward sums four at a time, then the recursion in order. c holds b0, b1, b2, a1, a2;
+// state x1, x2, y1, y2, left as after the last sample. y holds n rounded up to four.
+inline void lowpassBlock(const double* x, int n, double* y, const double* c, double* state) {
+    typedef Wide V;
+    const double b0 = c[0], b1 = c[1], b2 = c[2], a1 = c[3], a2 = c[4];
+    const double x1 = state[0], x2 = state[1];
+    y[0] = b0 * x[0] + b1 * x1 + b2 * x2;
+    if (n > 1) y[1] = b0 * x[1] + b1 * x[0] + b2 * x1;
+    const V f0 = splat<V>(b0), f1 = splat<V>(b1), f2 = splat<V>(b2);
+    int i = 2;
+    for (; i + 4 <= n; i += 4)
+        storeWide(y + i,
+                  f0 * loadWide(x + i) + f1 * loadWide(x + i - 1) + f2 * loadWide(x + i - 2));
+    for (; i < n; ++i)
+        y[i] = b0 * x[i] + b1 * x[i - 1] + b2 * x[i - 2];
+    double y1 = state[2], y2 = state[3];
+    int k = 0;
+    for (; k + 4 <= n; k += 4) {
+        const double v0 = y[k] - a1 * y1 - a2 * y2 + 1e-20;
+        const double v1 = y[k + 1] - a1 * v0 - a2 * y1 + 1e-20;
+        const double v2 = y[k + 2] - a1 * v1 - a2 * v0 + 1e-20;
+        const double v3 = y[k + 3] - a1 * v2 - a2 * v1 + 1e-20;
+        y[k] = v0;
+        y[k + 1] = v1;
+        y[k + 2] = v2;
+        y[k + 3] = v3;
+        y2 = v2;
+        y1 = v3;
+    }
+    for (; k < n; ++k) {
+        const double v = y[k] - a1 * y1 - a2 * y2 + 1e-20;
+        y[k] = v;
+        y2 = y1;
+        y1 = v;
+    }
+    state[0] = x[n - 1];
+    state[1] = n > 1 ? x[n - 2] : x1;
+    state[2] = y1;
+    state[3] = y2;
+}
+
 // Bit i of the masks (n <= 128 samples): sample i may cross zero (its product with the one before,
 // previous for the first, is not positive); sample i is at or above the gate.
 inline void crossingMarks(const double* y, int n, double previous, double gate,

@@ -31,6 +31,8 @@ struct EngineKernels {
                           double* outLeft, double* outRight);
     bool (*differenceSums)(const double* newest, int h, int n, int step, bool odd, double limit,
                            double* out);
+    void (*lowpassBlock)(const double* x, int n, double* y, const double* coefficients,
+                         double* state);
     int (*inputMarks)(const double* x, int n);
     void (*crossingMarks)(const double* y, int n, double previous, double gate,
                           std::uint64_t* crossings, std::uint64_t* loud);

@@ -22,6 +22,7 @@ const EngineKernels& avx2Kernels() {
                                             &Avx2::writeOutputs<float>,
                                             &Avx2::writeOutputs<double>,
                                             &Avx2::differenceSums,
+                                            &Avx2::lowpassBlock,
                                             &Avx2::inputMarks,
                                             &Avx2::crossingMarks,
                                             &Avx2::floorDraws,

@@ -336,7 +336,7 @@ bool PitchDetector::processPiece(const double* samples, int n, double* confirmed
     bool zeros = false;
     const double* x = safeInput(samples, n, zeros);
     double* y = filtered_;
-    const bool standing = lowpass_.processBlock(x, n, y, zeros);
+    const bool standing = lowpass_.processBlock(*kernels_, x, n, y, zeros);
     writeAhead(y, n, standing);
 
     std::uint64_t crossings[2], loud[2];
