@@ -29,6 +29,7 @@ const EngineKernels kBaseline = {"baseline",
                                  &Base::differenceSums,
                                  &Base::lowpassBlock,
                                  &Base::inputMarks,
+                                 &Base::spanWindows,
                                  &Base::crossingMarks,
                                  &Base::floorDraws,
                                  &Base::voiceDraws};

@@ -34,6 +34,7 @@ struct EngineKernels {
     void (*lowpassBlock)(const double* x, int n, double* y, const double* coefficients,
                          double* state);
     int (*inputMarks)(const double* x, int n);
+    void (*spanWindows)(const int* ages, int from, int count, int* low, int* high);
     void (*crossingMarks)(const double* y, int n, double previous, double gate,
                           std::uint64_t* crossings, std::uint64_t* loud);
     void (*floorDraws)(std::uint32_t* z, std::uint32_t* w, int frames, double* floor);

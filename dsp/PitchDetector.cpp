@@ -509,17 +509,15 @@ void PitchDetector::analyse(CrossingList& list) {
     int i = 2;
     while (i < count && !(ages[i] >= minSpan_ && ages[i] > silence))
         ++i;
+    // A crossing of the same direction near the midpoint: within a quarter semitone.
+    int low[kListSize], high[kListSize];
+    kernels_->spanWindows(ages, i, count, low, high);
     int j = 1; // first entry that may lie near the midpoint: moves on as the spans grow
     for (; i < count; ++i) {
-        const int a = ages[i];
-        const double span = a;
-        // A crossing of the same direction near the midpoint: within a quarter semitone. The
-        // window's low end lies below a itself, so j stops at i at the latest.
-        const int low = static_cast<int>(0.9715319411536059 * span / 2 + 0.5);
-        while (ages[j] < low)
+        // The window's low end lies below the span itself, so j stops at i at the latest.
+        while (ages[j] < low[i])
             ++j;
-        if (j < i && ages[j] <= static_cast<int>(1.029302236643492 * span / 2 + 0.5))
-            consider(a, best);
+        if (j < i && ages[j] <= high[i]) consider(ages[i], best);
     }
     if (!best.inWindow && silence < lastSpan_) {
         int to = std::min(lastSpan_ + 3, windowHi_);
