@@ -24,6 +24,7 @@ const EngineKernels& avx2Kernels() {
                                             &Avx2::differenceSums,
                                             &Avx2::lowpassBlock,
                                             &Avx2::inputMarks,
+                                            &Avx2::crossingAges,
                                             &Avx2::spanWindows,
                                             &Avx2::crossingMarks,
                                             &Avx2::floorDraws,

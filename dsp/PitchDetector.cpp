@@ -500,12 +500,7 @@ void PitchDetector::analyse(CrossingList& list) {
     // The entries' ages up to the first beyond the longest span; they never decrease along the
     // list, so the spans begin at the first entry long enough and older than the quiet.
     int ages[kListSize];
-    int count = 0;
-    for (; count < m; ++count) {
-        const std::int64_t age = now_ - times[count];
-        if (age > maxSpan_) break;
-        ages[count] = static_cast<int>(age);
-    }
+    const int count = kernels_->crossingAges(times, m, now_, maxSpan_, ages);
     int i = 2;
     while (i < count && !(ages[i] >= minSpan_ && ages[i] > silence))
         ++i;
