@@ -170,41 +170,73 @@ inline void crossingMarks(const double* y, int n, double previous, double gate,
     }
 }
 
+// The indices of four terms of the difference measure, 0, -step, -2 step, -3 step to begin with:
+// in AVX2 four 32-bit lanes (cheaper to set up than 64-bit ones, for the many candidates whose
+// pre-test ends after a few terms).
+#if defined(__AVX2__)
+typedef __m128i TermIndex;
+KORVEL_LANE_INLINE TermIndex firstTerms(int step) {
+    return _mm_mullo_epi32(_mm_set1_epi32(-step), _mm_setr_epi32(0, 1, 2, 3));
+}
+KORVEL_LANE_INLINE TermIndex termStride(int step) {
+    return _mm_set1_epi32(4 * step);
+}
+KORVEL_LANE_INLINE TermIndex nextTerms(TermIndex index, TermIndex stride) {
+    return _mm_sub_epi32(index, stride);
+}
+KORVEL_LANE_INLINE Wide gatherTerms(const double* base, TermIndex index) {
+    const __m256d all = _mm256_castsi256_pd(_mm256_set1_epi64x(-1));
+    return (Wide)_mm256_mask_i32gather_pd(_mm256_setzero_pd(), base, index, all, 8);
+}
+#else
+typedef WideMask TermIndex;
+KORVEL_LANE_INLINE TermIndex firstTerms(int step) {
+    const std::uint64_t s = static_cast<std::uint64_t>(step);
+    return splatBits<WideMask>(0) - wideBits(0, s, 2 * s, 3 * s);
+}
+KORVEL_LANE_INLINE TermIndex termStride(int step) {
+    return splatBits<WideMask>(4 * static_cast<std::uint64_t>(step));
+}
+KORVEL_LANE_INLINE TermIndex nextTerms(TermIndex index, TermIndex stride) {
+    return index - stride;
+}
+KORVEL_LANE_INLINE Wide gatherTerms(const double* base, TermIndex index) {
+    return gatherWide(base, index);
+}
+#endif
+
 // u_t = newest[-t*step], v_t = newest[-h - t*step] or, for an odd span, the mean of that and
 // the sample before it; t = 0 .. n-1. out: the sum, the peak of |u|, the peak of |v|. Returns
 // false, early and without the peaks, once the partial sum less a margin of 1e-9 passes limit.
 inline bool differenceSums(const double* newest, int h, int n, int step, bool odd, double limit,
                            double* out) {
     typedef Wide V;
-    typedef WideMask M;
-    const std::uint64_t s = static_cast<std::uint64_t>(step);
-    const M first = splatBits<M>(0) - wideBits(0, s, 2 * s, 3 * s); // 0, -step, -2 step, ...
-    const M stride = splatBits<M>(4 * s);
+    const TermIndex first = firstTerms(step), stride = termStride(step);
     const double* v0 = newest - h;
     const V half = splat<V>(0.5);
     const int whole = n & ~3;
     // The sum alone first, its partial tested every sixteen terms: in noise most candidates
     // fail half-way.
-    M index = first;
+    TermIndex index = first;
     V sum = splat<V>(0.0);
     int done = 0;
     for (; done + 16 <= whole; done += 16) {
         for (int k = 0; k < 4; ++k) {
-            V u = gatherWide(newest, index);
-            V v = gatherWide(v0, index);
-            if (odd) v = (v + gatherWide(v0 - 1, index)) * half; // exact, as the division by 2
+            V u = gatherTerms(newest, index);
+            V v = gatherTerms(v0, index);
+            if (odd) v = (v + gatherTerms(v0 - 1, index)) * half; // exact, as the division by 2
             sum = sum + absOf(u - v);
-            index = index - stride;
+            index = nextTerms(index, stride);
         }
         double partial = (lane(sum, 0) + lane(sum, 1)) + (lane(sum, 2) + lane(sum, 3));
         if (partial * (1 - 1e-9) > limit) return false;
     }
     for (; done < whole; done += 4) {
-        V u = gatherWide(newest, index);
-        V v = gatherWide(v0, index);
-        if (odd) v = (v + gatherWide(v0 - 1, index)) * half;
+        V u = gatherTerms(newest, index);
+        V v = gatherTerms(v0, index);
+        if (odd) v = (v + gatherTerms(v0 - 1, index)) * half;
         sum = sum + absOf(u - v);
-        index = index - stride;
+        index = nextTerms(index, stride);
     }
     double total = (lane(sum, 0) + lane(sum, 1)) + (lane(sum, 2) + lane(sum, 3));
     for (int t = whole; t < n; ++t) {
@@ -218,13 +250,13 @@ inline bool differenceSums(const double* newest, int h, int n, int step, bool od
     index = first;
     V pu = splat<V>(0.0), pv = pu;
     for (int t = 0; t < whole; t += 4) {
-        V au = absOf(gatherWide(newest, index));
-        V v = gatherWide(v0, index);
-        if (odd) v = (v + gatherWide(v0 - 1, index)) * half;
+        V au = absOf(gatherTerms(newest, index));
+        V v = gatherTerms(v0, index);
+        if (odd) v = (v + gatherTerms(v0 - 1, index)) * half;
         V av = absOf(v);
         pu = select(less(pu, au), au, pu);
         pv = select(less(pv, av), av, pv);
-        index = index - stride;
+        index = nextTerms(index, stride);
     }
     double peakU = 0, peakV = 0;
     for (int k = 0; k < 4; ++k) {
