@@ -79,6 +79,38 @@ inline void lowpassBlock(const double* x, int n, double* y, const double* c, dou
     state[3] = y2;
 }
 
+// The history written ahead: n samples into a and b both (the ring holds each sample twice).
+inline void copyTwice(const double* from, int n, double* a, double* b) {
+    int k = 0;
+    for (; k + 4 <= n; k += 4) {
+        const Wide v = loadWide(from + k);
+        storeWide(a + k, v);
+        storeWide(b + k, v);
+    }
+    for (; k < n; ++k)
+        a[k] = b[k] = from[k];
+}
+
+// The largest |x[k]| of n samples (0 for none). The detector's filtered samples are finite, so
+// the order of the comparisons does not matter.
+inline double peakOf(const double* x, int n) {
+    typedef Wide V;
+    V m = splat<V>(0.0);
+    int k = 0;
+    for (; k + 4 <= n; k += 4) {
+        const V a = absOf(loadWide(x + k));
+        m = select(less(m, a), a, m);
+    }
+    double peak = 0;
+    for (int q = 0; q < 4; ++q)
+        peak = peak < lane(m, q) ? lane(m, q) : peak;
+    for (; k < n; ++k) {
+        const double a = __builtin_fabs(x[k]);
+        peak = peak < a ? a : peak;
+    }
+    return peak;
+}
+
 // The ages now - times[k] of a crossing list's entries (m <= 24 of them, newest first) up to the
 // first beyond limit, as ints; returns their count.
 inline int crossingAges(const std::int64_t* times, int m, std::int64_t now, int limit, int* ages) {

@@ -34,6 +34,8 @@ struct EngineKernels {
     void (*lowpassBlock)(const double* x, int n, double* y, const double* coefficients,
                          double* state);
     int (*inputMarks)(const double* x, int n);
+    void (*copyTwice)(const double* from, int n, double* a, double* b);
+    double (*peakOf)(const double* x, int n);
     int (*crossingAges)(const std::int64_t* times, int m, std::int64_t now, int limit, int* ages);
     void (*spanWindows)(const int* ages, int from, int count, int* low, int* high);
     void (*crossingMarks)(const double* y, int n, double previous, double gate,

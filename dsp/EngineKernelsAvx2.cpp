@@ -24,6 +24,8 @@ const EngineKernels& avx2Kernels() {
                                             &Avx2::differenceSums,
                                             &Avx2::lowpassBlock,
                                             &Avx2::inputMarks,
+                                            &Avx2::copyTwice,
+                                            &Avx2::peakOf,
                                             &Avx2::crossingAges,
                                             &Avx2::spanWindows,
                                             &Avx2::crossingMarks,

@@ -211,17 +211,7 @@ void PitchDetector::writeAhead(const double* y, int n, bool standing) {
     for (int i = 0; i < n;) {
         if (pos == span) pos = 0;
         int run = std::min(n - i, span - pos);
-        double* a = ring + pos;
-        double* b = ring + pos + span;
-        int k = 0;
-        for (; k + 2 <= run; k += 2) {
-            Base::D2 v;
-            std::memcpy(&v, y + i + k, sizeof v);
-            std::memcpy(a + k, &v, sizeof v);
-            std::memcpy(b + k, &v, sizeof v);
-        }
-        for (; k < run; ++k)
-            a[k] = b[k] = y[i + k];
+        kernels_->copyTwice(y + i, run, ring + pos, ring + pos + span);
         pos += run;
         i += run;
     }
@@ -232,16 +222,8 @@ void PitchDetector::writeAhead(const double* y, int n, bool standing) {
         const std::int64_t t = base + i;
         const int inBlock = static_cast<int>(t & (kBlockSize - 1));
         const int run = std::min(n - i, kBlockSize - inBlock);
-        Base::D2 m = {0, 0};
-        int k = standing ? run : 0; // one value throughout: its own peak
-        if (standing) m[0] = std::fabs(y[i]);
-        for (; k + 2 <= run; k += 2) {
-            Base::D2 a = Base::absOf(Base::D2{y[i + k], y[i + k + 1]});
-            m = Base::select(Base::less(m, a), a, m);
-        }
-        double peak = std::max(m[0], m[1]);
-        for (; k < run; ++k)
-            peak = std::max(peak, std::fabs(y[i + k]));
+        // One value throughout: its own peak.
+        const double peak = standing ? std::fabs(y[i]) : kernels_->peakOf(y + i, run);
         double& entry = blockStore_[static_cast<std::size_t>((t >> kBlockShift) & blockMask_)];
         entry = inBlock == 0 ? peak : std::max(entry, peak);
         i += run;
