@@ -238,10 +238,11 @@ KORVEL_LANE_INLINE Wide gatherTerms(const double* base, TermIndex index) {
 #endif
 
 // u_t = newest[-t*step], v_t = newest[-h - t*step] or, for an odd span, the mean of that and
-// the sample before it; t = 0 .. n-1. out: the sum, the peak of |u|, the peak of |v|. Returns
-// false, early and without the peaks, once the partial sum less a margin of 1e-9 passes limit.
+// the sample before it; t = 0 .. n-1. out: the sum, the peak of |u|, the peak of |v|; terms: each
+// |u_t - v_t| (n rounded up to four), for the caller's sum in order. Returns false, early and
+// without the peaks and terms, once the partial sum less a margin of 1e-9 passes limit.
 inline bool differenceSums(const double* newest, int h, int n, int step, bool odd, double limit,
-                           double* out) {
+                           double* out, double* terms) {
     typedef Wide V;
     const TermIndex first = firstTerms(step), stride = termStride(step);
     const double* v0 = newest - h;
@@ -282,9 +283,11 @@ inline bool differenceSums(const double* newest, int h, int n, int step, bool od
     index = first;
     V pu = splat<V>(0.0), pv = pu;
     for (int t = 0; t < whole; t += 4) {
-        V au = absOf(gatherTerms(newest, index));
+        V u = gatherTerms(newest, index);
+        V au = absOf(u);
         V v = gatherTerms(v0, index);
         if (odd) v = (v + gatherTerms(v0 - 1, index)) * half;
+        storeWide(terms + t, absOf(u - v));
         V av = absOf(v);
         pu = select(less(pu, au), au, pu);
         pv = select(less(pv, av), av, pv);
@@ -296,9 +299,11 @@ inline bool differenceSums(const double* newest, int h, int n, int step, bool od
         peakV = peakV < lane(pv, k) ? lane(pv, k) : peakV;
     }
     for (int t = whole; t < n; ++t) {
-        double u = __builtin_fabs(newest[-static_cast<long>(t) * step]);
+        double u = newest[-static_cast<long>(t) * step];
         double v = v0[-static_cast<long>(t) * step];
         if (odd) v = (v + v0[-static_cast<long>(t) * step - 1]) / 2;
+        terms[t] = __builtin_fabs(u - v);
+        u = __builtin_fabs(u);
         v = __builtin_fabs(v);
         peakU = peakU < u ? u : peakU;
         peakV = peakV < v ? v : peakV;

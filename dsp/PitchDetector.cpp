@@ -411,29 +411,27 @@ double PitchDetector::difference(int span) {
     const bool odd = span % 2 != 0;
     const std::int64_t far = h + static_cast<std::int64_t>(n - 1) * step + (odd ? 1 : 0);
     // A read of the history's whole length finds the sample written now, as the ring wraps.
-    if (n <= 0 || far >= ringLength_) return slowDifference(span);
-    const double* u = newest_;
-    const double* v = newest_ - h;
+    if (n <= 0 || n > kMaxTerms || far >= ringLength_) return slowDifference(span);
 
     // Every |v| lies below the peaks of the blocks it is read from.
     const double bound = historyBound(far);
     if (!(bound >= gate_)) return kNotAdmissible; // pv could not reach the gate
     double sums[3];
-    if (!kernels_->differenceSums(newest_, h, n, step, odd, kMaxAdmissible * bound * n, sums))
+    if (!kernels_->differenceSums(newest_, h, n, step, odd, kMaxAdmissible * bound * n, sums,
+                                  terms_))
         return kNotAdmissible;
     const double pu = sums[1], pv = sums[2];
     if (!(pu >= gate_ && pv >= gate_)) return kNotAdmissible;
     const double scale = std::max(pu, pv) * n;
     if (sums[0] * (1 - 1e-9) > kMaxAdmissible * scale) return kNotAdmissible;
 
+    // The terms the pre-test kept, summed in order.
     double s = 0;
-    if (!odd) {
-        for (int t = 0; t < n; ++t)
-            s += std::fabs(u[-t * step] - v[-t * step]);
-    } else {
-        for (int t = 0; t < n; ++t)
-            s += std::fabs(u[-t * step] - (v[-t * step] + v[-t * step - 1]) / 2);
-    }
+    int t = 0;
+    for (; t + 4 <= n; t += 4)
+        s = s + terms_[t] + terms_[t + 1] + terms_[t + 2] + terms_[t + 3];
+    for (; t < n; ++t)
+        s += terms_[t];
     return s / scale;
 }
 
