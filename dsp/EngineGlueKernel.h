@@ -117,6 +117,28 @@ inline bool glideFollows(const double* period, int frames, double coef, double r
     return true;
 }
 
+// The LFO's phase over the samples before its next cycle begins, as Lfo::advance steps it, four
+// samples a turn: returns how many it kept in phases (a multiple of four), phase moved on by as
+// many increments.
+inline int lfoRamp(double& phase, double increment, int frames, double* phases) {
+    double p = phase;
+    int i = 0;
+    for (; i + 4 <= frames; i += 4) {
+        const double a = p + increment;
+        const double b = a + increment;
+        const double c = b + increment;
+        const double d = c + increment;
+        if (d >= 1) break;
+        phases[i] = a;
+        phases[i + 1] = b;
+        phases[i + 2] = c;
+        phases[i + 3] = d;
+        p = d;
+    }
+    phase = p;
+    return i;
+}
+
 // The LFO's shapes (Lfo::shape) at the given phases.
 inline void lfoShapes(int waveform, const double* phase, int frames, double* out) {
     using namespace Glue;

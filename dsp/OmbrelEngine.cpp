@@ -225,7 +225,7 @@ void OmbrelEngine::Impl::synthesise(int frames) {
         anyDrawn |= drawn[k];
     }
     const bool lfoRuns = !lfo.stationary();
-    const int cycles = lfoRuns ? lfo.advance(frames, lfoPhase, lfoCycles) : 0;
+    const int cycles = lfoRuns ? lfo.advance(*kernels, frames, lfoPhase, lfoCycles) : 0;
     const int lfoDrawCount = lfo.drawsAtCycles() ? cycles : 0;
     {
         RandomGenerator::Stream random(RandomGenerator::shared());

@@ -271,8 +271,8 @@ KORVEL_LANE_INLINE void stepGain(Lanes& s, const Constants& k) {
 
 // With increments below 6.28 (any tone below the sample rate) one subtraction always brings
 // the phase back into the cycle.
-template <bool kSmall> KORVEL_LANE_INLINE void advancePhase(Lanes& s, const Constants& k) {
-    const V twoPi = k.twoPi;
+// twoPi in a register: a load from the constants would be repeated after every store.
+template <bool kSmall> KORVEL_LANE_INLINE void advancePhase(Lanes& s, V twoPi) {
     V phase = s.phase + s.phaseIncrement;
     phase = phase - keep(lessEqual(twoPi, phase), twoPi);
     if (!kSmall && maskBits(lessEqual(twoPi, phase)) != 0) {
@@ -345,6 +345,7 @@ template <bool kRows, bool kSmall>
 KORVEL_LANE_INLINE bool stepLanes(Lanes& s, const OscillatorBankInput& in, OscillatorBankScratch& r,
                                   const Plan& p, M rowStart, M step, const Constants& k) {
     const bool gainMoves = p.gainMoves;
+    const V cycle = k.twoPi;
     M index = rowStart;
     const double* increments = r.phaseIncrement[0];
     const double* targets = r.gainTarget[0];
@@ -361,7 +362,7 @@ KORVEL_LANE_INLINE bool stepLanes(Lanes& s, const OscillatorBankInput& in, Oscil
             // Each sample maps the phases through the same function: once a step leaves them as
             // they were (no increment, as in silence before any note), so does every later one.
             const V before = s.phase;
-            advancePhase<kSmall>(s, k);
+            advancePhase<kSmall>(s, cycle);
             if (sameBits(before, s.phase)) i = end - 1;
             ++i;
             if (kSmall) {
@@ -374,14 +375,14 @@ KORVEL_LANE_INLINE bool stepLanes(Lanes& s, const OscillatorBankInput& in, Oscil
                 s.phase = phase;
             }
             for (; i < end; ++i)
-                advancePhase<kSmall>(s, k);
+                advancePhase<kSmall>(s, cycle);
             continue;
         }
         if (kRows && in.runs == 1 && !envelopeMoves &&
             (!gainMoves || gainsFollow(s, p, r, in.frames))) {
             for (; i < end; ++i) {
                 s.phaseIncrement = gatherWide(increments, index);
-                advancePhase<kSmall>(s, k);
+                advancePhase<kSmall>(s, cycle);
                 storeWide(r.phase + 4 * i, s.phase);
                 index = index + step;
             }
@@ -399,7 +400,7 @@ KORVEL_LANE_INLINE bool stepLanes(Lanes& s, const OscillatorBankInput& in, Oscil
                 stepGain(s, k);
             }
             s.phaseIncrement = gatherWide(increments, index);
-            advancePhase<kSmall>(s, k);
+            advancePhase<kSmall>(s, cycle);
             if (kRows) {
                 storeWide(r.phase + 4 * i, s.phase);
                 storeWide(r.gain + 4 * i, s.gain);
