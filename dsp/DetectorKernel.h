@@ -177,29 +177,38 @@ inline void spanWindows(const int* ages, int from, int count, int* low, int* hig
 inline void crossingMarks(const double* y, int n, double previous, double gate,
                           std::uint64_t* crossings, std::uint64_t* loud) {
     typedef Wide V;
-    crossings[0] = crossings[1] = loud[0] = loud[1] = 0;
-    if (n <= 0) return;
-    if (!(previous * y[0] > 0)) crossings[0] = 1;
-    if (!(__builtin_fabs(y[0]) < gate)) loud[0] = 1;
+    std::uint64_t c[2] = {0, 0}, l[2] = {0, 0};
     const V limit = splat<V>(gate), zero = splat<V>(0.0);
-    int i = 1;
-    for (; i + 4 <= n; i += 4) {
-        const V v = loadWide(y + i), before = loadWide(y + i - 1);
-        const auto c = static_cast<std::uint64_t>(maskBits(~less(zero, before * v)));
-        const auto l = static_cast<std::uint64_t>(maskBits(~less(absOf(v), limit)));
-        const int at = i & 63;
-        crossings[i >> 6] |= c << at;
-        loud[i >> 6] |= l << at;
-        if (at > 60) {
-            // Four bits from 61 on: the rest in the next word.
-            crossings[1] |= c >> (64 - at);
-            loud[1] |= l >> (64 - at);
-        }
+    const int whole = n & ~3;
+    auto mark = [&](V before, V v, int at, std::uint64_t& cw, std::uint64_t& lw) {
+        cw |= static_cast<std::uint64_t>(maskBits(~less(zero, before * v))) << at;
+        lw |= static_cast<std::uint64_t>(maskBits(~less(absOf(v), limit))) << at;
+    };
+    int i = 0;
+    if (whole > 0) {
+        // The first four against the sample before the piece; then four at a time, each group
+        // within one word.
+        V before = loadWide(y);
+        V v = before;
+        setLane(before, 3, lane(before, 2));
+        setLane(before, 2, lane(before, 1));
+        setLane(before, 1, lane(before, 0));
+        setLane(before, 0, previous);
+        mark(before, v, 0, c[0], l[0]);
+        for (i = 4; i < whole && i < 64; i += 4)
+            mark(loadWide(y + i - 1), loadWide(y + i), i, c[0], l[0]);
+        for (; i < whole; i += 4)
+            mark(loadWide(y + i - 1), loadWide(y + i), i - 64, c[1], l[1]);
     }
     for (; i < n; ++i) {
-        if (!(y[i - 1] * y[i] > 0)) crossings[i >> 6] |= std::uint64_t{1} << (i & 63);
-        if (!(__builtin_fabs(y[i]) < gate)) loud[i >> 6] |= std::uint64_t{1} << (i & 63);
+        const double before = i == 0 ? previous : y[i - 1];
+        if (!(before * y[i] > 0)) c[i >> 6] |= std::uint64_t{1} << (i & 63);
+        if (!(__builtin_fabs(y[i]) < gate)) l[i >> 6] |= std::uint64_t{1} << (i & 63);
     }
+    crossings[0] = c[0];
+    crossings[1] = c[1];
+    loud[0] = l[0];
+    loud[1] = l[1];
 }
 
 // The indices of four terms of the difference measure, 0, -step, -2 step, -3 step to begin with:
