@@ -119,6 +119,7 @@ void PitchDetector::resetList(CrossingList& list) {
 void PitchDetector::reset() {
     std::fill(ringStore_.begin(), ringStore_.end(), 0.0);
     std::fill(blockStore_.begin(), blockStore_.end(), 0.0);
+    boundsBlock_ = -1;
     lowpass_.clear();
     uniformRun_ = 0;
     previous_ = 0;
@@ -193,6 +194,7 @@ bool PitchDetector::processBlock(const double* samples, int n, double* confirmed
 // The history written for a whole piece at once: the analyses read only what lies behind their
 // own sample, and the ring is kPiece longer than any of them reads.
 void PitchDetector::writeAhead(const double* y, int n, bool standing) {
+    boundsBlock_ = -1;
     if (!standing) {
         uniformRun_ = 0;
     } else if (uniformRun_ > 0 && std::memcmp(&uniformValue_, y, sizeof uniformValue_) == 0) {
@@ -476,7 +478,13 @@ void PitchDetector::analyse(CrossingList& list) {
     const int m = list.count;
     const std::int64_t silence = now_ - lastLoud_;
     newest_ = ring_ + ringPos_ + ringSpan_;
-    boundsDone_ = 0;
+    // The block peaks change only as a piece is written ahead: the running maxima serve every
+    // analysis of the piece that starts from the same block.
+    const std::int64_t block = now_ >> kBlockShift;
+    if (block != boundsBlock_) {
+        boundsDone_ = 0;
+        boundsBlock_ = block;
+    }
 
     Candidate best;
     // The entries' ages up to the first beyond the longest span; they never decrease along the

@@ -146,6 +146,7 @@ private:
     // the history by blocks, each filled only as far as a candidate needs.
     const double* newest_ = nullptr;
     int boundsDone_ = 0;
+    std::int64_t boundsBlock_ = -1; // the newest block of those maxima; -1: none
     int blockMask_ = 0;
 
     double terms_[kMaxTerms + 4]; // the difference measure's, for its sum in order
