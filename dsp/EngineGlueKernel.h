@@ -72,43 +72,40 @@ inline void monoSum(const T* left, const T* right, int frames, double* mono, dou
 inline bool glideFollows(const double* period, int frames, double coef, double rate,
                          double& smoothed, double* frequency) {
     using namespace Glue;
-    const V zero = splat<V>(0.0);
-    M odd = splatBits<M>(0);
-    int i = 0;
-    for (; i + 4 <= frames; i += 4)
-        odd = odd | ~less(zero, loadWide(period + i));
-    bool usual = maskBits(odd) == 0;
-    for (; i < frames; ++i)
-        usual &= period[i] > 0;
-    if (!usual || frames <= 0) return false;
+    if (frames <= 0) return false;
+    // The periods are checked with the divisions, after the glide: until then only frequency, a
+    // work row the caller fills anew when this glide is not its own, is written.
     double s = smoothed == 0 ? period[0] : smoothed + (period[0] - smoothed) * coef;
     frequency[0] = s;
-    for (i = 1; i + 4 <= frames; i += 4) {
-        const double a = s + (period[i] - s) * coef;
-        const double b = a + (period[i + 1] - a) * coef;
-        const double c = b + (period[i + 2] - b) * coef;
-        s = c + (period[i + 3] - c) * coef;
+    // s - (s - p) c is s + (p - s) c bit for bit (a negated product rounds to the negated value),
+    // with the period read as an operand.
+    int i = 1;
+    for (; i + 4 <= frames; i += 4) {
+        const double a = s - (s - period[i]) * coef;
+        const double b = a - (a - period[i + 1]) * coef;
+        const double c = b - (b - period[i + 2]) * coef;
+        s = c - (c - period[i + 3]) * coef;
         frequency[i] = a;
         frequency[i + 1] = b;
         frequency[i + 2] = c;
         frequency[i + 3] = s;
     }
     for (; i < frames; ++i) {
-        s = s + (period[i] - s) * coef;
+        s = s - (s - period[i]) * coef;
         frequency[i] = s;
     }
     // Each step above took the smoothed period before it as not 0.
-    const V r = splat<V>(rate);
+    const V zero = splat<V>(0.0), r = splat<V>(rate);
+    M positive = ~splatBits<M>(0);
     for (i = 0; i + 4 <= frames; i += 4) {
         const V smooth = loadWide(frequency + i);
-        odd = odd | ~less(zero, smooth);
         const V f = r / smooth;
-        odd = odd | ~less(zero, f);
+        positive = positive & less(zero, loadWide(period + i)) & less(zero, smooth) & less(zero, f);
         storeWide(frequency + i, f);
     }
-    usual = maskBits(odd) == 0;
+    bool usual = maskBits(positive) == 15;
     for (; i < frames; ++i) {
-        usual &= frequency[i] > 0;
+        usual &= period[i] > 0 && frequency[i] > 0;
         frequency[i] = rate / frequency[i];
         usual &= frequency[i] > 0;
     }
