@@ -612,6 +612,13 @@ KORVEL_LANE_INLINE bool sumVoices(S& s, const OscillatorBankInput& in, const Pla
     for (int k = 0; k < S::kVoices; ++k)
         if (outputs[k]) from[sounding++] = outputs[k];
     if (sounding == 0) return false;
+    if (sounding == 3) {
+        // All three, the usual case (the default program's equal voices too), without the count.
+        const double *first = from[0], *second = from[1], *third = from[2];
+        for (int i = 0; i < in.frames; i += 4)
+            storeWide(out + i, loadWide(first + i) + loadWide(second + i) + loadWide(third + i));
+        return true;
+    }
     for (int i = 0; i < in.frames; i += 4) {
         V sum = loadWide(from[0] + i);
         for (int k = 1; k < sounding; ++k)
