@@ -106,14 +106,16 @@ KORVEL_LANE_INLINE void keepVoice(S& s, int k, const Voice& v) {
 // Voice k behaves as voice j from now on: every field that shapes the future is equal, bit for
 // bit (the noise aside, which the caller rules out).
 KORVEL_LANE_INLINE bool sameVoice(const S& s, int k, int j) {
-    const double* d[] = {
-        s.ratio,     s.level, s.sampleRate, s.attackIncrement, s.releaseIncrement, s.phase,
-        s.frequency, s.gain,  s.gainTarget, s.gainStep,        s.envelope,         s.progress,
-        s.increment, s.span,  s.state,      s.tuned,           s.phaseIncrement,   s.fade};
-    for (const double* a : d)
-        if (std::memcmp(a + k, a + j, sizeof(double)) != 0) return false;
-    return s.isTable[k] == s.isTable[j] && s.shapeBase[k] == s.shapeBase[j] &&
-           s.lowOffset[k] == s.lowOffset[j] && s.highOffset[k] == s.highOffset[j];
+    // Field by field, each a compare of its bits (no loop over the fields).
+    auto same = [k, j](const auto& field) {
+        return std::memcmp(&field[k], &field[j], sizeof field[k]) == 0;
+    };
+    return same(s.ratio) && same(s.level) && same(s.sampleRate) && same(s.attackIncrement) &&
+           same(s.releaseIncrement) && same(s.phase) && same(s.frequency) && same(s.gain) &&
+           same(s.gainTarget) && same(s.gainStep) && same(s.envelope) && same(s.progress) &&
+           same(s.increment) && same(s.span) && same(s.state) && same(s.tuned) &&
+           same(s.phaseIncrement) && same(s.fade) && same(s.isTable) && same(s.shapeBase) &&
+           same(s.lowOffset) && same(s.highOffset);
 }
 
 // Catmull-Rom through four table entries at t in [0, 1), as WaveTables::interpolate.
