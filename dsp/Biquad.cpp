@@ -1,5 +1,6 @@
 #include "dsp/Biquad.h"
 
+#include "dsp/EngineKernels.h"
 #include "dsp/Lanes.h"
 #include "dsp/PortableMath.h"
 
@@ -32,7 +33,8 @@ void Biquad::designLowPass(double cutoff, double q) {
     a2_ = n * (1 - alpha);
 }
 
-bool Biquad::processBlock(const double* x, int n, double* y, bool zeros) {
+bool Biquad::processBlock(const EngineKernels& kernels, const double* x, int n, double* y,
+                          bool zeros) {
     using namespace Base;
     if (n <= 0) return false;
     if (zeros && x1_ == 0 && x2_ == 0 && y1_ == y2_) {
@@ -52,32 +54,13 @@ bool Biquad::processBlock(const double* x, int n, double* y, bool zeros) {
             return true;
         }
     }
-    // The feed-forward sums first, y[i] = b0 x[i] + b1 x[i - 1] + b2 x[i - 2].
-    y[0] = b0_ * x[0] + b1_ * x1_ + b2_ * x2_;
-    if (n > 1) y[1] = b0_ * x[1] + b1_ * x[0] + b2_ * x1_;
-    const D2 b0 = splat<D2>(b0_), b1 = splat<D2>(b1_), b2 = splat<D2>(b2_);
-    int i = 2;
-    for (; i + 2 <= n; i += 2) {
-        D2 now, one, two;
-        std::memcpy(&now, x + i, sizeof now);
-        std::memcpy(&one, x + i - 1, sizeof one);
-        std::memcpy(&two, x + i - 2, sizeof two);
-        D2 sum = b0 * now + b1 * one + b2 * two;
-        std::memcpy(y + i, &sum, sizeof sum);
-    }
-    for (; i < n; ++i)
-        y[i] = b0_ * x[i] + b1_ * x[i - 1] + b2_ * x[i - 2];
-    double y1 = y1_, y2 = y2_;
-    for (int k = 0; k < n; ++k) {
-        double v = y[k] - a1_ * y1 - a2_ * y2 + 1e-20;
-        y[k] = v;
-        y2 = y1;
-        y1 = v;
-    }
-    x2_ = n > 1 ? x[n - 2] : x1_;
-    x1_ = x[n - 1];
-    y1_ = y1;
-    y2_ = y2;
+    const double coefficients[5] = {b0_, b1_, b2_, a1_, a2_};
+    double state[4] = {x1_, x2_, y1_, y2_};
+    kernels.lowpassBlock(x, n, y, coefficients, state);
+    x1_ = state[0];
+    x2_ = state[1];
+    y1_ = state[2];
+    y2_ = state[3];
     return false;
 }
 

@@ -3,6 +3,8 @@
 
 namespace Korvel {
 
+struct EngineKernels;
+
 class Biquad {
 public:
     Biquad() = default;
@@ -23,10 +25,10 @@ public:
         return y;
     }
 
-    // n samples, as n calls of process(): the feed-forward sums four at a time, the recursion in
-    // order; digital silence into a filter that has settled on its fixed point costs nothing.
-    // zeros tells that every x is 0. Returns whether the output stood still (all n the same).
-    bool processBlock(const double* x, int n, double* y, bool zeros);
+    // n samples, as n calls of process(), by the kernels' lowpassBlock; digital silence into a
+    // filter that has settled on its fixed point costs nothing. zeros tells that every x is 0; y
+    // holds n rounded up to four. Returns whether the output stood still (all n the same).
+    bool processBlock(const EngineKernels& kernels, const double* x, int n, double* y, bool zeros);
 
     double lastOutput() const { return y1_; }
     double b0() const { return b0_; }

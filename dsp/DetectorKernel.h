@@ -37,71 +37,248 @@ inline int inputMarks(const double* x, int n) {
     return (any == 0 ? 1 : 0) | (odd ? 2 : 0);
 }
 
+// The detector's low-pass over n >= 1 samples, as that many steps of Biquad::process: the
+// feed-forward sums four at a time, then the recursion in order. c holds b0, b1, b2, a1, a2;
+// state x1, x2, y1, y2, left as after the last sample. y holds n rounded up to four.
+inline void lowpassBlock(const double* x, int n, double* y, const double* c, double* state) {
+    typedef Wide V;
+    const double b0 = c[0], b1 = c[1], b2 = c[2], a1 = c[3], a2 = c[4];
+    const double x1 = state[0], x2 = state[1];
+    y[0] = b0 * x[0] + b1 * x1 + b2 * x2;
+    if (n > 1) y[1] = b0 * x[1] + b1 * x[0] + b2 * x1;
+    const V f0 = splat<V>(b0), f1 = splat<V>(b1), f2 = splat<V>(b2);
+    int i = 2;
+    for (; i + 4 <= n; i += 4)
+        storeWide(y + i,
+                  f0 * loadWide(x + i) + f1 * loadWide(x + i - 1) + f2 * loadWide(x + i - 2));
+    for (; i < n; ++i)
+        y[i] = b0 * x[i] + b1 * x[i - 1] + b2 * x[i - 2];
+    double y1 = state[2], y2 = state[3];
+    int k = 0;
+    for (; k + 4 <= n; k += 4) {
+        const double v0 = y[k] - a1 * y1 - a2 * y2 + 1e-20;
+        const double v1 = y[k + 1] - a1 * v0 - a2 * y1 + 1e-20;
+        const double v2 = y[k + 2] - a1 * v1 - a2 * v0 + 1e-20;
+        const double v3 = y[k + 3] - a1 * v2 - a2 * v1 + 1e-20;
+        y[k] = v0;
+        y[k + 1] = v1;
+        y[k + 2] = v2;
+        y[k + 3] = v3;
+        y2 = v2;
+        y1 = v3;
+    }
+    for (; k < n; ++k) {
+        const double v = y[k] - a1 * y1 - a2 * y2 + 1e-20;
+        y[k] = v;
+        y2 = y1;
+        y1 = v;
+    }
+    state[0] = x[n - 1];
+    state[1] = n > 1 ? x[n - 2] : x1;
+    state[2] = y1;
+    state[3] = y2;
+}
+
+// The history written ahead: n samples into a and b both (the ring holds each sample twice).
+inline void copyTwice(const double* from, int n, double* a, double* b) {
+    int k = 0;
+    for (; k + 4 <= n; k += 4) {
+        const Wide v = loadWide(from + k);
+        storeWide(a + k, v);
+        storeWide(b + k, v);
+    }
+    for (; k < n; ++k)
+        a[k] = b[k] = from[k];
+}
+
+// The largest |x[k]| of n samples (0 for none). The detector's filtered samples are finite, so
+// the order of the comparisons does not matter.
+inline double peakOf(const double* x, int n) {
+    typedef Wide V;
+    V m = splat<V>(0.0);
+    int k = 0;
+    for (; k + 4 <= n; k += 4) {
+        const V a = absOf(loadWide(x + k));
+        m = select(less(m, a), a, m);
+    }
+    double peak = 0;
+    for (int q = 0; q < 4; ++q)
+        peak = peak < lane(m, q) ? lane(m, q) : peak;
+    for (; k < n; ++k) {
+        const double a = __builtin_fabs(x[k]);
+        peak = peak < a ? a : peak;
+    }
+    return peak;
+}
+
+// The ages now - times[k] of a crossing list's entries (m <= 24 of them, newest first) up to the
+// first beyond limit, as ints; returns their count.
+inline int crossingAges(const std::int64_t* times, int m, std::int64_t now, int limit, int* ages) {
+    int count = 0;
+#if defined(__AVX2__)
+    const __m256i at = _mm256_set1_epi64x(now), longest = _mm256_set1_epi64x(limit);
+    const __m256i lowHalves = _mm256_setr_epi32(0, 2, 4, 6, 0, 2, 4, 6);
+    for (; count + 4 <= m; count += 4) {
+        const __m256i age = _mm256_sub_epi64(
+            at, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(times + count)));
+        const int beyond =
+            _mm256_movemask_pd(_mm256_castsi256_pd(_mm256_cmpgt_epi64(age, longest)));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(ages + count),
+                         _mm256_castsi256_si128(_mm256_permutevar8x32_epi32(age, lowHalves)));
+        if (beyond) return count + __builtin_ctz(static_cast<unsigned>(beyond));
+    }
+#endif
+    for (; count < m; ++count) {
+        const std::int64_t age = now - times[count];
+        if (age > limit) break;
+        ages[count] = static_cast<int>(age);
+    }
+    return count;
+}
+
+// The window around the midpoint of each span ages[i], i = from .. count - 1, in which a crossing
+// of the same direction must lie: low[i] = (int)(0.9715319411536059 * a / 2 + 0.5) and high[i] the
+// same with 1.029302236643492 (a quarter semitone each way), four at a time.
+inline void spanWindows(const int* ages, int from, int count, int* low, int* high) {
+    int i = from;
+#if defined(__AVX__)
+    const __m256d below = _mm256_set1_pd(0.9715319411536059);
+    const __m256d above = _mm256_set1_pd(1.029302236643492), half = _mm256_set1_pd(0.5);
+    for (; i + 4 <= count; i += 4) {
+        const __m256d a =
+            _mm256_cvtepi32_pd(_mm_loadu_si128(reinterpret_cast<const __m128i*>(ages + i)));
+        // Halving is exact, as the division by 2.
+        const __m256d l = _mm256_add_pd(_mm256_mul_pd(_mm256_mul_pd(below, a), half), half);
+        const __m256d h = _mm256_add_pd(_mm256_mul_pd(_mm256_mul_pd(above, a), half), half);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(low + i), _mm256_cvttpd_epi32(l));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(high + i), _mm256_cvttpd_epi32(h));
+    }
+#elif defined(__SSE2__)
+    const __m128d below = _mm_set1_pd(0.9715319411536059);
+    const __m128d above = _mm_set1_pd(1.029302236643492), half = _mm_set1_pd(0.5);
+    for (; i + 2 <= count; i += 2) {
+        const __m128d a =
+            _mm_cvtepi32_pd(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(ages + i)));
+        const __m128d l = _mm_add_pd(_mm_mul_pd(_mm_mul_pd(below, a), half), half);
+        const __m128d h = _mm_add_pd(_mm_mul_pd(_mm_mul_pd(above, a), half), half);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(low + i), _mm_cvttpd_epi32(l));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(high + i), _mm_cvttpd_epi32(h));
+    }
+#endif
+    for (; i < count; ++i) {
+        const double span = ages[i];
+        low[i] = static_cast<int>(0.9715319411536059 * span / 2 + 0.5);
+        high[i] = static_cast<int>(1.029302236643492 * span / 2 + 0.5);
+    }
+}
+
 // Bit i of the masks (n <= 128 samples): sample i may cross zero (its product with the one before,
 // previous for the first, is not positive); sample i is at or above the gate.
 inline void crossingMarks(const double* y, int n, double previous, double gate,
                           std::uint64_t* crossings, std::uint64_t* loud) {
     typedef Wide V;
-    crossings[0] = crossings[1] = loud[0] = loud[1] = 0;
-    if (n <= 0) return;
-    if (!(previous * y[0] > 0)) crossings[0] = 1;
-    if (!(__builtin_fabs(y[0]) < gate)) loud[0] = 1;
+    std::uint64_t c[2] = {0, 0}, l[2] = {0, 0};
     const V limit = splat<V>(gate), zero = splat<V>(0.0);
-    int i = 1;
-    for (; i + 4 <= n; i += 4) {
-        const V v = loadWide(y + i), before = loadWide(y + i - 1);
-        const auto c = static_cast<std::uint64_t>(maskBits(~less(zero, before * v)));
-        const auto l = static_cast<std::uint64_t>(maskBits(~less(absOf(v), limit)));
-        const int at = i & 63;
-        crossings[i >> 6] |= c << at;
-        loud[i >> 6] |= l << at;
-        if (at > 60) {
-            // Four bits from 61 on: the rest in the next word.
-            crossings[1] |= c >> (64 - at);
-            loud[1] |= l >> (64 - at);
-        }
+    const int whole = n & ~3;
+    auto mark = [&](V before, V v, int at, std::uint64_t& cw, std::uint64_t& lw) {
+        cw |= static_cast<std::uint64_t>(maskBits(~less(zero, before * v))) << at;
+        lw |= static_cast<std::uint64_t>(maskBits(~less(absOf(v), limit))) << at;
+    };
+    int i = 0;
+    if (whole > 0) {
+        // The first four against the sample before the piece; then four at a time, each group
+        // within one word.
+        V before = loadWide(y);
+        V v = before;
+        setLane(before, 3, lane(before, 2));
+        setLane(before, 2, lane(before, 1));
+        setLane(before, 1, lane(before, 0));
+        setLane(before, 0, previous);
+        mark(before, v, 0, c[0], l[0]);
+        for (i = 4; i < whole && i < 64; i += 4)
+            mark(loadWide(y + i - 1), loadWide(y + i), i, c[0], l[0]);
+        for (; i < whole; i += 4)
+            mark(loadWide(y + i - 1), loadWide(y + i), i - 64, c[1], l[1]);
     }
     for (; i < n; ++i) {
-        if (!(y[i - 1] * y[i] > 0)) crossings[i >> 6] |= std::uint64_t{1} << (i & 63);
-        if (!(__builtin_fabs(y[i]) < gate)) loud[i >> 6] |= std::uint64_t{1} << (i & 63);
+        const double before = i == 0 ? previous : y[i - 1];
+        if (!(before * y[i] > 0)) c[i >> 6] |= std::uint64_t{1} << (i & 63);
+        if (!(__builtin_fabs(y[i]) < gate)) l[i >> 6] |= std::uint64_t{1} << (i & 63);
     }
+    crossings[0] = c[0];
+    crossings[1] = c[1];
+    loud[0] = l[0];
+    loud[1] = l[1];
 }
 
-// u_t = newest[-t*step], v_t = newest[-h - t*step] or, for an odd span, the mean of that and
-// the sample before it; t = 0 .. n-1. out: the sum, the peak of |u|, the peak of |v|. Returns
-// false, early and without the peaks, once the partial sum less a margin of 1e-9 passes limit.
-inline bool differenceSums(const double* newest, int h, int n, int step, bool odd, double limit,
-                           double* out) {
-    typedef Wide V;
-    typedef WideMask M;
+// The indices of four terms of the difference measure, 0, -step, -2 step, -3 step to begin with:
+// in AVX2 four 32-bit lanes (cheaper to set up than 64-bit ones, for the many candidates whose
+// pre-test ends after a few terms).
+#if defined(__AVX2__)
+typedef __m128i TermIndex;
+KORVEL_LANE_INLINE TermIndex firstTerms(int step) {
+    return _mm_mullo_epi32(_mm_set1_epi32(-step), _mm_setr_epi32(0, 1, 2, 3));
+}
+KORVEL_LANE_INLINE TermIndex termStride(int step) {
+    return _mm_set1_epi32(4 * step);
+}
+KORVEL_LANE_INLINE TermIndex nextTerms(TermIndex index, TermIndex stride) {
+    return _mm_sub_epi32(index, stride);
+}
+KORVEL_LANE_INLINE Wide gatherTerms(const double* base, TermIndex index) {
+    const __m256d all = _mm256_castsi256_pd(_mm256_set1_epi64x(-1));
+    return (Wide)_mm256_mask_i32gather_pd(_mm256_setzero_pd(), base, index, all, 8);
+}
+#else
+typedef WideMask TermIndex;
+KORVEL_LANE_INLINE TermIndex firstTerms(int step) {
     const std::uint64_t s = static_cast<std::uint64_t>(step);
-    const M first = splatBits<M>(0) - wideBits(0, s, 2 * s, 3 * s); // 0, -step, -2 step, ...
-    const M stride = splatBits<M>(4 * s);
+    return splatBits<WideMask>(0) - wideBits(0, s, 2 * s, 3 * s);
+}
+KORVEL_LANE_INLINE TermIndex termStride(int step) {
+    return splatBits<WideMask>(4 * static_cast<std::uint64_t>(step));
+}
+KORVEL_LANE_INLINE TermIndex nextTerms(TermIndex index, TermIndex stride) {
+    return index - stride;
+}
+KORVEL_LANE_INLINE Wide gatherTerms(const double* base, TermIndex index) {
+    return gatherWide(base, index);
+}
+#endif
+
+// u_t = newest[-t*step], v_t = newest[-h - t*step] or, for an odd span, the mean of that and
+// the sample before it; t = 0 .. n-1. out: the sum, the peak of |u|, the peak of |v|; terms: each
+// |u_t - v_t| (n rounded up to four), for the caller's sum in order. Returns false, early and
+// without the peaks and terms, once the partial sum less a margin of 1e-9 passes limit.
+inline bool differenceSums(const double* newest, int h, int n, int step, bool odd, double limit,
+                           double* out, double* terms) {
+    typedef Wide V;
+    const TermIndex first = firstTerms(step), stride = termStride(step);
     const double* v0 = newest - h;
     const V half = splat<V>(0.5);
     const int whole = n & ~3;
     // The sum alone first, its partial tested every sixteen terms: in noise most candidates
     // fail half-way.
-    M index = first;
+    TermIndex index = first;
     V sum = splat<V>(0.0);
     int done = 0;
     for (; done + 16 <= whole; done += 16) {
         for (int k = 0; k < 4; ++k) {
-            V u = gatherWide(newest, index);
-            V v = gatherWide(v0, index);
-            if (odd) v = (v + gatherWide(v0 - 1, index)) * half; // exact, as the division by 2
+            V u = gatherTerms(newest, index);
+            V v = gatherTerms(v0, index);
+            if (odd) v = (v + gatherTerms(v0 - 1, index)) * half; // exact, as the division by 2
             sum = sum + absOf(u - v);
-            index = index - stride;
+            index = nextTerms(index, stride);
         }
         double partial = (lane(sum, 0) + lane(sum, 1)) + (lane(sum, 2) + lane(sum, 3));
         if (partial * (1 - 1e-9) > limit) return false;
     }
     for (; done < whole; done += 4) {
-        V u = gatherWide(newest, index);
-        V v = gatherWide(v0, index);
-        if (odd) v = (v + gatherWide(v0 - 1, index)) * half;
+        V u = gatherTerms(newest, index);
+        V v = gatherTerms(v0, index);
+        if (odd) v = (v + gatherTerms(v0 - 1, index)) * half;
         sum = sum + absOf(u - v);
-        index = index - stride;
+        index = nextTerms(index, stride);
     }
     double total = (lane(sum, 0) + lane(sum, 1)) + (lane(sum, 2) + lane(sum, 3));
     for (int t = whole; t < n; ++t) {
@@ -115,13 +292,15 @@ inline bool differenceSums(const double* newest, int h, int n, int step, bool od
     index = first;
     V pu = splat<V>(0.0), pv = pu;
     for (int t = 0; t < whole; t += 4) {
-        V au = absOf(gatherWide(newest, index));
-        V v = gatherWide(v0, index);
-        if (odd) v = (v + gatherWide(v0 - 1, index)) * half;
+        V u = gatherTerms(newest, index);
+        V au = absOf(u);
+        V v = gatherTerms(v0, index);
+        if (odd) v = (v + gatherTerms(v0 - 1, index)) * half;
+        storeWide(terms + t, absOf(u - v));
         V av = absOf(v);
         pu = select(less(pu, au), au, pu);
         pv = select(less(pv, av), av, pv);
-        index = index - stride;
+        index = nextTerms(index, stride);
     }
     double peakU = 0, peakV = 0;
     for (int k = 0; k < 4; ++k) {
@@ -129,9 +308,11 @@ inline bool differenceSums(const double* newest, int h, int n, int step, bool od
         peakV = peakV < lane(pv, k) ? lane(pv, k) : peakV;
     }
     for (int t = whole; t < n; ++t) {
-        double u = __builtin_fabs(newest[-static_cast<long>(t) * step]);
+        double u = newest[-static_cast<long>(t) * step];
         double v = v0[-static_cast<long>(t) * step];
         if (odd) v = (v + v0[-static_cast<long>(t) * step - 1]) / 2;
+        terms[t] = __builtin_fabs(u - v);
+        u = __builtin_fabs(u);
         v = __builtin_fabs(v);
         peakU = peakU < u ? u : peakU;
         peakV = peakV < v ? v : peakV;

@@ -64,6 +64,78 @@ inline void monoSum(const T* left, const T* right, int frames, double* mono, dou
     }
 }
 
+// The period glide over a chunk in which every confirmed period is positive, as a note holds it:
+// smoothed moves towards each period in turn (from the first one when it is 0), as the engine's
+// per-sample glide, and frequency[i] = rate / the smoothed period, the divisions four at a time.
+// Returns false, smoothed untouched, when that glide is not what the per-sample one does: a period
+// that is not positive, a smoothed period of 0 on the way, a frequency that is not positive.
+inline bool glideFollows(const double* period, int frames, double coef, double rate,
+                         double& smoothed, double* frequency) {
+    using namespace Glue;
+    if (frames <= 0) return false;
+    // The periods are checked with the divisions, after the glide: until then only frequency, a
+    // work row the caller fills anew when this glide is not its own, is written.
+    double s = smoothed == 0 ? period[0] : smoothed + (period[0] - smoothed) * coef;
+    frequency[0] = s;
+    // s - (s - p) c is s + (p - s) c bit for bit (a negated product rounds to the negated value),
+    // with the period read as an operand.
+    int i = 1;
+    for (; i + 4 <= frames; i += 4) {
+        const double a = s - (s - period[i]) * coef;
+        const double b = a - (a - period[i + 1]) * coef;
+        const double c = b - (b - period[i + 2]) * coef;
+        s = c - (c - period[i + 3]) * coef;
+        frequency[i] = a;
+        frequency[i + 1] = b;
+        frequency[i + 2] = c;
+        frequency[i + 3] = s;
+    }
+    for (; i < frames; ++i) {
+        s = s - (s - period[i]) * coef;
+        frequency[i] = s;
+    }
+    // Each step above took the smoothed period before it as not 0.
+    const V zero = splat<V>(0.0), r = splat<V>(rate);
+    M positive = ~splatBits<M>(0);
+    for (i = 0; i + 4 <= frames; i += 4) {
+        const V smooth = loadWide(frequency + i);
+        const V f = r / smooth;
+        positive = positive & less(zero, loadWide(period + i)) & less(zero, smooth) & less(zero, f);
+        storeWide(frequency + i, f);
+    }
+    bool usual = maskBits(positive) == 15;
+    for (; i < frames; ++i) {
+        usual &= period[i] > 0 && frequency[i] > 0;
+        frequency[i] = rate / frequency[i];
+        usual &= frequency[i] > 0;
+    }
+    if (!usual) return false;
+    smoothed = s;
+    return true;
+}
+
+// The LFO's phase over the samples before its next cycle begins, as Lfo::advance steps it, four
+// samples a turn: returns how many it kept in phases (a multiple of four), phase moved on by as
+// many increments.
+inline int lfoRamp(double& phase, double increment, int frames, double* phases) {
+    double p = phase;
+    int i = 0;
+    for (; i + 4 <= frames; i += 4) {
+        const double a = p + increment;
+        const double b = a + increment;
+        const double c = b + increment;
+        const double d = c + increment;
+        if (d >= 1) break;
+        phases[i] = a;
+        phases[i + 1] = b;
+        phases[i + 2] = c;
+        phases[i + 3] = d;
+        p = d;
+    }
+    phase = p;
+    return i;
+}
+
 // The LFO's shapes (Lfo::shape) at the given phases.
 inline void lfoShapes(int waveform, const double* phase, int frames, double* out) {
     using namespace Glue;

@@ -17,6 +17,9 @@ struct EngineKernels {
                       double* dryLeft, double* dryRight);
     void (*monoDouble)(const double* left, const double* right, int frames, double* mono,
                        double* dryLeft, double* dryRight);
+    bool (*glideFollows)(const double* period, int frames, double coef, double rate,
+                         double& smoothed, double* frequency);
+    int (*lfoRamp)(double& phase, double increment, int frames, double* phases);
     void (*lfoShapes)(int waveform, const double* phase, int frames, double* out);
     bool (*slewFollows)(const double* target, int frames, double current, double step);
     void (*mixSynth)(const double* voices, const double* floorNoise, const double* tremolo,
@@ -28,8 +31,14 @@ struct EngineKernels {
                           const double* dryRight, int frames, bool stereoIn, bool stereoOut,
                           double* outLeft, double* outRight);
     bool (*differenceSums)(const double* newest, int h, int n, int step, bool odd, double limit,
-                           double* out);
+                           double* out, double* terms);
+    void (*lowpassBlock)(const double* x, int n, double* y, const double* coefficients,
+                         double* state);
     int (*inputMarks)(const double* x, int n);
+    void (*copyTwice)(const double* from, int n, double* a, double* b);
+    double (*peakOf)(const double* x, int n);
+    int (*crossingAges)(const std::int64_t* times, int m, std::int64_t now, int limit, int* ages);
+    void (*spanWindows)(const int* ages, int from, int count, int* low, int* high);
     void (*crossingMarks)(const double* y, int n, double previous, double gate,
                           std::uint64_t* crossings, std::uint64_t* loud);
     void (*floorDraws)(std::uint32_t* z, std::uint32_t* w, int frames, double* floor);

@@ -112,8 +112,10 @@ inline void voiceDraws(std::uint32_t* zState, std::uint32_t* wState, int frames,
         const __m256i a = _mm256_setr_epi32(36969, 36969, 36969, 36969, 18000, 18000, 18000, 18000);
         const __m256i low16 = _mm256_set1_epi32(65535);
         const __m128i low16Half = _mm_set1_epi32(65535);
-        // The fourth draw is read unsigned, and scaled into the floor.
-        const __m256d unsignedFix = _mm256_setr_pd(0, 0, 0, 4294967296.0);
+        // The fourth draw is read unsigned, and scaled into the floor: its sign bit flipped it
+        // converts as a signed word 2^31 below it.
+        const __m128i flip = _mm_setr_epi32(0, 0, 0, static_cast<int>(0x80000000u));
+        const __m256d unsignedFix = _mm256_setr_pd(0, 0, 0, 2147483648.0);
         const __m256d scale = _mm256_setr_pd(4.656612875245797e-10, 4.656612875245797e-10,
                                              4.656612875245797e-10, 2.3283064370807974e-10);
         const __m256d gain = _mm256_setr_pd(1, 1, 1, 5e-6);
@@ -123,9 +125,7 @@ inline void voiceDraws(std::uint32_t* zState, std::uint32_t* wState, int frames,
         for (;; ++i) {
             const __m128i zs = _mm256_castsi256_si128(S), ws = _mm256_extracti128_si256(S, 1);
             const __m128i r = _mm_add_epi32(_mm_slli_epi32(zs, 16), _mm_and_si128(ws, low16Half));
-            __m256d d = _mm256_cvtepi32_pd(r);
-            d = _mm256_add_pd(
-                d, _mm256_and_pd(_mm256_cmp_pd(d, _mm256_setzero_pd(), _CMP_LT_OQ), unsignedFix));
+            __m256d d = _mm256_add_pd(_mm256_cvtepi32_pd(_mm_xor_si128(r, flip)), unsignedFix);
             d = _mm256_mul_pd(_mm256_mul_pd(d, scale), gain);
             const __m128d lo = _mm256_castpd256_pd128(d), hi = _mm256_extractf128_pd(d, 1);
             _mm_storel_pd(v0 + i, lo);

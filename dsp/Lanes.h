@@ -195,6 +195,15 @@ KORVEL_LANE_INLINE void setLane(Wide& v, int k, double x) {
 }
 #endif
 
+// The same object, its contents unknown to the optimiser: a kernel's constants are then read as
+// memory operands of the arithmetic, where AVX2 would otherwise broadcast each one afresh inside
+// the loops (it has no broadcast operands), for as many instructions again.
+template <class T> KORVEL_LANE_INLINE const T& opaque(const T& v) {
+    const T* p = &v;
+    __asm__("" : "+r"(p) : "m"(v));
+    return *p;
+}
+
 KORVEL_LANE_INLINE Wide loadWide(const double* p) {
     Wide v;
     std::memcpy(&v, p, sizeof v);

@@ -32,24 +32,12 @@ void Lfo::sync(double ppqPos, double tempo, bool playing, bool lockPhase) {
     stale_ = true;
 }
 
-int Lfo::advance(int frames, double* phases, int* cycleStarts) {
+int Lfo::advance(const EngineKernels& kernels, int frames, double* phases, int* cycleStarts) {
     int cycles = 0;
     double phase = phase_;
     const double increment = increment_;
-    int i = 0;
     // Four at a time while no new cycle begins: the phase only grows, so the last tells.
-    for (; i + 4 <= frames; i += 4) {
-        double a = phase + increment;
-        double b = a + increment;
-        double c = b + increment;
-        double d = c + increment;
-        if (d >= 1) break;
-        phases[i] = a;
-        phases[i + 1] = b;
-        phases[i + 2] = c;
-        phases[i + 3] = d;
-        phase = d;
-    }
+    int i = kernels.lfoRamp(phase, increment, frames, phases);
     for (; i < frames; ++i) {
         phase += increment;
         if (phase >= 1) {

@@ -60,7 +60,7 @@ public:
     // samples where a new cycle began, and returns their count; the Random shape draws a new
     // level there. finish() takes those draws, in order, and leaves each sample's output in out.
     // The same as frames calls of process().
-    int advance(int frames, double* phases, int* cycleStarts);
+    int advance(const EngineKernels& kernels, int frames, double* phases, int* cycleStarts);
     bool drawsAtCycles() const { return waveform_ == Random; }
     // outputsRead false: the outputs are not wanted (out is then left as it is), the state is.
     void finish(const EngineKernels& kernels, const double* phases, const int* cycleStarts,

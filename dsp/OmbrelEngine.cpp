@@ -186,6 +186,15 @@ void OmbrelEngine::Impl::track(int frames) {
         return;
     }
     constantFrequency = false;
+    // A note held throughout (the usual chunk while one sounds): one run, the glide's divisions
+    // side by side.
+    if (kernels->glideFollows(confirmed, frames, smoothCoef, sampleRate, smoothedPeriod,
+                              frequency)) {
+        runEnds[0] = frames;
+        runs = 1;
+        engineFrequency = frequency[frames - 1];
+        return;
+    }
     runs = 0;
     bool noted = tracked > 0;
     for (int i = 0; i < frames; ++i) {
@@ -216,7 +225,7 @@ void OmbrelEngine::Impl::synthesise(int frames) {
         anyDrawn |= drawn[k];
     }
     const bool lfoRuns = !lfo.stationary();
-    const int cycles = lfoRuns ? lfo.advance(frames, lfoPhase, lfoCycles) : 0;
+    const int cycles = lfoRuns ? lfo.advance(*kernels, frames, lfoPhase, lfoCycles) : 0;
     const int lfoDrawCount = lfo.drawsAtCycles() ? cycles : 0;
     {
         RandomGenerator::Stream random(RandomGenerator::shared());

@@ -14,6 +14,10 @@ namespace Korvel {
 namespace {
 
 constexpr double kGainTime = 0.002;
+static_assert(OscillatorBankState::kTableStride == WaveTables::kStride &&
+                  WaveTables::kStride - WaveTables::kLead - WaveTables::kSize >= 3 &&
+                  WaveTables::kLead >= 1,
+              "the kernel reads a level's entries -1 .. 2050 at these offsets");
 
 double finiteOrZero(double x) {
     return std::isfinite(x) ? x : 0;
@@ -69,7 +73,7 @@ void OscillatorBank::setWaveform(int k, int waveform) {
     state_.isTable[k] = waveform == 0 ? 0 : ~std::uint64_t{0};
     state_.shapeBase[k] = waveform == 0 ? 0
                                         : static_cast<std::uint64_t>(waveform - 1) *
-                                              WaveTables::kLevels * WaveTables::kSize;
+                                              WaveTables::kLevels * WaveTables::kStride;
     state_.tuned[k] = std::numeric_limits<double>::quiet_NaN();
 }
 

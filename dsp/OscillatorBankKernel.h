@@ -25,7 +25,7 @@ struct Constants {
     Log2Constants<V> log2;
     V zero, one, half, oneAndHalf, twoPi, pi, entriesPerRadian, sine[4];
     V thirty, tenThousand, gainSlope, twentyThousand, eleven, harmless;
-    M entryMask, oneBits, twoBits;
+    M entryMask, stride;
 };
 KORVEL_LANE_INLINE void makeConstants(Constants& k) {
     k.log2 = makeLog2Constants<V>();
@@ -47,8 +47,7 @@ KORVEL_LANE_INLINE void makeConstants(Constants& k) {
     k.eleven = splat<V>(11.0);
     k.harmless = splat<V>(1000.0);
     k.entryMask = splatBits<M>(2047);
-    k.oneBits = splatBits<M>(1);
-    k.twoBits = splatBits<M>(2);
+    k.stride = splatBits<M>(S::kTableStride);
 }
 
 // One voice, scalar.
@@ -107,14 +106,16 @@ KORVEL_LANE_INLINE void keepVoice(S& s, int k, const Voice& v) {
 // Voice k behaves as voice j from now on: every field that shapes the future is equal, bit for
 // bit (the noise aside, which the caller rules out).
 KORVEL_LANE_INLINE bool sameVoice(const S& s, int k, int j) {
-    const double* d[] = {
-        s.ratio,     s.level, s.sampleRate, s.attackIncrement, s.releaseIncrement, s.phase,
-        s.frequency, s.gain,  s.gainTarget, s.gainStep,        s.envelope,         s.progress,
-        s.increment, s.span,  s.state,      s.tuned,           s.phaseIncrement,   s.fade};
-    for (const double* a : d)
-        if (std::memcmp(a + k, a + j, sizeof(double)) != 0) return false;
-    return s.isTable[k] == s.isTable[j] && s.shapeBase[k] == s.shapeBase[j] &&
-           s.lowOffset[k] == s.lowOffset[j] && s.highOffset[k] == s.highOffset[j];
+    // Field by field, each a compare of its bits (no loop over the fields).
+    auto same = [k, j](const auto& field) {
+        return std::memcmp(&field[k], &field[j], sizeof field[k]) == 0;
+    };
+    return same(s.ratio) && same(s.level) && same(s.sampleRate) && same(s.attackIncrement) &&
+           same(s.releaseIncrement) && same(s.phase) && same(s.frequency) && same(s.gain) &&
+           same(s.gainTarget) && same(s.gainStep) && same(s.envelope) && same(s.progress) &&
+           same(s.increment) && same(s.span) && same(s.state) && same(s.tuned) &&
+           same(s.phaseIncrement) && same(s.fade) && same(s.isTable) && same(s.shapeBase) &&
+           same(s.lowOffset) && same(s.highOffset);
 }
 
 // Catmull-Rom through four table entries at t in [0, 1), as WaveTables::interpolate.
@@ -148,15 +149,13 @@ KORVEL_LANE_INLINE V tableWave(V phase, V fade, M lowOffset, M highOffset, const
     V x = k.entriesPerRadian * phase;
     M whole;
     V t = x - floorWide(x, whole);
-    const M mask = k.entryMask;
-    M im = (whole - k.oneBits) & mask, i0 = whole & mask;
-    M i1 = (whole + k.oneBits) & mask, i2 = (whole + k.twoBits) & mask;
-    V low =
-        catmullRom(gatherWide(tables, lowOffset + im), gatherWide(tables, lowOffset + i0),
-                   gatherWide(tables, lowOffset + i1), gatherWide(tables, lowOffset + i2), t, k);
-    V high =
-        catmullRom(gatherWide(tables, highOffset + im), gatherWide(tables, highOffset + i0),
-                   gatherWide(tables, highOffset + i1), gatherWide(tables, highOffset + i2), t, k);
+    // Entries whole - 1 .. whole + 2, wrapped: the rows hold the entries around their ends.
+    const M i0 = whole & k.entryMask;
+    const M lo = lowOffset + i0, hi = highOffset + i0;
+    V low = catmullRom(gatherWide(tables - 1, lo), gatherWide(tables, lo),
+                       gatherWide(tables + 1, lo), gatherWide(tables + 2, lo), t, k);
+    V high = catmullRom(gatherWide(tables - 1, hi), gatherWide(tables, hi),
+                        gatherWide(tables + 1, hi), gatherWide(tables + 2, hi), t, k);
     return low + (high - low) * fade;
 }
 
@@ -186,8 +185,10 @@ KORVEL_LANE_INLINE bool tune(const Voice& v, int voice, OscillatorBankScratch& r
         M low;
         V lowLevel = floorWide(clamped, low);
         storeWide(r.fade[voice] + i, keep(inRange, c - lowLevel));
-        storeWideMask(r.lowOffset[voice] + i, base + (low << 11));
-        storeWideMask(r.highOffset[voice] + i, base + ((low + (below & k.oneBits)) << 11));
+        static_assert(S::kTableStride == 2052, "low x the stride in two shifts");
+        const M lowOffset = base + (low << 11) + (low << 2);
+        storeWideMask(r.lowOffset[voice] + i, lowOffset);
+        storeWideMask(r.highOffset[voice] + i, lowOffset + (below & k.stride));
     }
     return maskBits(large) == 0;
 }
@@ -272,8 +273,8 @@ KORVEL_LANE_INLINE void stepGain(Lanes& s, const Constants& k) {
 
 // With increments below 6.28 (any tone below the sample rate) one subtraction always brings
 // the phase back into the cycle.
-template <bool kSmall> KORVEL_LANE_INLINE void advancePhase(Lanes& s, const Constants& k) {
-    const V twoPi = k.twoPi;
+// twoPi in a register: a load from the constants would be repeated after every store.
+template <bool kSmall> KORVEL_LANE_INLINE void advancePhase(Lanes& s, V twoPi) {
     V phase = s.phase + s.phaseIncrement;
     phase = phase - keep(lessEqual(twoPi, phase), twoPi);
     if (!kSmall && maskBits(lessEqual(twoPi, phase)) != 0) {
@@ -288,12 +289,65 @@ template <bool kSmall> KORVEL_LANE_INLINE void advancePhase(Lanes& s, const Cons
     s.phase = phase;
 }
 
+// What pass A leaves for passes B and C.
+struct Plan {
+    int same[S::kVoices] = {-1, -1, -1}; // the voice before it that a voice equals, or -1
+    bool audible[S::kVoices] = {};
+    bool anyAudible = false, gainMoves = false, small = true;
+    bool lean = false;                     // the rows hold only the phases (see stepLanes)
+    std::uint64_t steps[4] = {0, 0, 0, 0}; // per sample (1) or one row (0)
+    std::uint64_t rows[4] = {0, 1, 2, 2};  // the voice whose rows each lane reads
+};
+
+// The largest distance from one entry of a row to the next (NaN distances, which no slew counts as
+// far, left out).
+KORVEL_LANE_INLINE double widestStep(const double* row, int frames) {
+    V widest = splat<V>(0.0);
+    int i = 1;
+    for (; i + 4 <= frames; i += 4) {
+        const V d = absOf(loadWide(row + i) - loadWide(row + i - 1));
+        widest = select(less(widest, d), d, widest);
+    }
+    double w = 0;
+    for (int q = 0; q < 4; ++q)
+        w = w < lane(widest, q) ? lane(widest, q) : w;
+    for (; i < frames; ++i) {
+        const double d = __builtin_fabs(row[i] - row[i - 1]);
+        w = w < d ? d : w;
+    }
+    return w;
+}
+
+// Whether every lane's gain lands on its target at every sample, as stepGain finds when no
+// distance, from the gain to the first target and then from target to target, is more than the
+// lane's step: each sample's gain is then its target.
+KORVEL_LANE_INLINE bool gainsFollow(const Lanes& s, const Plan& p, const OscillatorBankScratch& r,
+                                    int frames) {
+    double widest[S::kVoices] = {};
+    bool measured[S::kVoices] = {};
+    for (int q = 0; q < S::kLanes; ++q) {
+        const int row = static_cast<int>(p.rows[q]);
+        const double* target = r.gainTarget[row];
+        const double step = lane(s.gainStep, q);
+        if (step < __builtin_fabs(target[0] - lane(s.gain, q))) return false;
+        if (p.steps[q] == 0) continue;
+        if (!measured[row]) widest[row] = widestStep(target, frames);
+        measured[row] = true;
+        if (step < widest[row]) return false;
+    }
+    return true;
+}
+
 // Sample after sample, every voice at once: envelope, gain, phase, kept four per sample in the
 // rows when some voice may sound. Each voice reads its tuning rows through index: per sample, or
-// the first row throughout for one tuned once (step 0 in its lane).
+// the first row throughout for one tuned once (step 0 in its lane). Returns true when only the
+// phases went into the rows, as nothing else moved: each gain is its target (or stands), each
+// envelope stands.
 template <bool kRows, bool kSmall>
-KORVEL_LANE_INLINE void stepLanes(Lanes& s, const OscillatorBankInput& in, OscillatorBankScratch& r,
-                                  bool gainMoves, M rowStart, M step, const Constants& k) {
+KORVEL_LANE_INLINE bool stepLanes(Lanes& s, const OscillatorBankInput& in, OscillatorBankScratch& r,
+                                  const Plan& p, M rowStart, M step, const Constants& k) {
+    const bool gainMoves = p.gainMoves;
+    const V cycle = k.twoPi;
     M index = rowStart;
     const double* increments = r.phaseIncrement[0];
     const double* targets = r.gainTarget[0];
@@ -310,7 +364,7 @@ KORVEL_LANE_INLINE void stepLanes(Lanes& s, const OscillatorBankInput& in, Oscil
             // Each sample maps the phases through the same function: once a step leaves them as
             // they were (no increment, as in silence before any note), so does every later one.
             const V before = s.phase;
-            advancePhase<kSmall>(s, k);
+            advancePhase<kSmall>(s, cycle);
             if (sameBits(before, s.phase)) i = end - 1;
             ++i;
             if (kSmall) {
@@ -323,8 +377,22 @@ KORVEL_LANE_INLINE void stepLanes(Lanes& s, const OscillatorBankInput& in, Oscil
                 s.phase = phase;
             }
             for (; i < end; ++i)
-                advancePhase<kSmall>(s, k);
+                advancePhase<kSmall>(s, cycle);
             continue;
+        }
+        if (kRows && in.runs == 1 && !envelopeMoves &&
+            (!gainMoves || gainsFollow(s, p, r, in.frames))) {
+            for (; i < end; ++i) {
+                s.phaseIncrement = gatherWide(increments, index);
+                advancePhase<kSmall>(s, cycle);
+                storeWide(r.phase + 4 * i, s.phase);
+                index = index + step;
+            }
+            if (gainMoves) {
+                s.gainTarget = gatherWide(targets, index - step);
+                s.gain = s.gainTarget;
+            }
+            return true;
         }
         for (; i < end; ++i) {
             if (envelopeMoves && stepEnvelope(s, noteOn, k))
@@ -334,7 +402,7 @@ KORVEL_LANE_INLINE void stepLanes(Lanes& s, const OscillatorBankInput& in, Oscil
                 stepGain(s, k);
             }
             s.phaseIncrement = gatherWide(increments, index);
-            advancePhase<kSmall>(s, k);
+            advancePhase<kSmall>(s, cycle);
             if (kRows) {
                 storeWide(r.phase + 4 * i, s.phase);
                 storeWide(r.gain + 4 * i, s.gain);
@@ -343,14 +411,18 @@ KORVEL_LANE_INLINE void stepLanes(Lanes& s, const OscillatorBankInput& in, Oscil
             index = index + step;
         }
     }
+    return false;
 }
 
-// The waves and the outputs of voice j, four samples at a time.
-template <bool kTable, bool kDrawn, bool kSteady>
+// The waves and the outputs of voice j, four samples at a time. Lean: the rows hold only the
+// phases (see stepLanes); the gain is then the target of each sample, or one value throughout for
+// a voice tuned once, and the envelope stands.
+template <bool kTable, bool kDrawn, bool kSteady, bool kLean>
 KORVEL_LANE_INLINE void waves(const Voice& v, int j, const OscillatorBankScratch& r,
                               const double* tables, const double* draws, int frames, double* out,
                               const Constants& k) {
     const V level = splat<V>(v.level), noise = splat<V>(v.noise);
+    const V standingGain = splat<V>(v.gain), standingEnvelope = splat<V>(v.envelope);
     V fade = k.zero;
     M low = splatBits<M>(0), high = low, sounding = low;
     if (kSteady) {
@@ -378,7 +450,15 @@ KORVEL_LANE_INLINE void waves(const Voice& v, int j, const OscillatorBankScratch
         wave = keep(sounding, wave);
         V sum = wave;
         if (kDrawn) sum = noise * loadWide(draws + i) + wave;
-        storeWide(out + i, level * gatherWide(r.gain, lanes) * sum * gatherWide(r.envelope, lanes));
+        V gain, envelope;
+        if (kLean) {
+            gain = kSteady ? standingGain : loadWide(r.gainTarget[j] + i);
+            envelope = standingEnvelope;
+        } else {
+            gain = gatherWide(r.gain, lanes);
+            envelope = gatherWide(r.envelope, lanes);
+        }
+        storeWide(out + i, level * gain * sum * envelope);
         lanes = lanes + stride;
     }
 }
@@ -386,11 +466,13 @@ KORVEL_LANE_INLINE void waves(const Voice& v, int j, const OscillatorBankScratch
 template <bool kTable, bool kDrawn>
 KORVEL_LANE_INLINE void wavesAny(const Voice& v, int j, const OscillatorBankScratch& r,
                                  const OscillatorBankInput& in, const double* draws, double* out,
-                                 bool steady, const Constants& k) {
-    if (steady)
-        waves<kTable, kDrawn, true>(v, j, r, in.tables, draws, in.frames, out, k);
+                                 bool steady, bool lean, const Constants& k) {
+    if (lean)
+        steady ? waves<kTable, kDrawn, true, true>(v, j, r, in.tables, draws, in.frames, out, k)
+               : waves<kTable, kDrawn, false, true>(v, j, r, in.tables, draws, in.frames, out, k);
     else
-        waves<kTable, kDrawn, false>(v, j, r, in.tables, draws, in.frames, out, k);
+        steady ? waves<kTable, kDrawn, true, false>(v, j, r, in.tables, draws, in.frames, out, k)
+               : waves<kTable, kDrawn, false, false>(v, j, r, in.tables, draws, in.frames, out, k);
 }
 
 // The frequency each sample tunes to, in the rows: the tracked one, or the one kept where none
@@ -460,15 +542,6 @@ KORVEL_LANE_INLINE bool tuneVoice(S& s, int j, const OscillatorBankInput& in, bo
 
 namespace BankKernel {
 
-// What pass A leaves for passes B and C.
-struct Plan {
-    int same[S::kVoices] = {-1, -1, -1}; // the voice before it that a voice equals, or -1
-    bool audible[S::kVoices] = {};
-    bool anyAudible = false, gainMoves = false, small = true;
-    std::uint64_t steps[4] = {0, 0, 0, 0}; // per sample (1) or one row (0)
-    std::uint64_t rows[4] = {0, 1, 2, 2};  // the voice whose rows each lane reads
-};
-
 // Pass A, voice by voice. The voices keep one frequency (they are driven together), so its rows
 // serve them all; a voice whose kept frequency differs gets its own.
 KORVEL_LANE_INLINE void tuneAll(S& s, const OscillatorBankInput& in, Plan& p, const Constants& c) {
@@ -527,12 +600,13 @@ KORVEL_LANE_INLINE bool sumVoices(S& s, const OscillatorBankInput& in, const Pla
         Voice v = voiceOf(s, k);
         const bool steady = p.steps[k] == 0;
         const double* draws = in.drawn[k] ? in.draws[k] : nullptr;
+        double* to = r.voice[k];
         if (v.table)
-            draws ? wavesAny<true, true>(v, k, r, in, draws, r.voice[k], steady, c)
-                  : wavesAny<true, false>(v, k, r, in, draws, r.voice[k], steady, c);
+            draws ? wavesAny<true, true>(v, k, r, in, draws, to, steady, p.lean, c)
+                  : wavesAny<true, false>(v, k, r, in, draws, to, steady, p.lean, c);
         else
-            draws ? wavesAny<false, true>(v, k, r, in, draws, r.voice[k], steady, c)
-                  : wavesAny<false, false>(v, k, r, in, draws, r.voice[k], steady, c);
+            draws ? wavesAny<false, true>(v, k, r, in, draws, to, steady, p.lean, c)
+                  : wavesAny<false, false>(v, k, r, in, draws, to, steady, p.lean, c);
         outputs[k] = r.voice[k];
     }
     int sounding = 0;
@@ -540,6 +614,13 @@ KORVEL_LANE_INLINE bool sumVoices(S& s, const OscillatorBankInput& in, const Pla
     for (int k = 0; k < S::kVoices; ++k)
         if (outputs[k]) from[sounding++] = outputs[k];
     if (sounding == 0) return false;
+    if (sounding == 3) {
+        // All three, the usual case (the default program's equal voices too), without the count.
+        const double *first = from[0], *second = from[1], *third = from[2];
+        for (int i = 0; i < in.frames; i += 4)
+            storeWide(out + i, loadWide(first + i) + loadWide(second + i) + loadWide(third + i));
+        return true;
+    }
     for (int i = 0; i < in.frames; i += 4) {
         V sum = loadWide(from[0] + i);
         for (int k = 1; k < sounding; ++k)
@@ -555,8 +636,9 @@ KORVEL_LANE_INLINE bool sumVoices(S& s, const OscillatorBankInput& in, const Pla
 // Returns false, out untouched, when none can sound (their outputs are zeros).
 inline bool runOscillatorBank(OscillatorBankState& s, const OscillatorBankInput& in, double* out) {
     using namespace BankKernel;
-    Constants c;
-    makeConstants(c);
+    Constants constants;
+    makeConstants(constants);
+    const Constants& c = opaque(constants);
     Plan p;
     tuneAll(s, in, p, c);
 
@@ -567,11 +649,11 @@ inline bool runOscillatorBank(OscillatorBankState& s, const OscillatorBankInput&
     const std::uint64_t row = OscillatorBankScratch::kRow;
     const M rowStart = wideBits(p.rows[0] * row, p.rows[1] * row, p.rows[2] * row, p.rows[3] * row);
     if (p.anyAudible)
-        p.small ? stepLanes<true, true>(lanes, in, r, p.gainMoves, rowStart, step, c)
-                : stepLanes<true, false>(lanes, in, r, p.gainMoves, rowStart, step, c);
+        p.lean = p.small ? stepLanes<true, true>(lanes, in, r, p, rowStart, step, c)
+                         : stepLanes<true, false>(lanes, in, r, p, rowStart, step, c);
     else
-        p.small ? stepLanes<false, true>(lanes, in, r, p.gainMoves, rowStart, step, c)
-                : stepLanes<false, false>(lanes, in, r, p.gainMoves, rowStart, step, c);
+        p.small ? stepLanes<false, true>(lanes, in, r, p, rowStart, step, c)
+                : stepLanes<false, false>(lanes, in, r, p, rowStart, step, c);
     keepLanes(s, lanes);
 
     return sumVoices(s, in, p, out, c);

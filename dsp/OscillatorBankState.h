@@ -11,6 +11,9 @@ struct alignas(32) OscillatorBankState {
     static constexpr int kVoices = 3;
     static constexpr int kLanes = 4;
     enum EnvelopeState { Idle = 0, Attacking = 1, Sustaining = 2, Releasing = 3 };
+    // Wave table entries from one level to the next (WaveTables::kStride): a level's 2048 and
+    // the entries around its ends.
+    static constexpr std::uint64_t kTableStride = 2052;
 
     // Settings.
     double ratio[kLanes];

@@ -119,6 +119,7 @@ void PitchDetector::resetList(CrossingList& list) {
 void PitchDetector::reset() {
     std::fill(ringStore_.begin(), ringStore_.end(), 0.0);
     std::fill(blockStore_.begin(), blockStore_.end(), 0.0);
+    boundsBlock_ = -1;
     lowpass_.clear();
     uniformRun_ = 0;
     previous_ = 0;
@@ -193,6 +194,7 @@ bool PitchDetector::processBlock(const double* samples, int n, double* confirmed
 // The history written for a whole piece at once: the analyses read only what lies behind their
 // own sample, and the ring is kPiece longer than any of them reads.
 void PitchDetector::writeAhead(const double* y, int n, bool standing) {
+    boundsBlock_ = -1;
     if (!standing) {
         uniformRun_ = 0;
     } else if (uniformRun_ > 0 && std::memcmp(&uniformValue_, y, sizeof uniformValue_) == 0) {
@@ -211,17 +213,7 @@ void PitchDetector::writeAhead(const double* y, int n, bool standing) {
     for (int i = 0; i < n;) {
         if (pos == span) pos = 0;
         int run = std::min(n - i, span - pos);
-        double* a = ring + pos;
-        double* b = ring + pos + span;
-        int k = 0;
-        for (; k + 2 <= run; k += 2) {
-            Base::D2 v;
-            std::memcpy(&v, y + i + k, sizeof v);
-            std::memcpy(a + k, &v, sizeof v);
-            std::memcpy(b + k, &v, sizeof v);
-        }
-        for (; k < run; ++k)
-            a[k] = b[k] = y[i + k];
+        kernels_->copyTwice(y + i, run, ring + pos, ring + pos + span);
         pos += run;
         i += run;
     }
@@ -232,16 +224,8 @@ void PitchDetector::writeAhead(const double* y, int n, bool standing) {
         const std::int64_t t = base + i;
         const int inBlock = static_cast<int>(t & (kBlockSize - 1));
         const int run = std::min(n - i, kBlockSize - inBlock);
-        Base::D2 m = {0, 0};
-        int k = standing ? run : 0; // one value throughout: its own peak
-        if (standing) m[0] = std::fabs(y[i]);
-        for (; k + 2 <= run; k += 2) {
-            Base::D2 a = Base::absOf(Base::D2{y[i + k], y[i + k + 1]});
-            m = Base::select(Base::less(m, a), a, m);
-        }
-        double peak = std::max(m[0], m[1]);
-        for (; k < run; ++k)
-            peak = std::max(peak, std::fabs(y[i + k]));
+        // One value throughout: its own peak.
+        const double peak = standing ? std::fabs(y[i]) : kernels_->peakOf(y + i, run);
         double& entry = blockStore_[static_cast<std::size_t>((t >> kBlockShift) & blockMask_)];
         entry = inBlock == 0 ? peak : std::max(entry, peak);
         i += run;
@@ -250,7 +234,9 @@ void PitchDetector::writeAhead(const double* y, int n, bool standing) {
 
 // A bound on |x[k]| for every k up to far: the peaks of the blocks those samples lie in, as a
 // running maximum from the newest block back, extended as the analysis' candidates need.
-double PitchDetector::historyBound(std::int64_t far) {
+// historyBound, difference and consider are inlined into analyse: in noise thousands of
+// candidates a second end after a few terms, and the calls' own work was a fifth of theirs.
+inline __attribute__((always_inline)) double PitchDetector::historyBound(std::int64_t far) {
     const std::int64_t current = now_ >> kBlockShift;
     const int back = static_cast<int>(current - ((now_ - far) >> kBlockShift));
     if (boundsDone_ == 0) {
@@ -336,7 +322,7 @@ bool PitchDetector::processPiece(const double* samples, int n, double* confirmed
     bool zeros = false;
     const double* x = safeInput(samples, n, zeros);
     double* y = filtered_;
-    const bool standing = lowpass_.processBlock(x, n, y, zeros);
+    const bool standing = lowpass_.processBlock(*kernels_, x, n, y, zeros);
     writeAhead(y, n, standing);
 
     std::uint64_t crossings[2], loud[2];
@@ -422,36 +408,34 @@ double PitchDetector::slowDifference(int span) const {
 // 0.15 times n times a bound on every |v| (the measure must then exceed 0.15); at its end it has
 // the exact peaks, and its sum tests them the same way. Only the candidates that may still pass
 // are summed again in order.
-double PitchDetector::difference(int span) {
+inline __attribute__((always_inline)) double PitchDetector::difference(int span) {
     const int h = span / 2;
     const int n = std::max(diffWindow_, h) / diffStep_;
     const int step = diffStep_;
     const bool odd = span % 2 != 0;
     const std::int64_t far = h + static_cast<std::int64_t>(n - 1) * step + (odd ? 1 : 0);
     // A read of the history's whole length finds the sample written now, as the ring wraps.
-    if (n <= 0 || far >= ringLength_) return slowDifference(span);
-    const double* u = newest_;
-    const double* v = newest_ - h;
+    if (n <= 0 || n > kMaxTerms || far >= ringLength_) return slowDifference(span);
 
     // Every |v| lies below the peaks of the blocks it is read from.
     const double bound = historyBound(far);
     if (!(bound >= gate_)) return kNotAdmissible; // pv could not reach the gate
     double sums[3];
-    if (!kernels_->differenceSums(newest_, h, n, step, odd, kMaxAdmissible * bound * n, sums))
+    if (!kernels_->differenceSums(newest_, h, n, step, odd, kMaxAdmissible * bound * n, sums,
+                                  terms_))
         return kNotAdmissible;
     const double pu = sums[1], pv = sums[2];
     if (!(pu >= gate_ && pv >= gate_)) return kNotAdmissible;
     const double scale = std::max(pu, pv) * n;
     if (sums[0] * (1 - 1e-9) > kMaxAdmissible * scale) return kNotAdmissible;
 
+    // The terms the pre-test kept, summed in order.
     double s = 0;
-    if (!odd) {
-        for (int t = 0; t < n; ++t)
-            s += std::fabs(u[-t * step] - v[-t * step]);
-    } else {
-        for (int t = 0; t < n; ++t)
-            s += std::fabs(u[-t * step] - (v[-t * step] + v[-t * step - 1]) / 2);
-    }
+    int t = 0;
+    for (; t + 4 <= n; t += 4)
+        s = s + terms_[t] + terms_[t + 1] + terms_[t + 2] + terms_[t + 3];
+    for (; t < n; ++t)
+        s += terms_[t];
     return s / scale;
 }
 
@@ -464,7 +448,7 @@ double PitchDetector::scoreWeight(int span) {
     return scorePower_[slot];
 }
 
-void PitchDetector::consider(int span, Candidate& best) {
+inline __attribute__((always_inline)) void PitchDetector::consider(int span, Candidate& best) {
     double d = difference(span);
     if (!(d <= kMaxAdmissible)) return;
     bool inWindow = windowLo_ <= span && span <= windowHi_;
@@ -494,32 +478,31 @@ void PitchDetector::analyse(CrossingList& list) {
     const int m = list.count;
     const std::int64_t silence = now_ - lastLoud_;
     newest_ = ring_ + ringPos_ + ringSpan_;
-    boundsDone_ = 0;
+    // The block peaks change only as a piece is written ahead: the running maxima serve every
+    // analysis of the piece that starts from the same block.
+    const std::int64_t block = now_ >> kBlockShift;
+    if (block != boundsBlock_) {
+        boundsDone_ = 0;
+        boundsBlock_ = block;
+    }
 
     Candidate best;
     // The entries' ages up to the first beyond the longest span; they never decrease along the
     // list, so the spans begin at the first entry long enough and older than the quiet.
     int ages[kListSize];
-    int count = 0;
-    for (; count < m; ++count) {
-        const std::int64_t age = now_ - times[count];
-        if (age > maxSpan_) break;
-        ages[count] = static_cast<int>(age);
-    }
+    const int count = kernels_->crossingAges(times, m, now_, maxSpan_, ages);
     int i = 2;
     while (i < count && !(ages[i] >= minSpan_ && ages[i] > silence))
         ++i;
+    // A crossing of the same direction near the midpoint: within a quarter semitone.
+    int low[kListSize], high[kListSize];
+    kernels_->spanWindows(ages, i, count, low, high);
     int j = 1; // first entry that may lie near the midpoint: moves on as the spans grow
     for (; i < count; ++i) {
-        const int a = ages[i];
-        const double span = a;
-        // A crossing of the same direction near the midpoint: within a quarter semitone. The
-        // window's low end lies below a itself, so j stops at i at the latest.
-        const int low = static_cast<int>(0.9715319411536059 * span / 2 + 0.5);
-        while (ages[j] < low)
+        // The window's low end lies below the span itself, so j stops at i at the latest.
+        while (ages[j] < low[i])
             ++j;
-        if (j < i && ages[j] <= static_cast<int>(1.029302236643492 * span / 2 + 0.5))
-            consider(a, best);
+        if (j < i && ages[j] <= high[i]) consider(ages[i], best);
     }
     if (!best.inWindow && silence < lastSpan_) {
         int to = std::min(lastSpan_ + 3, windowHi_);

@@ -58,6 +58,9 @@ private:
     static constexpr int kBlockShift = 5; // peak blocks of 32 samples
     static constexpr int kBlockSize = 1 << kBlockShift;
     static constexpr std::int64_t kNever = INT64_MAX;
+    // Terms of one difference measure: max(5 ms, span / 2) over a step above 0.1 ms, under 670
+    // at any rate (more would take the plain measure).
+    static constexpr int kMaxTerms = 700;
 
     // Crossings of one direction as sample times, newest first, so that they age for free. The
     // list moves down a longer store instead of shifting its entries at every crossing.
@@ -143,7 +146,10 @@ private:
     // the history by blocks, each filled only as far as a candidate needs.
     const double* newest_ = nullptr;
     int boundsDone_ = 0;
+    std::int64_t boundsBlock_ = -1; // the newest block of those maxima; -1: none
     int blockMask_ = 0;
+
+    double terms_[kMaxTerms + 4]; // the difference measure's, for its sum in order
 
     int scoreSpan_[kScoreCacheSize];
     double scorePower_[kScoreCacheSize];

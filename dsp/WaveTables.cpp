@@ -10,13 +10,12 @@ namespace Korvel {
 WaveTables::WaveTables() {
     const double* stored = kStoredHalves;
     for (int k = 0; k < kLevels; ++k) {
-        double* tri = data_[Triangle][k];
-        double* sq = data_[Square][k];
-        double* saw = data_[Sawtooth][k];
+        double* tri = data_[Triangle][k] + kLead;
+        double* sq = data_[Square][k] + kLead;
+        double* saw = data_[Sawtooth][k] + kLead;
         if (k >= kStoredLevels) {
-            std::memcpy(tri, data_[Triangle][k - 1], sizeof data_[Triangle][k]);
-            std::memcpy(sq, data_[Square][k - 1], sizeof data_[Square][k]);
-            std::memcpy(saw, data_[Sawtooth][k - 1], sizeof data_[Sawtooth][k]);
+            for (int shape = 0; shape < kShapes; ++shape)
+                std::memcpy(data_[shape][k], data_[shape][k - 1], sizeof data_[shape][k]);
             continue;
         }
         const double* triangle = stored;
@@ -37,6 +36,13 @@ WaveTables::WaveTables() {
             tri[kSize - i] = -tri[i];
             sq[kSize - i] = -sq[i];
             saw[kSize - i] = -saw[i];
+        }
+        // The entries around the row's ends, as the wrap reads them.
+        for (int shape = 0; shape < kShapes; ++shape) {
+            double* row = data_[shape][k] + kLead;
+            row[-1] = row[kSize - 1];
+            for (int i = 0; i < kStride - kLead - kSize; ++i)
+                row[kSize + i] = row[i];
         }
     }
 }

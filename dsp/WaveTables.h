@@ -25,6 +25,11 @@ public:
     // Per stored level: triangle and square entries 0..512, sawtooth 0..1024 (the rest follows
     // from their symmetries).
     static constexpr int kStoredPerLevel = 2 * (kQuarter + 1) + kHalf + 1;
+    // Each level's row holds its last entry before entry 0 and its first three after entry 2047,
+    // so that the oscillator kernel reads the four entries around any whole position without
+    // wrapping each index.
+    static constexpr int kLead = 1;
+    static constexpr int kStride = kLead + kSize + 3;
     // Table entries per radian of phase.
     static constexpr double kEntriesPerRadian = 325.94932345220167;
 
@@ -35,7 +40,8 @@ public:
         return tables;
     }
 
-    const double* level(int shape, int k) const { return data_[shape][k]; }
+    // Entries 0 .. 2047 of a level; the next level of the shape begins kStride entries on.
+    const double* level(int shape, int k) const { return data_[shape][k] + kLead; }
 
     // The pair of levels and the cross-fade weight for a tone of f Hz. Frequencies outside
     // 0 < f < 20000 get the nearest end: level 0 from 20 kHz up, level 11 for 0, negative or NaN.
@@ -75,10 +81,9 @@ public:
 
     // The value at x entries for a blend.
     double value(int shape, const Blend& b, double x) const {
-        const double* low = data_[shape][b.low];
-        double v = interpolate(low, x);
+        double v = interpolate(level(shape, b.low), x);
         if (b.single) return v;
-        return v + (interpolate(data_[shape][b.low + 1], x) - v) * b.fade;
+        return v + (interpolate(level(shape, b.low + 1), x) - v) * b.fade;
     }
 
     // The shape's value at phase (radians, 0 .. 2*pi) for a tone of f Hz; 0 for a phase that is
@@ -93,7 +98,7 @@ public:
 private:
     WaveTables();
 
-    double data_[kShapes][kLevels][kSize];
+    double data_[kShapes][kLevels][kStride];
 };
 
 } // namespace Korvel
