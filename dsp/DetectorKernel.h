@@ -136,14 +136,18 @@ inline int crossingAges(const std::int64_t* times, int m, std::int64_t now, int 
     return count;
 }
 
+// The midpoint window's ends as ratios: 2^(-1/24) and 2^(1/24).
+constexpr double kSpanWindowBelow = 0.9715319411536059;
+constexpr double kSpanWindowAbove = 1.029302236643492;
+
 // The window around the midpoint of each span ages[i], i = from .. count - 1, in which a crossing
-// of the same direction must lie: low[i] = (int)(0.9715319411536059 * a / 2 + 0.5) and high[i] the
-// same with 1.029302236643492 (a quarter semitone each way), four at a time.
+// of the same direction must lie: low[i] = (int)(kSpanWindowBelow * a / 2 + 0.5) and high[i]
+// the same with kSpanWindowAbove, four at a time.
 inline void spanWindows(const int* ages, int from, int count, int* low, int* high) {
     int i = from;
 #if defined(__AVX__)
-    const __m256d below = _mm256_set1_pd(0.9715319411536059);
-    const __m256d above = _mm256_set1_pd(1.029302236643492), half = _mm256_set1_pd(0.5);
+    const __m256d below = _mm256_set1_pd(kSpanWindowBelow);
+    const __m256d above = _mm256_set1_pd(kSpanWindowAbove), half = _mm256_set1_pd(0.5);
     for (; i + 4 <= count; i += 4) {
         const __m256d a =
             _mm256_cvtepi32_pd(_mm_loadu_si128(reinterpret_cast<const __m128i*>(ages + i)));
@@ -154,8 +158,8 @@ inline void spanWindows(const int* ages, int from, int count, int* low, int* hig
         _mm_storeu_si128(reinterpret_cast<__m128i*>(high + i), _mm256_cvttpd_epi32(h));
     }
 #elif defined(__SSE2__)
-    const __m128d below = _mm_set1_pd(0.9715319411536059);
-    const __m128d above = _mm_set1_pd(1.029302236643492), half = _mm_set1_pd(0.5);
+    const __m128d below = _mm_set1_pd(kSpanWindowBelow);
+    const __m128d above = _mm_set1_pd(kSpanWindowAbove), half = _mm_set1_pd(0.5);
     for (; i + 2 <= count; i += 2) {
         const __m128d a =
             _mm_cvtepi32_pd(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(ages + i)));
@@ -167,8 +171,8 @@ inline void spanWindows(const int* ages, int from, int count, int* low, int* hig
 #endif
     for (; i < count; ++i) {
         const double span = ages[i];
-        low[i] = static_cast<int>(0.9715319411536059 * span / 2 + 0.5);
-        high[i] = static_cast<int>(1.029302236643492 * span / 2 + 0.5);
+        low[i] = static_cast<int>(kSpanWindowBelow * span / 2 + 0.5);
+        high[i] = static_cast<int>(kSpanWindowAbove * span / 2 + 0.5);
     }
 }
 
