@@ -7,4 +7,4 @@ build=${OMBREL_BUILD_DIR:-build}
 cmake -S . -B "$build" -G Ninja -DOMBREL_TESTS=ON ${OMBREL_CMAKE_ARGS:-}
 cmake --build "$build"
 # Tests that share a resource hold a RESOURCE_LOCK; the rest run side by side.
-ctest --test-dir "$build" --output-on-failure -j "${OMBREL_TEST_JOBS:-$(nproc)}"
+ctest --test-dir "$build" --output-on-failure -j "${OMBREL_TEST_JOBS:-$(nproc)}" ${OMBREL_CTEST_ARGS:-}
