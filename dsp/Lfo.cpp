@@ -3,6 +3,8 @@
 #include "dsp/EngineKernels.h"
 
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 
 namespace Korvel {
 
@@ -32,10 +34,89 @@ void Lfo::sync(double ppqPos, double tempo, bool playing, bool lockPhase) {
     stale_ = true;
 }
 
-int Lfo::advance(const EngineKernels& kernels, int frames, double* phases, int* cycleStarts) {
+namespace {
+
+// One step of the phase, as process(); counts a new cycle.
+void stepPhase(double& phase, double increment, int& cycles) {
+    phase += increment;
+    if (phase >= 1) {
+        phase -= 1;
+        if (phase >= 1) phase -= std::floor(phase);
+        ++cycles;
+    }
+}
+
+} // namespace
+
+// Within one binade of the phase, [2^e, 2^(e+1)), every double is a multiple of u = 2^(e-52), and
+// phase + increment rounds to phase + d, d the nearest multiple of u to the increment, unless the
+// increment lies halfway between two (a tie, rounded by the phase's parity): so as long as the sum
+// stays in the binade, m steps add m d exactly. A step that leaves the binade (or wraps) is taken
+// as it is.
+void Lfo::skipSteps(double& phase, double increment, int n, int& cycles) {
+    constexpr std::uint64_t kTop = (std::uint64_t{1} << 53) - 1; // the binade's last multiple
+    while (n > 0) {
+        std::uint64_t bits;
+        std::memcpy(&bits, &phase, sizeof bits);
+        const int biased = static_cast<int>(bits >> 52);
+        // A phase in (0, 1) whose u is a normal number.
+        if (biased > 52 && biased < 1023 && increment > 0) {
+            const std::uint64_t multiples =
+                (bits & ((std::uint64_t{1} << 52) - 1)) | (kTop + 1) >> 1;
+            const std::uint64_t unitBits = static_cast<std::uint64_t>(biased - 52) << 52;
+            double u;
+            std::memcpy(&u, &unitBits, sizeof u);
+            const double q = increment / u; // exact: a power of two, far from both ends
+            if (q < 4503599627370496.0) {
+                const double whole = std::floor(q);
+                const double fraction = q - whole;
+                if (fraction == 0.5) {
+                    // A tie: one step at a time from here.
+                    for (; n > 0; --n)
+                        stepPhase(phase, increment, cycles);
+                    return;
+                }
+                const std::uint64_t d =
+                    static_cast<std::uint64_t>(whole) + (fraction > 0.5 ? 1 : 0);
+                if (d == 0) return; // below half a multiple: no step moves the phase
+                const std::uint64_t room = (kTop - multiples) / d;
+                const int m = room < static_cast<std::uint64_t>(n) ? static_cast<int>(room) : n;
+                phase = static_cast<double>(multiples + static_cast<std::uint64_t>(m) * d) * u;
+                n -= m;
+                if (n == 0) return;
+            }
+        }
+        stepPhase(phase, increment, cycles);
+        --n;
+    }
+}
+
+bool Lfo::followsUnread(double firstPhase) const {
+    // These shapes are continuous (the triangle across the cycle's end too) and change by at most
+    // their slope (6.32 and 4) times the increment from sample to sample, plus rounding: below the
+    // slew's step, it follows them exactly once it follows the first.
+    if (!(increment_ > 0) || (waveform_ != Sine && waveform_ != Triangle)) return false;
+    const double slope = waveform_ == Sine ? 6.33 : 4.01;
+    return slope * increment_ + 1e-12 < valueSlew_.step &&
+           !(std::fabs(shapeAt(firstPhase) - valueSlew_.current) > valueSlew_.step);
+}
+
+int Lfo::advance(const EngineKernels& kernels, int frames, double* phases, int* cycleStarts,
+                 bool outputsRead) {
     int cycles = 0;
     double phase = phase_;
     const double increment = increment_;
+    if (!outputsRead && frames > 0) {
+        double first = phase;
+        stepPhase(first, increment, cycles);
+        if (followsUnread(first)) {
+            phases[0] = first;
+            skipSteps(first, increment, frames - 1, cycles);
+            phases[frames - 1] = phase_ = first;
+            return cycles;
+        }
+        cycles = 0;
+    }
     // Four at a time while no new cycle begins: the phase only grows, so the last tells.
     int i = kernels.lfoRamp(phase, increment, frames, phases);
     for (; i < frames; ++i) {
@@ -57,21 +138,13 @@ void Lfo::finish(const EngineKernels& kernels, const double* phases, const int* 
                  int cycles, const double* draws, int frames, double* out, bool outputsRead) {
     // The shape's values first, in out; the slew then follows them there.
     if (cycles > 0) stale_ = true;
-    if (!outputsRead && increment_ > 0 && (waveform_ == Sine || waveform_ == Triangle)) {
-        // Nobody reads the outputs, only the state must come out right. These shapes are
-        // continuous (the triangle across the cycle's end too) and change by at most their slope
-        // (6.32 and 4) times the increment from sample to sample, plus rounding: below the slew's
-        // step, it follows them exactly once it follows the first.
-        const double slope = waveform_ == Sine ? 6.33 : 4.01;
-        const double first = shapeAt(phases[0]);
-        if (slope * increment_ + 1e-12 < valueSlew_.step &&
-            !(std::fabs(first - valueSlew_.current) > valueSlew_.step)) {
-            value_ = shapeAt(phases[frames - 1]);
-            valueSlew_.target = valueSlew_.current = value_;
-            valueSlew_.reached = true;
-            stale_ = false;
-            return;
-        }
+    if (!outputsRead && followsUnread(phases[0])) {
+        // Nobody reads the outputs, only the state must come out right.
+        value_ = shapeAt(phases[frames - 1]);
+        valueSlew_.target = valueSlew_.current = value_;
+        valueSlew_.reached = true;
+        stale_ = false;
+        return;
     }
     if (increment_ == 0) {
         // The phase stands: one value throughout.

@@ -60,7 +60,11 @@ public:
     // samples where a new cycle began, and returns their count; the Random shape draws a new
     // level there. finish() takes those draws, in order, and leaves each sample's output in out.
     // The same as frames calls of process().
-    int advance(const EngineKernels& kernels, int frames, double* phases, int* cycleStarts);
+    // outputsRead false (see finish): where finish can tell the state from the first and the
+    // last phase alone, only those are kept (phases[0] and phases[frames - 1]), and cycleStarts is
+    // left unwritten.
+    int advance(const EngineKernels& kernels, int frames, double* phases, int* cycleStarts,
+                bool outputsRead = true);
     bool drawsAtCycles() const { return waveform_ == Random; }
     // outputsRead false: the outputs are not wanted (out is then left as it is), the state is.
     void finish(const EngineKernels& kernels, const double* phases, const int* cycleStarts,
@@ -72,6 +76,10 @@ public:
         return increment_ == 0 && !stale_ && valueSlew_.reached && valueSlew_.target == value_;
     }
 
+    // n steps of the phase as process() takes them (cycles counts the new ones), the same bits,
+    // without taking most of them one by one.
+    static void skipSteps(double& phase, double increment, int n, int& cycles);
+
     double output() const { return valueSlew_.current; }
     double phase() const { return phase_; }
     double increment() const { return increment_; }
@@ -80,6 +88,9 @@ public:
 
 private:
     double shape() const { return shapeAt(phase_); }
+    // Whether, with the outputs unread, the slew follows the shape exactly from this chunk's first
+    // phase on, so that the state depends only on the first and the last phase.
+    bool followsUnread(double firstPhase) const;
     double shapeAt(double p) const {
         switch (waveform_) {
         case Sine: {

@@ -225,7 +225,10 @@ void OmbrelEngine::Impl::synthesise(int frames) {
         anyDrawn |= drawn[k];
     }
     const bool lfoRuns = !lfo.stationary();
-    const int cycles = lfoRuns ? lfo.advance(*kernels, frames, lfoPhase, lfoCycles) : 0;
+    // Without depth the tremolo's factor is 1 whatever the LFO gives.
+    const bool tremoloHeard = lfoDepth != 0;
+    const int cycles =
+        lfoRuns ? lfo.advance(*kernels, frames, lfoPhase, lfoCycles, tremoloHeard) : 0;
     const int lfoDrawCount = lfo.drawsAtCycles() ? cycles : 0;
     {
         RandomGenerator::Stream random(RandomGenerator::shared());
@@ -251,8 +254,6 @@ void OmbrelEngine::Impl::synthesise(int frames) {
             }
         }
     }
-    // Without depth the tremolo's factor is 1 whatever the LFO gives.
-    const bool tremoloHeard = lfoDepth != 0;
     if (lfoRuns)
         lfo.finish(*kernels, lfoPhase, lfoCycles, cycles, lfoDraws, frames, tremolo, tremoloHeard);
     const double* voiceDraws[3] = {draws[0], draws[1], draws[2]};

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <limits>
 
 using namespace Korvel;
@@ -166,4 +168,42 @@ TEST(Lfo, BadTempoOrRateStopsInsteadOfRunningAway) {
     lfo.setCyclesPerBar(4);
     lfo.sync(0, 120, false, true);
     EXPECT_NEAR(lfo.increment() * 44100, 2, 1e-12);
+}
+
+// Skipped steps land on the bits of steps taken one by one: phases in every binade and next to the
+// cycle's end, increments from below half a unit of the phase to above a cycle, ties included.
+TEST(Lfo, SkippedStepsGiveTheBitsOfSingleSteps) {
+    std::uint64_t seed = 12345;
+    auto next = [&seed] {
+        seed = seed * 6364136223846793005ull + 1442695040888963407ull;
+        return static_cast<double>(seed >> 11) / 9007199254740992.0;
+    };
+    for (int trial = 0; trial < 20000; ++trial) {
+        double phase = trial % 7 == 0 ? 0 : std::ldexp(next(), -static_cast<int>(next() * 60));
+        if (trial % 11 == 0) phase = 1 - std::ldexp(next(), -30);
+        double increment = std::ldexp(next(), -static_cast<int>(next() * 62));
+        if (trial % 5 == 0) {
+            // Halfway between two multiples of the phase's unit.
+            const double unit = std::ldexp(1.0, std::ilogb(phase > 0 ? phase : 0.5) - 52);
+            increment = (std::floor(next() * 1e6) + 0.5) * unit;
+        }
+        if (trial % 97 == 0) increment = 1 + next();
+        const int n = 1 + static_cast<int>(next() * 700);
+        double stepped = phase;
+        int steppedCycles = 0;
+        for (int i = 0; i < n; ++i) {
+            stepped += increment;
+            if (stepped >= 1) {
+                stepped -= 1;
+                if (stepped >= 1) stepped -= std::floor(stepped);
+                ++steppedCycles;
+            }
+        }
+        double skipped = phase;
+        int skippedCycles = 0;
+        Lfo::skipSteps(skipped, increment, n, skippedCycles);
+        ASSERT_EQ(std::memcmp(&skipped, &stepped, sizeof skipped), 0)
+            << "phase " << phase << " increment " << increment << " steps " << n;
+        ASSERT_EQ(skippedCycles, steppedCycles);
+    }
 }
