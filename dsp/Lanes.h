@@ -214,6 +214,15 @@ KORVEL_LANE_INLINE WideMask loadWideMask(const std::uint64_t* p) {
     std::memcpy(&v, p, sizeof v);
     return v;
 }
+// Four copies of *p, its bits kept (splat adds a zero, which turns -0 into 0).
+KORVEL_LANE_INLINE Wide broadcastWide(const double* p) {
+#if defined(__AVX__)
+    return (Wide)_mm256_broadcast_sd(p);
+#else
+    const D2 pair = {*p, *p};
+    return Wide{pair, pair};
+#endif
+}
 KORVEL_LANE_INLINE void storeWide(double* p, Wide v) {
     std::memcpy(p, &v, sizeof v);
 }

@@ -382,6 +382,33 @@ KORVEL_LANE_INLINE bool stepLanes(Lanes& s, const OscillatorBankInput& in, Oscil
         }
         if (kRows && in.runs == 1 && !envelopeMoves &&
             (!gainMoves || gainsFollow(s, p, r, in.frames))) {
+            if (kSmall && p.same[1] == 0 && p.same[2] == 0) {
+                // Every voice is the first (the default program's): only its lane is read, so
+                // its phase steps alone, as advancePhase steps a lane.
+                const std::uint64_t step0 = p.steps[0];
+                const double* increment = increments + p.rows[0] * OscillatorBankScratch::kRow;
+                double* to = r.phase + 4 * i;
+                double phase = lane(s.phase, 0);
+                auto next = [&phase](double d) {
+                    phase = phase + d;
+                    return phase = phase - (6.283185307179586 <= phase ? 6.283185307179586 : 0.0);
+                };
+                for (; i + 4 <= end; i += 4, to += 16, increment += 4 * step0) {
+                    to[0] = next(increment[0]);
+                    to[4] = next(increment[step0]);
+                    to[8] = next(increment[2 * step0]);
+                    to[12] = next(increment[3 * step0]);
+                }
+                for (; i < end; ++i, to += 4, increment += step0)
+                    to[0] = next(increment[0]);
+                const double last = phase;
+                s.phase = broadcastWide(&last);
+                if (gainMoves) {
+                    s.gainTarget = broadcastWide(&r.gainTarget[p.rows[0]][(end - 1) * step0]);
+                    s.gain = s.gainTarget;
+                }
+                return true;
+            }
             for (; i < end; ++i) {
                 s.phaseIncrement = gatherWide(increments, index);
                 advancePhase<kSmall>(s, cycle);
