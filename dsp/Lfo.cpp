@@ -138,7 +138,8 @@ void Lfo::finish(const EngineKernels& kernels, const double* phases, const int* 
                  int cycles, const double* draws, int frames, double* out, bool outputsRead) {
     // The shape's values first, in out; the slew then follows them there.
     if (cycles > 0) stale_ = true;
-    if (!outputsRead && followsUnread(phases[0])) {
+    const bool follows = followsUnread(phases[0]);
+    if (!outputsRead && follows) {
         // Nobody reads the outputs, only the state must come out right.
         value_ = shapeAt(phases[frames - 1]);
         valueSlew_.target = valueSlew_.current = value_;
@@ -162,7 +163,7 @@ void Lfo::finish(const EngineKernels& kernels, const double* phases, const int* 
         value_ = out[frames - 1];
     }
     stale_ = false;
-    if (kernels.slewFollows(out, frames, valueSlew_.current, valueSlew_.step)) {
+    if (follows || kernels.slewFollows(out, frames, valueSlew_.current, valueSlew_.step)) {
         valueSlew_.target = valueSlew_.current = out[frames - 1];
         valueSlew_.reached = true;
         return;

@@ -88,8 +88,8 @@ public:
 
 private:
     double shape() const { return shapeAt(phase_); }
-    // Whether, with the outputs unread, the slew follows the shape exactly from this chunk's first
-    // phase on, so that the state depends only on the first and the last phase.
+    // Whether the slew follows the shape exactly from this chunk's first phase on: its outputs are
+    // then the shape's, and its state depends only on the first and the last phase.
     bool followsUnread(double firstPhase) const;
     double shapeAt(double p) const {
         switch (waveform_) {
