@@ -16,9 +16,9 @@ template <class D> struct Log2Constants {
     U toHalfRoot, exponentBias, mantissa, halfRoot, leading, integerBits;
     D one, half, two, integer, r[8], invLn2Hi, invLn2Lo, smallest, infinity;
 };
-template <class D> KORVEL_LANE_INLINE Log2Constants<D> makeLog2Constants() {
+// Filled in place: a kernel that keeps them among its own constants would otherwise copy them.
+template <class D> KORVEL_LANE_INLINE void fillLog2Constants(Log2Constants<D>& k) {
     typedef typename LaneTraits<D>::U U;
-    Log2Constants<D> k;
     const std::uint64_t halfRoot = 0x3fe6a09e667f3bcdull; // sqrt(1/2)
     k.toHalfRoot = splatBits<U>(0x3ff0000000000000ull - halfRoot);
     k.exponentBias = splatBits<U>(0x3ff);
@@ -41,6 +41,10 @@ template <class D> KORVEL_LANE_INLINE Log2Constants<D> makeLog2Constants() {
     k.invLn2Lo = splat<D>(1.6751713164886512e-10); // 1/ln 2 - invLn2Hi
     k.smallest = splat<D>(2.2250738585072014e-308);
     k.infinity = fromBits<D>(splatBits<U>(0x7ff0000000000000ull));
+}
+template <class D> KORVEL_LANE_INLINE Log2Constants<D> makeLog2Constants() {
+    Log2Constants<D> k;
+    fillLog2Constants(k);
     return k;
 }
 

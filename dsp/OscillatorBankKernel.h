@@ -28,7 +28,7 @@ struct Constants {
     M entryMask, stride;
 };
 KORVEL_LANE_INLINE void makeConstants(Constants& k) {
-    k.log2 = makeLog2Constants<V>();
+    fillLog2Constants(k.log2);
     k.zero = splat<V>(0.0);
     k.one = splat<V>(1.0);
     k.half = splat<V>(0.5);
