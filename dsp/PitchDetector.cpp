@@ -78,6 +78,8 @@ void PitchDetector::setSampleRate(double sampleRate) {
     burstAge_ = trunc32(7 * sampleRate / 2400);
     diffStep_ = trunc32(sampleRate * 0.0001) + 1;
     diffWindow_ = round32(sampleRate * 0.005);
+    windowTerms_ = diffWindow_ / diffStep_;
+    windowReach_ = (windowTerms_ - 1) * diffStep_;
     weightExponent_ = -PortableMath::log(0.6) / PortableMath::log(2.0);
     std::fill(std::begin(scoreSpan_), std::end(scoreSpan_), -1);
     confirmPeriods_ = 2;
@@ -410,12 +412,21 @@ double PitchDetector::slowDifference(int span) const {
 // are summed again in order.
 inline __attribute__((always_inline)) double PitchDetector::difference(int span) {
     const int h = span / 2;
-    const int n = std::max(diffWindow_, h) / diffStep_;
     const int step = diffStep_;
     const bool odd = span % 2 != 0;
-    const std::int64_t far = h + static_cast<std::int64_t>(n - 1) * step + (odd ? 1 : 0);
+    int n;
+    std::int64_t far;
+    if (h <= diffWindow_) {
+        // The usual case: the window's terms, within kMaxTerms at any rate.
+        n = windowTerms_;
+        far = h + windowReach_ + (odd ? 1 : 0);
+    } else {
+        n = h / step;
+        far = h + static_cast<std::int64_t>(n - 1) * step + (odd ? 1 : 0);
+        if (n > kMaxTerms) return slowDifference(span);
+    }
     // A read of the history's whole length finds the sample written now, as the ring wraps.
-    if (n <= 0 || n > kMaxTerms || far >= ringLength_) return slowDifference(span);
+    if (far >= ringLength_) return slowDifference(span);
 
     // Every |v| lies below the peaks of the blocks it is read from.
     const double bound = historyBound(far);
