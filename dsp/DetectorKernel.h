@@ -251,12 +251,14 @@ KORVEL_LANE_INLINE Wide gatherTerms(const double* base, TermIndex index) {
 #endif
 
 // u_t = newest[-t*step], v_t = newest[-h - t*step] or, for an odd span, the mean of that and
-// the sample before it; t = 0 .. n-1. out: the sum, the peak of |u|, the peak of |v|; terms: each
-// |u_t - v_t| (n rounded up to four), for the caller's sum in order. Returns false, early and
-// without the peaks and terms, once the partial sum less a margin of 1e-9 passes limit.
+// the sample before it; t = 0 .. n-1. out: the sum, the peak of |u|, the peak of |v|, and from
+// out + 4 each |u_t - v_t| (n rounded up to four), for the caller's sum in order (one buffer, so
+// that every argument has a register). Returns false, early and without the peaks and terms, once
+// the partial sum less a margin of 1e-9 passes limit.
 inline bool differenceSums(const double* newest, int h, int n, int step, bool odd, double limit,
-                           double* out, double* terms) {
+                           double* out) {
     typedef Wide V;
+    double* terms = out + 4;
     const TermIndex first = firstTerms(step), stride = termStride(step);
     const double* v0 = newest - h;
     const V half = splat<V>(0.5);

@@ -31,7 +31,7 @@ struct EngineKernels {
                           const double* dryRight, int frames, bool stereoIn, bool stereoOut,
                           double* outLeft, double* outRight);
     bool (*differenceSums)(const double* newest, int h, int n, int step, bool odd, double limit,
-                           double* out, double* terms);
+                           double* out);
     void (*lowpassBlock)(const double* x, int n, double* y, const double* coefficients,
                          double* state);
     int (*inputMarks)(const double* x, int n);

@@ -431,9 +431,8 @@ inline __attribute__((always_inline)) double PitchDetector::difference(int span)
     // Every |v| lies below the peaks of the blocks it is read from.
     const double bound = historyBound(far);
     if (!(bound >= gate_)) return kNotAdmissible; // pv could not reach the gate
-    double sums[3];
-    if (!kernels_->differenceSums(newest_, h, n, step, odd, kMaxAdmissible * bound * n, sums,
-                                  terms_))
+    double* sums = sums_;
+    if (!kernels_->differenceSums(newest_, h, n, step, odd, kMaxAdmissible * bound * n, sums))
         return kNotAdmissible;
     const double pu = sums[1], pv = sums[2];
     if (!(pu >= gate_ && pv >= gate_)) return kNotAdmissible;
@@ -441,12 +440,13 @@ inline __attribute__((always_inline)) double PitchDetector::difference(int span)
     if (sums[0] * (1 - 1e-9) > kMaxAdmissible * scale) return kNotAdmissible;
 
     // The terms the pre-test kept, summed in order.
+    const double* terms = sums + 4;
     double s = 0;
     int t = 0;
     for (; t + 4 <= n; t += 4)
-        s = s + terms_[t] + terms_[t + 1] + terms_[t + 2] + terms_[t + 3];
+        s = s + terms[t] + terms[t + 1] + terms[t + 2] + terms[t + 3];
     for (; t < n; ++t)
-        s += terms_[t];
+        s += terms[t];
     return s / scale;
 }
 

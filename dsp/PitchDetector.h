@@ -152,7 +152,8 @@ private:
     std::int64_t boundsBlock_ = -1; // the newest block of those maxima; -1: none
     int blockMask_ = 0;
 
-    double terms_[kMaxTerms + 4]; // the difference measure's, for its sum in order
+    // The difference measure's pre-test results, then its terms for the sum in order.
+    double sums_[4 + kMaxTerms + 4];
 
     int scoreSpan_[kScoreCacheSize];
     double scorePower_[kScoreCacheSize];
