@@ -215,13 +215,13 @@ inline void crossingMarks(const double* y, int n, double previous, double gate,
     loud[1] = l[1];
 }
 
-// The indices of four terms of the difference measure, 0, -step, -2 step, -3 step to begin with:
-// in AVX2 four 32-bit lanes (cheaper to set up than 64-bit ones, for the many candidates whose
-// pre-test ends after a few terms).
+// The indices of four terms of the difference measure, -t step, -(t + 1) step, -(t + 2) step and
+// -(t + 3) step to begin with: in AVX2 four 32-bit lanes (cheaper to set up than 64-bit ones,
+// for the many candidates whose pre-test ends after a few terms).
 #if defined(__AVX2__)
 typedef __m128i TermIndex;
-KORVEL_LANE_INLINE TermIndex firstTerms(int step) {
-    return _mm_mullo_epi32(_mm_set1_epi32(-step), _mm_setr_epi32(0, 1, 2, 3));
+KORVEL_LANE_INLINE TermIndex termsFrom(int t, int step) {
+    return _mm_mullo_epi32(_mm_set1_epi32(-step), _mm_setr_epi32(t, t + 1, t + 2, t + 3));
 }
 KORVEL_LANE_INLINE TermIndex termStride(int step) {
     return _mm_set1_epi32(4 * step);
@@ -235,9 +235,9 @@ KORVEL_LANE_INLINE Wide gatherTerms(const double* base, TermIndex index) {
 }
 #else
 typedef WideMask TermIndex;
-KORVEL_LANE_INLINE TermIndex firstTerms(int step) {
-    const std::uint64_t s = static_cast<std::uint64_t>(step);
-    return splatBits<WideMask>(0) - wideBits(0, s, 2 * s, 3 * s);
+KORVEL_LANE_INLINE TermIndex termsFrom(int t, int step) {
+    const std::uint64_t s = static_cast<std::uint64_t>(step), at = static_cast<std::uint64_t>(t);
+    return splatBits<WideMask>(0) - wideBits(at * s, (at + 1) * s, (at + 2) * s, (at + 3) * s);
 }
 KORVEL_LANE_INLINE TermIndex termStride(int step) {
     return splatBits<WideMask>(4 * static_cast<std::uint64_t>(step));
@@ -262,35 +262,20 @@ KORVEL_LANE_INLINE double laneSum(Wide v) {
 #endif
 }
 
-// u_t = newest[-t*step], v_t = newest[-h - t*step] or, for an odd span, the mean of that and
-// the sample before it; t = 0 .. n-1. out: the sum, the peak of |u|, the peak of |v|, and from
-// out + 4 each |u_t - v_t| (n rounded up to four), for the caller's sum in order (one buffer, so
-// that every argument has a register). Returns false, early and without the peaks and terms, once
-// a partial sum passes limit by a margin of 2e-9, or the whole sum less a margin of 1e-9 does.
-inline bool differenceSums(const double* newest, int h, int n, int step, bool odd, double limit,
-                           double* out) {
+// The rest of differenceSums, from the sum it left in out[0 .. 3]. Out of line: the registers it
+// needs would otherwise be saved and restored for every candidate.
+template <bool odd>
+__attribute__((noinline)) bool differenceRest(const double* newest, int h, int n, int step,
+                                              double limit, double* out) {
     typedef Wide V;
     double* terms = out + 4;
-    const TermIndex first = firstTerms(step), stride = termStride(step);
+    const TermIndex stride = termStride(step);
     const double* v0 = newest - h;
     const V half = splat<V>(0.5);
     const int whole = n & ~3;
-    // The sum alone first, its partial tested every sixteen terms: in noise most candidates
-    // fail half-way. The test's margin, set once, is wider than the one on the whole sum.
-    const double stop = limit * (1 + 2e-9);
-    TermIndex index = first;
-    V sum = splat<V>(0.0);
-    int done = 0;
-    for (; done + 16 <= whole; done += 16) {
-        for (int k = 0; k < 4; ++k) {
-            V u = gatherTerms(newest, index);
-            V v = gatherTerms(v0, index);
-            if (odd) v = (v + gatherTerms(v0 - 1, index)) * half; // exact, as the division by 2
-            sum = sum + absOf(u - v);
-            index = nextTerms(index, stride);
-        }
-        if (laneSum(sum) > stop) return false;
-    }
+    int done = n & ~15;
+    TermIndex index = termsFrom(done, step);
+    V sum = loadWide(out);
     for (; done < whole; done += 4) {
         V u = gatherTerms(newest, index);
         V v = gatherTerms(v0, index);
@@ -307,7 +292,7 @@ inline bool differenceSums(const double* newest, int h, int n, int step, bool od
     }
     if (total * (1 - 1e-9) > limit) return false;
     // Then the peaks, which no order changes.
-    index = first;
+    index = termsFrom(0, step);
     V pu = splat<V>(0.0), pv = pu;
     for (int t = 0; t < whole; t += 4) {
         V u = gatherTerms(newest, index);
@@ -339,6 +324,38 @@ inline bool differenceSums(const double* newest, int h, int n, int step, bool od
     out[1] = peakU;
     out[2] = peakV;
     return true;
+}
+
+// u_t = newest[-t*step], v_t = newest[-h - t*step] or, for an odd span, the mean of that and
+// the sample before it; t = 0 .. n-1. out: the sum, the peak of |u|, the peak of |v|, and from
+// out + 4 each |u_t - v_t| (n rounded up to four), for the caller's sum in order (one buffer, so
+// that every argument has a register). Returns false, early and without the peaks and terms, once
+// a partial sum passes limit by a margin of 2e-9, or the whole sum less a margin of 1e-9 does.
+// One function for each parity of the span: with one argument less, the part most candidates end
+// in needs no register saved.
+template <bool odd>
+bool differenceSums(const double* newest, int h, int n, int step, double limit, double* out) {
+    typedef Wide V;
+    const TermIndex stride = termStride(step);
+    const double* v0 = newest - h;
+    const V half = splat<V>(0.5);
+    // The sum alone first, its partial tested every sixteen terms: in noise most candidates
+    // fail half-way. The test's margin, set once, is wider than the one on the whole sum.
+    const double stop = limit * (1 + 2e-9);
+    TermIndex index = termsFrom(0, step);
+    V sum = splat<V>(0.0);
+    for (int blocks = n >> 4; blocks > 0; --blocks) {
+        for (int k = 0; k < 4; ++k) {
+            V u = gatherTerms(newest, index);
+            V v = gatherTerms(v0, index);
+            if (odd) v = (v + gatherTerms(v0 - 1, index)) * half; // exact, as the division by 2
+            sum = sum + absOf(u - v);
+            index = nextTerms(index, stride);
+        }
+        if (laneSum(sum) > stop) return false;
+    }
+    storeWide(out, sum);
+    return differenceRest<odd>(newest, h, n, step, limit, out);
 }
 
 } // namespace KORVEL_LANES_NS

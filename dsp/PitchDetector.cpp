@@ -432,7 +432,7 @@ inline __attribute__((always_inline)) double PitchDetector::difference(int span)
     const double bound = historyBound(far);
     if (!(bound >= gate_)) return kNotAdmissible; // pv could not reach the gate
     double* sums = sums_;
-    if (!kernels_->differenceSums(newest_, h, n, step, odd, kMaxAdmissible * bound * n, sums))
+    if (!kernels_->differenceSums[odd](newest_, h, n, step, kMaxAdmissible * bound * n, sums))
         return kNotAdmissible;
     const double pu = sums[1], pv = sums[2];
     if (!(pu >= gate_ && pv >= gate_)) return kNotAdmissible;
