@@ -241,10 +241,6 @@ void PitchDetector::writeAhead(const double* y, int n, bool standing) {
 inline __attribute__((always_inline)) double PitchDetector::historyBound(std::int64_t far) {
     const std::int64_t current = now_ >> kBlockShift;
     const int back = static_cast<int>(current - ((now_ - far) >> kBlockShift));
-    if (boundsDone_ == 0) {
-        bounds_[0] = blockStore_[static_cast<std::size_t>(current & blockMask_)];
-        boundsDone_ = 1;
-    }
     for (; boundsDone_ <= back; ++boundsDone_)
         bounds_[boundsDone_] =
             std::max(bounds_[boundsDone_ - 1],
@@ -493,7 +489,8 @@ void PitchDetector::analyse(CrossingList& list) {
     // analysis of the piece that starts from the same block.
     const std::int64_t block = now_ >> kBlockShift;
     if (block != boundsBlock_) {
-        boundsDone_ = 0;
+        bounds_[0] = blockStore_[static_cast<std::size_t>(block & blockMask_)];
+        boundsDone_ = 1;
         boundsBlock_ = block;
     }
 
