@@ -133,7 +133,8 @@ private:
     int burstAge_ = 0;
     int diffStep_ = 0;
     int diffWindow_ = 0;
-    // Terms of the difference measure for spans up to twice the window, and their reach.
+    // Terms of the difference measure for spans up to twice the window (25 or more at any rate),
+    // and their reach.
     int windowTerms_ = 0;
     int windowReach_ = 0;
     // The samples written last that all held uniformValue_ (bit for bit): once they cover the
