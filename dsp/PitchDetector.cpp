@@ -497,6 +497,7 @@ void PitchDetector::analyse(CrossingList& list) {
     Candidate best;
     // The entries' ages up to the first beyond the longest span; they never decrease along the
     // list, so the spans begin at the first entry long enough and older than the quiet.
+    static_assert((kMaxCount + 3) / 4 * 4 <= kListSize, "the kernel reads m rounded up to four");
     int ages[kListSize];
     const int count = kernels_->crossingAges(times, m, now_, maxSpan_, ages);
     int i = 2;
