@@ -148,13 +148,20 @@ constexpr double kSpanWindowAbove = 1.029302236643492;
 
 // The window around the midpoint of each span ages[i], i = from .. count - 1, in which a crossing
 // of the same direction must lie: low[i] = (int)(kSpanWindowBelow * a / 2 + 0.5) and high[i]
-// the same with kSpanWindowAbove, four at a time.
+// the same with kSpanWindowAbove, four at a time. With AVX2 in whole groups of four from the one
+// that holds from: the arrays hold count rounded up to four entries, as crossingAges leaves them.
 inline void spanWindows(const int* ages, int from, int count, int* low, int* high) {
     int i = from;
 #if defined(__AVX__)
     const __m256d below = _mm256_set1_pd(kSpanWindowBelow);
     const __m256d above = _mm256_set1_pd(kSpanWindowAbove), half = _mm256_set1_pd(0.5);
-    for (; i + 4 <= count; i += 4) {
+#if defined(__AVX2__)
+    i &= ~3;
+    const int last = count;
+#else
+    const int last = count - 3;
+#endif
+    for (; i < last; i += 4) {
         const __m256d a =
             _mm256_cvtepi32_pd(_mm_loadu_si128(reinterpret_cast<const __m128i*>(ages + i)));
         // Halving is exact, as the division by 2.
