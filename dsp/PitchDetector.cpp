@@ -506,12 +506,15 @@ void PitchDetector::analyse(CrossingList& list) {
     // A crossing of the same direction near the midpoint: within a quarter semitone.
     int low[kListSize], high[kListSize];
     kernels_->spanWindows(ages, i, count, low, high);
-    int j = 1; // first entry that may lie near the midpoint: moves on as the spans grow
-    for (; i < count; ++i) {
-        // The window's low end lies below the span itself, so j stops at i at the latest.
-        while (ages[j] < low[i])
-            ++j;
-        if (j < i && ages[j] <= high[i]) consider(ages[i], best);
+    if (i < count) {
+        // The first entry that may lie near the midpoint, and its age: it moves on as the spans
+        // grow. The window's low end lies below the span itself, so j stops at i at the latest.
+        int j = 1, near = ages[1];
+        do {
+            while (near < low[i])
+                near = ages[++j];
+            if (j < i && near <= high[i]) consider(ages[i], best);
+        } while (++i < count);
     }
     if (!best.inWindow && silence < lastSpan_) {
         int to = std::min(lastSpan_ + 3, windowHi_);
