@@ -239,6 +239,14 @@ KORVEL_LANE_INLINE TermIndex termsFrom(int t, int step) {
 KORVEL_LANE_INLINE TermIndex termStride(int step) {
     return _mm_set1_epi32(4 * step);
 }
+// The first four and the stride from the table of steps (see EngineKernels::differenceSums): two
+// loads for what took seven instructions per candidate.
+KORVEL_LANE_INLINE TermIndex firstTerms(const int* steps) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(steps));
+}
+KORVEL_LANE_INLINE TermIndex termStride(const int* steps) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(steps + 4));
+}
 KORVEL_LANE_INLINE TermIndex nextTerms(TermIndex index, TermIndex stride) {
     return _mm_sub_epi32(index, stride);
 }
@@ -254,6 +262,13 @@ KORVEL_LANE_INLINE TermIndex termsFrom(int t, int step) {
 }
 KORVEL_LANE_INLINE TermIndex termStride(int step) {
     return splatBits<WideMask>(4 * static_cast<std::uint64_t>(step));
+}
+// 64-bit lanes: built from the step itself.
+KORVEL_LANE_INLINE TermIndex firstTerms(const int* steps) {
+    return termsFrom(0, steps[8]);
+}
+KORVEL_LANE_INLINE TermIndex termStride(const int* steps) {
+    return termStride(steps[8]);
 }
 KORVEL_LANE_INLINE TermIndex nextTerms(TermIndex index, TermIndex stride) {
     return index - stride;
@@ -283,9 +298,10 @@ constexpr int kFirstTerms = 24;
 // The rest of differenceSums, from the sum it left in out[0 .. 3]. Out of line: the registers it
 // needs would otherwise be saved and restored for every candidate.
 template <bool odd>
-__attribute__((noinline)) bool differenceRest(const double* newest, int h, int n, int step,
+__attribute__((noinline)) bool differenceRest(const double* newest, int h, int n, const int* steps,
                                               double limit, double* out) {
     typedef Wide V;
+    const int step = steps[8];
     double* terms = out + 4;
     const TermIndex stride = termStride(step);
     const double* v0 = newest - h;
@@ -345,23 +361,24 @@ __attribute__((noinline)) bool differenceRest(const double* newest, int h, int n
 }
 
 // u_t = newest[-t*step], v_t = newest[-h - t*step] or, for an odd span, the mean of that and
-// the sample before it; t = 0 .. n-1. out: the sum, the peak of |u|, the peak of |v|, and from
-// out + 4 each |u_t - v_t| (n rounded up to four), for the caller's sum in order (one buffer, so
-// that every argument has a register). Returns false, early and without the peaks and terms, once
-// a partial sum passes limit by a margin of 2e-9, or the whole sum less a margin of 1e-9 does;
-// n >= kFirstTerms. One function for each parity of the span: with one argument less, the part most
-// candidates end in needs no register saved.
+// the sample before it; t = 0 .. n-1; steps holds the step as EngineKernels says. out: the sum, the
+// peak of |u|, the peak of |v|, and from out + 4 each |u_t - v_t| (n rounded up to four), for the
+// caller's sum in order (one buffer, so that every argument has a register). Returns false, early
+// and without the peaks and terms, once a partial sum passes limit by a margin of 2e-9, or the
+// whole sum less a margin of 1e-9 does; n >= kFirstTerms. One function for each parity of the span:
+// with one argument less, the part most candidates end in needs no register saved.
 template <bool odd>
-bool differenceSums(const double* newest, int h, int n, int step, double limit, double* out) {
+bool differenceSums(const double* newest, int h, int n, const int* steps, double limit,
+                    double* out) {
     typedef Wide V;
-    const TermIndex stride = termStride(step);
+    const TermIndex stride = termStride(steps);
     const double* v0 = newest - h;
     const V half = splat<V>(0.5);
     // The sum alone first, its partial tested after kFirstTerms terms, then every sixteen: in
     // noise most candidates fail early. The test's margin, set once, is wider than the one on
     // the whole sum.
     const double stop = limit * (1 + 2e-9);
-    TermIndex index = termsFrom(0, step);
+    TermIndex index = firstTerms(steps);
     V sum = splat<V>(0.0);
     for (int k = 0; k < kFirstTerms / 4; ++k) {
         V u = gatherTerms(newest, index);
@@ -382,7 +399,7 @@ bool differenceSums(const double* newest, int h, int n, int step, double limit, 
         if (laneSum(sum) > stop) return false;
     }
     storeWide(out, sum);
-    return differenceRest<odd>(newest, h, n, step, limit, out);
+    return differenceRest<odd>(newest, h, n, steps, limit, out);
 }
 
 } // namespace KORVEL_LANES_NS

@@ -80,6 +80,11 @@ void PitchDetector::setSampleRate(double sampleRate) {
     diffWindow_ = round32(sampleRate * 0.005);
     windowTerms_ = diffWindow_ / diffStep_;
     windowReach_ = (windowTerms_ - 1) * diffStep_;
+    for (int k = 0; k < 4; ++k) {
+        termSteps_[k] = -k * diffStep_;
+        termSteps_[4 + k] = 4 * diffStep_;
+    }
+    termSteps_[8] = diffStep_;
     weightExponent_ = -PortableMath::log(0.6) / PortableMath::log(2.0);
     std::fill(std::begin(scoreSpan_), std::end(scoreSpan_), -1);
     confirmPeriods_ = 2;
@@ -428,7 +433,7 @@ inline __attribute__((always_inline)) double PitchDetector::difference(int span)
     const double bound = historyBound(far);
     if (!(bound >= gate_)) return kNotAdmissible; // pv could not reach the gate
     double* sums = sums_;
-    if (!kernels_->differenceSums[odd](newest_, h, n, step, kMaxAdmissible * bound * n, sums))
+    if (!kernels_->differenceSums[odd](newest_, h, n, termSteps_, kMaxAdmissible * bound * n, sums))
         return kNotAdmissible;
     const double pu = sums[1], pv = sums[2];
     if (!(pu >= gate_ && pv >= gate_)) return kNotAdmissible;

@@ -137,6 +137,7 @@ private:
     // and their reach.
     int windowTerms_ = 0;
     int windowReach_ = 0;
+    int termSteps_[9] = {}; // the step as the difference measure's kernel takes it
     // The samples written last that all held uniformValue_ (bit for bit): once they cover the
     // whole history and every block, writing more of the same changes nothing.
     std::int64_t uniformRun_ = 0;
