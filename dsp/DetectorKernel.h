@@ -21,7 +21,7 @@ inline int inputMarks(const double* x, int n) {
     for (; i + 4 <= n; i += 4) {
         const V v = loadWide(x + i);
         bits = bits | (bitsOf(v) << 1); // signs shifted out
-        unusual = unusual | ~lessEqual(absOf(v), limit);
+        unusual = unusual | notLessEqual(absOf(v), limit);
     }
     std::uint64_t words[8];
     std::memcpy(words, &bits, sizeof bits);
@@ -198,8 +198,8 @@ inline void crossingMarks(const double* y, int n, double previous, double gate,
     const V limit = splat<V>(gate), zero = splat<V>(0.0);
     const int whole = n & ~3;
     auto mark = [&](V before, V v, int at, std::uint64_t& cw, std::uint64_t& lw) {
-        cw |= static_cast<std::uint64_t>(maskBits(~less(zero, before * v))) << at;
-        lw |= static_cast<std::uint64_t>(maskBits(~less(absOf(v), limit))) << at;
+        cw |= static_cast<std::uint64_t>(maskBits(notLess(zero, before * v))) << at;
+        lw |= static_cast<std::uint64_t>(maskBits(notLess(absOf(v), limit))) << at;
     };
     int i = 0;
     if (whole > 0) {
