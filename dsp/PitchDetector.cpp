@@ -273,10 +273,14 @@ void fill(double* to, int n, double v) {
 
 // The lowest set bit at or after i, or n.
 int nextBit(const std::uint64_t* bits, int i, int n) {
-    for (int word = i >> 6; word < 2 && (word << 6) < n; ++word) {
-        std::uint64_t w = bits[word];
-        if (word == i >> 6) w &= ~std::uint64_t{0} << (i & 63);
-        if (w) return std::min(n, (word << 6) + __builtin_ctzll(w));
+    if (i < 64) {
+        const std::uint64_t w = bits[0] & ~std::uint64_t{0} << i;
+        if (w) return std::min(n, __builtin_ctzll(w));
+        i = 64;
+    }
+    if (i < n) {
+        const std::uint64_t w = bits[1] & ~std::uint64_t{0} << (i & 63);
+        if (w) return std::min(n, 64 + __builtin_ctzll(w));
     }
     return n;
 }
