@@ -287,12 +287,13 @@ int nextBit(const std::uint64_t* bits, int i, int n) {
 
 // The highest set bit at or before i, or -1.
 int lastBit(const std::uint64_t* bits, int i) {
-    for (int word = i >> 6; word >= 0; --word) {
-        std::uint64_t w = bits[word];
-        if (word == i >> 6 && (i & 63) != 63) w &= (std::uint64_t{2} << (i & 63)) - 1;
-        if (w) return (word << 6) + 63 - __builtin_clzll(w);
+    if (i >= 64) {
+        const std::uint64_t w = bits[1] & ~std::uint64_t{0} >> (63 - (i & 63));
+        if (w) return 127 - __builtin_clzll(w);
+        i = 63;
     }
-    return -1;
+    const std::uint64_t w = bits[0] & ~std::uint64_t{0} >> (63 - i);
+    return w ? 63 - __builtin_clzll(w) : -1;
 }
 
 } // namespace
