@@ -345,7 +345,9 @@ bool PitchDetector::processPiece(const double* samples, int n, double* confirmed
 
     const std::int64_t base = now_ + 1; // the time of sample 0
     const int firstPos = ringPos_;
-    int from = 0; // samples before this one are reported
+    // Samples before from are reported; those after it report confirmed_ until an expiry or a
+    // confirmation may change it: only then are they written, up to the event's sample.
+    int from = 0;
     for (int i = 0;;) {
         // The next sample where something happens.
         int e = nextBit(crossings, i, n);
@@ -354,12 +356,16 @@ bool PitchDetector::processPiece(const double* samples, int n, double* confirmed
         if (confirmAt_ - base < e)
             e = static_cast<int>(std::max<std::int64_t>(confirmAt_ - base, i));
         if (e >= n) break;
-        fill(confirmed + from, e - from, confirmed_);
-        steady &= e == from || confirmed_ == reported;
-        from = e;
         const std::int64_t now = base + e;
         now_ = now;
-        if (now >= nextExpiry_) expire();
+        if (now >= nextExpiry_) {
+            if (confirmed_ != 0) {
+                fill(confirmed + from, e - from, confirmed_);
+                steady &= e == from || confirmed_ == reported;
+                from = e;
+            }
+            expire();
+        }
         const double before = e > 0 ? y[e - 1] : previous_;
         const double v = y[e];
         if (!(before * v > 0)) {
@@ -374,11 +380,15 @@ bool PitchDetector::processPiece(const double* samples, int n, double* confirmed
                 analyse(rising ? rising_ : falling_);
             }
         }
-        if (now >= confirmAt_) confirm();
+        if (now >= confirmAt_) {
+            fill(confirmed + from, e - from, confirmed_);
+            steady &= e == from || confirmed_ == reported;
+            from = e;
+            confirm();
+        }
         i = e + 1;
     }
-    // The samples reported so far (up to the last event) and those after it.
-    // Every sample reported what was reported before the piece.
+    // The last run, to the piece's end. Every sample reported what was reported before the piece.
     steady &= confirmed_ == reported;
     fill(confirmed + from, n - from, confirmed_);
     now_ = base + n - 1;
