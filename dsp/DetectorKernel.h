@@ -21,7 +21,7 @@ inline int inputMarks(const double* x, int n) {
     for (; i + 4 <= n; i += 4) {
         const V v = loadWide(x + i);
         bits = bits | (bitsOf(v) << 1); // signs shifted out
-        unusual = unusual | ~lessEqual(absOf(v), limit);
+        unusual = unusual | notLessEqual(absOf(v), limit);
     }
     std::uint64_t words[8];
     std::memcpy(words, &bits, sizeof bits);
@@ -112,28 +112,34 @@ inline double peakOf(const double* x, int n) {
 }
 
 // The ages now - times[k] of a crossing list's entries (m <= 24 of them, newest first) up to the
-// first beyond limit, as ints; returns their count.
+// first beyond limit, as ints; returns their count. times and ages hold m rounded up to four
+// entries (those after the m-th are read and written, not counted).
 inline int crossingAges(const std::int64_t* times, int m, std::int64_t now, int limit, int* ages) {
     int count = 0;
 #if defined(__AVX2__)
     const __m256i at = _mm256_set1_epi64x(now), longest = _mm256_set1_epi64x(limit);
     const __m256i lowHalves = _mm256_setr_epi32(0, 2, 4, 6, 0, 2, 4, 6);
-    for (; count + 4 <= m; count += 4) {
+    for (; count < m; count += 4) {
         const __m256i age = _mm256_sub_epi64(
             at, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(times + count)));
         const int beyond =
             _mm256_movemask_pd(_mm256_castsi256_pd(_mm256_cmpgt_epi64(age, longest)));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(ages + count),
                          _mm256_castsi256_si128(_mm256_permutevar8x32_epi32(age, lowHalves)));
-        if (beyond) return count + __builtin_ctz(static_cast<unsigned>(beyond));
+        if (beyond) {
+            count += __builtin_ctz(static_cast<unsigned>(beyond));
+            return count < m ? count : m;
+        }
     }
-#endif
+    return m;
+#else
     for (; count < m; ++count) {
         const std::int64_t age = now - times[count];
         if (age > limit) break;
         ages[count] = static_cast<int>(age);
     }
     return count;
+#endif
 }
 
 // The midpoint window's ends as ratios: 2^(-1/24) and 2^(1/24).
@@ -142,13 +148,20 @@ constexpr double kSpanWindowAbove = 1.029302236643492;
 
 // The window around the midpoint of each span ages[i], i = from .. count - 1, in which a crossing
 // of the same direction must lie: low[i] = (int)(kSpanWindowBelow * a / 2 + 0.5) and high[i]
-// the same with kSpanWindowAbove, four at a time.
+// the same with kSpanWindowAbove, four at a time. With AVX2 in whole groups of four from the one
+// that holds from: the arrays hold count rounded up to four entries, as crossingAges leaves them.
 inline void spanWindows(const int* ages, int from, int count, int* low, int* high) {
     int i = from;
 #if defined(__AVX__)
     const __m256d below = _mm256_set1_pd(kSpanWindowBelow);
     const __m256d above = _mm256_set1_pd(kSpanWindowAbove), half = _mm256_set1_pd(0.5);
-    for (; i + 4 <= count; i += 4) {
+#if defined(__AVX2__)
+    i &= ~3;
+    const int last = count;
+#else
+    const int last = count - 3;
+#endif
+    for (; i < last; i += 4) {
         const __m256d a =
             _mm256_cvtepi32_pd(_mm_loadu_si128(reinterpret_cast<const __m128i*>(ages + i)));
         // Halving is exact, as the division by 2.
@@ -185,8 +198,8 @@ inline void crossingMarks(const double* y, int n, double previous, double gate,
     const V limit = splat<V>(gate), zero = splat<V>(0.0);
     const int whole = n & ~3;
     auto mark = [&](V before, V v, int at, std::uint64_t& cw, std::uint64_t& lw) {
-        cw |= static_cast<std::uint64_t>(maskBits(~less(zero, before * v))) << at;
-        lw |= static_cast<std::uint64_t>(maskBits(~less(absOf(v), limit))) << at;
+        cw |= static_cast<std::uint64_t>(maskBits(notLess(zero, before * v))) << at;
+        lw |= static_cast<std::uint64_t>(maskBits(notLess(absOf(v), limit))) << at;
     };
     int i = 0;
     if (whole > 0) {
@@ -215,16 +228,24 @@ inline void crossingMarks(const double* y, int n, double previous, double gate,
     loud[1] = l[1];
 }
 
-// The indices of four terms of the difference measure, 0, -step, -2 step, -3 step to begin with:
-// in AVX2 four 32-bit lanes (cheaper to set up than 64-bit ones, for the many candidates whose
-// pre-test ends after a few terms).
+// The indices of four terms of the difference measure, -t step, -(t + 1) step, -(t + 2) step and
+// -(t + 3) step to begin with: in AVX2 four 32-bit lanes (cheaper to set up than 64-bit ones,
+// for the many candidates whose pre-test ends after a few terms).
 #if defined(__AVX2__)
 typedef __m128i TermIndex;
-KORVEL_LANE_INLINE TermIndex firstTerms(int step) {
-    return _mm_mullo_epi32(_mm_set1_epi32(-step), _mm_setr_epi32(0, 1, 2, 3));
+KORVEL_LANE_INLINE TermIndex termsFrom(int t, int step) {
+    return _mm_mullo_epi32(_mm_set1_epi32(-step), _mm_setr_epi32(t, t + 1, t + 2, t + 3));
 }
 KORVEL_LANE_INLINE TermIndex termStride(int step) {
     return _mm_set1_epi32(4 * step);
+}
+// The first four and the stride from the table of steps (see EngineKernels::differenceSums): two
+// loads for what took seven instructions per candidate.
+KORVEL_LANE_INLINE TermIndex firstTerms(const int* steps) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(steps));
+}
+KORVEL_LANE_INLINE TermIndex termStride(const int* steps) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(steps + 4));
 }
 KORVEL_LANE_INLINE TermIndex nextTerms(TermIndex index, TermIndex stride) {
     return _mm_sub_epi32(index, stride);
@@ -235,12 +256,19 @@ KORVEL_LANE_INLINE Wide gatherTerms(const double* base, TermIndex index) {
 }
 #else
 typedef WideMask TermIndex;
-KORVEL_LANE_INLINE TermIndex firstTerms(int step) {
-    const std::uint64_t s = static_cast<std::uint64_t>(step);
-    return splatBits<WideMask>(0) - wideBits(0, s, 2 * s, 3 * s);
+KORVEL_LANE_INLINE TermIndex termsFrom(int t, int step) {
+    const std::uint64_t s = static_cast<std::uint64_t>(step), at = static_cast<std::uint64_t>(t);
+    return splatBits<WideMask>(0) - wideBits(at * s, (at + 1) * s, (at + 2) * s, (at + 3) * s);
 }
 KORVEL_LANE_INLINE TermIndex termStride(int step) {
     return splatBits<WideMask>(4 * static_cast<std::uint64_t>(step));
+}
+// 64-bit lanes: built from the step itself.
+KORVEL_LANE_INLINE TermIndex firstTerms(const int* steps) {
+    return termsFrom(0, steps[8]);
+}
+KORVEL_LANE_INLINE TermIndex termStride(const int* steps) {
+    return termStride(steps[8]);
 }
 KORVEL_LANE_INLINE TermIndex nextTerms(TermIndex index, TermIndex stride) {
     return index - stride;
@@ -250,33 +278,38 @@ KORVEL_LANE_INLINE Wide gatherTerms(const double* base, TermIndex index) {
 }
 #endif
 
-// u_t = newest[-t*step], v_t = newest[-h - t*step] or, for an odd span, the mean of that and
-// the sample before it; t = 0 .. n-1. out: the sum, the peak of |u|, the peak of |v|; terms: each
-// |u_t - v_t| (n rounded up to four), for the caller's sum in order. Returns false, early and
-// without the peaks and terms, once the partial sum less a margin of 1e-9 passes limit.
-inline bool differenceSums(const double* newest, int h, int n, int step, bool odd, double limit,
-                           double* out, double* terms) {
+// The sum of the lanes, in the order cheapest to reach: (0 + 2) + (1 + 3).
+KORVEL_LANE_INLINE double laneSum(Wide v) {
+#if defined(__AVX__)
+    const __m128d pair =
+        _mm_add_pd(_mm256_castpd256_pd128((__m256d)v), _mm256_extractf128_pd((__m256d)v, 1));
+    return _mm_cvtsd_f64(_mm_add_sd(pair, _mm_unpackhi_pd(pair, pair)));
+#else
+    const D2 pair = v.lo + v.hi;
+    return pair[0] + pair[1];
+#endif
+}
+
+// The terms differenceSums sums before its first test: fewer than any of the detector's measures
+// has (25 at 10 kHz the fewest, 44 at 44.1 kHz). In noise a first test at 24 costs fewest
+// instructions; at 16 it finds too few to end, at 32 most could have ended earlier.
+constexpr int kFirstTerms = 24;
+
+// The rest of differenceSums, from the sum it left in out[0 .. 3]. Out of line: the registers it
+// needs would otherwise be saved and restored for every candidate.
+template <bool odd>
+__attribute__((noinline)) bool differenceRest(const double* newest, int h, int n, const int* steps,
+                                              double limit, double* out) {
     typedef Wide V;
-    const TermIndex first = firstTerms(step), stride = termStride(step);
+    const int step = steps[8];
+    double* terms = out + 4;
+    const TermIndex stride = termStride(step);
     const double* v0 = newest - h;
     const V half = splat<V>(0.5);
     const int whole = n & ~3;
-    // The sum alone first, its partial tested every sixteen terms: in noise most candidates
-    // fail half-way.
-    TermIndex index = first;
-    V sum = splat<V>(0.0);
-    int done = 0;
-    for (; done + 16 <= whole; done += 16) {
-        for (int k = 0; k < 4; ++k) {
-            V u = gatherTerms(newest, index);
-            V v = gatherTerms(v0, index);
-            if (odd) v = (v + gatherTerms(v0 - 1, index)) * half; // exact, as the division by 2
-            sum = sum + absOf(u - v);
-            index = nextTerms(index, stride);
-        }
-        double partial = (lane(sum, 0) + lane(sum, 1)) + (lane(sum, 2) + lane(sum, 3));
-        if (partial * (1 - 1e-9) > limit) return false;
-    }
+    int done = kFirstTerms + ((n - kFirstTerms) & ~15);
+    TermIndex index = termsFrom(done, step);
+    V sum = loadWide(out);
     for (; done < whole; done += 4) {
         V u = gatherTerms(newest, index);
         V v = gatherTerms(v0, index);
@@ -284,7 +317,7 @@ inline bool differenceSums(const double* newest, int h, int n, int step, bool od
         sum = sum + absOf(u - v);
         index = nextTerms(index, stride);
     }
-    double total = (lane(sum, 0) + lane(sum, 1)) + (lane(sum, 2) + lane(sum, 3));
+    double total = laneSum(sum);
     for (int t = whole; t < n; ++t) {
         double u = newest[-static_cast<long>(t) * step];
         double v = v0[-static_cast<long>(t) * step];
@@ -293,7 +326,7 @@ inline bool differenceSums(const double* newest, int h, int n, int step, bool od
     }
     if (total * (1 - 1e-9) > limit) return false;
     // Then the peaks, which no order changes.
-    index = first;
+    index = termsFrom(0, step);
     V pu = splat<V>(0.0), pv = pu;
     for (int t = 0; t < whole; t += 4) {
         V u = gatherTerms(newest, index);
@@ -325,6 +358,48 @@ inline bool differenceSums(const double* newest, int h, int n, int step, bool od
     out[1] = peakU;
     out[2] = peakV;
     return true;
+}
+
+// u_t = newest[-t*step], v_t = newest[-h - t*step] or, for an odd span, the mean of that and
+// the sample before it; t = 0 .. n-1; steps holds the step as EngineKernels says. out: the sum, the
+// peak of |u|, the peak of |v|, and from out + 4 each |u_t - v_t| (n rounded up to four), for the
+// caller's sum in order (one buffer, so that every argument has a register). Returns false, early
+// and without the peaks and terms, once a partial sum passes limit by a margin of 2e-9, or the
+// whole sum less a margin of 1e-9 does; n >= kFirstTerms. One function for each parity of the span:
+// with one argument less, the part most candidates end in needs no register saved.
+template <bool odd>
+bool differenceSums(const double* newest, int h, int n, const int* steps, double limit,
+                    double* out) {
+    typedef Wide V;
+    const TermIndex stride = termStride(steps);
+    const double* v0 = newest - h;
+    const V half = splat<V>(0.5);
+    // The sum alone first, its partial tested after kFirstTerms terms, then every sixteen: in
+    // noise most candidates fail early. The test's margin, set once, is wider than the one on
+    // the whole sum.
+    const double stop = limit * (1 + 2e-9);
+    TermIndex index = firstTerms(steps);
+    V sum = splat<V>(0.0);
+    for (int k = 0; k < kFirstTerms / 4; ++k) {
+        V u = gatherTerms(newest, index);
+        V v = gatherTerms(v0, index);
+        if (odd) v = (v + gatherTerms(v0 - 1, index)) * half; // exact, as the division by 2
+        sum = sum + absOf(u - v);
+        index = nextTerms(index, stride);
+    }
+    if (laneSum(sum) > stop) return false;
+    for (int blocks = (n - kFirstTerms) >> 4; blocks > 0; --blocks) {
+        for (int k = 0; k < 4; ++k) {
+            V u = gatherTerms(newest, index);
+            V v = gatherTerms(v0, index);
+            if (odd) v = (v + gatherTerms(v0 - 1, index)) * half;
+            sum = sum + absOf(u - v);
+            index = nextTerms(index, stride);
+        }
+        if (laneSum(sum) > stop) return false;
+    }
+    storeWide(out, sum);
+    return differenceRest<odd>(newest, h, n, steps, limit, out);
 }
 
 } // namespace KORVEL_LANES_NS

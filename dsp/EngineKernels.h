@@ -30,8 +30,9 @@ struct EngineKernels {
     void (*outputsDouble)(const double* value, double previous, const double* dryLeft,
                           const double* dryRight, int frames, bool stereoIn, bool stereoOut,
                           double* outLeft, double* outRight);
-    bool (*differenceSums)(const double* newest, int h, int n, int step, bool odd, double limit,
-                           double* out, double* terms);
+    // For even spans, then odd ones. steps: 0, -step, -2 step, -3 step, 4 step four times, step.
+    bool (*differenceSums[2])(const double* newest, int h, int n, const int* steps, double limit,
+                              double* out);
     void (*lowpassBlock)(const double* x, int n, double* y, const double* coefficients,
                          double* state);
     int (*inputMarks)(const double* x, int n);

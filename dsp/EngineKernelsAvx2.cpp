@@ -11,27 +11,28 @@
 namespace Korvel {
 
 const EngineKernels& avx2Kernels() {
-    static constexpr EngineKernels kAvx2 = {"avx2",
-                                            &Avx2::runOscillatorBank,
-                                            &Avx2::monoSum<float>,
-                                            &Avx2::monoSum<double>,
-                                            &Avx2::glideFollows,
-                                            &Avx2::lfoRamp,
-                                            &Avx2::lfoShapes,
-                                            &Avx2::slewFollows,
-                                            &Avx2::mixSynth,
-                                            &Avx2::writeOutputs<float>,
-                                            &Avx2::writeOutputs<double>,
-                                            &Avx2::differenceSums,
-                                            &Avx2::lowpassBlock,
-                                            &Avx2::inputMarks,
-                                            &Avx2::copyTwice,
-                                            &Avx2::peakOf,
-                                            &Avx2::crossingAges,
-                                            &Avx2::spanWindows,
-                                            &Avx2::crossingMarks,
-                                            &Avx2::floorDraws,
-                                            &Avx2::voiceDraws};
+    static constexpr EngineKernels kAvx2 = {
+        "avx2",
+        &Avx2::runOscillatorBank,
+        &Avx2::monoSum<float>,
+        &Avx2::monoSum<double>,
+        &Avx2::glideFollows,
+        &Avx2::lfoRamp,
+        &Avx2::lfoShapes,
+        &Avx2::slewFollows,
+        &Avx2::mixSynth,
+        &Avx2::writeOutputs<float>,
+        &Avx2::writeOutputs<double>,
+        {&Avx2::differenceSums<false>, &Avx2::differenceSums<true>},
+        &Avx2::lowpassBlock,
+        &Avx2::inputMarks,
+        &Avx2::copyTwice,
+        &Avx2::peakOf,
+        &Avx2::crossingAges,
+        &Avx2::spanWindows,
+        &Avx2::crossingMarks,
+        &Avx2::floorDraws,
+        &Avx2::voiceDraws};
     return kAvx2;
 }
 

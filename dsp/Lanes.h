@@ -69,6 +69,21 @@ template <class D> KORVEL_LANE_INLINE typename LaneTraits<D>::U lessEqual(D a, D
 template <class D> KORVEL_LANE_INLINE typename LaneTraits<D>::U equal(D a, D b) {
     return (typename LaneTraits<D>::U)(a == b);
 }
+// The complements: where a < b (a <= b) does not hold, NaN included; one instruction with AVX.
+template <class D> KORVEL_LANE_INLINE typename LaneTraits<D>::U notLess(D a, D b) {
+    return ~less(a, b);
+}
+template <class D> KORVEL_LANE_INLINE typename LaneTraits<D>::U notLessEqual(D a, D b) {
+    return ~lessEqual(a, b);
+}
+#if defined(__AVX__)
+template <> KORVEL_LANE_INLINE U4 notLess<D4>(D4 a, D4 b) {
+    return (U4)_mm256_cmp_pd((__m256d)a, (__m256d)b, _CMP_NLT_UQ);
+}
+template <> KORVEL_LANE_INLINE U4 notLessEqual<D4>(D4 a, D4 b) {
+    return (U4)_mm256_cmp_pd((__m256d)a, (__m256d)b, _CMP_NLE_UQ);
+}
+#endif
 // mask ? a : b, lane by lane.
 template <class D> KORVEL_LANE_INLINE D select(typename LaneTraits<D>::U mask, D a, D b) {
     return fromBits<D>((bitsOf(a) & mask) | (bitsOf(b) & ~mask));

@@ -78,6 +78,13 @@ void PitchDetector::setSampleRate(double sampleRate) {
     burstAge_ = trunc32(7 * sampleRate / 2400);
     diffStep_ = trunc32(sampleRate * 0.0001) + 1;
     diffWindow_ = round32(sampleRate * 0.005);
+    windowTerms_ = diffWindow_ / diffStep_;
+    windowReach_ = (windowTerms_ - 1) * diffStep_;
+    for (int k = 0; k < 4; ++k) {
+        termSteps_[k] = -k * diffStep_;
+        termSteps_[4 + k] = 4 * diffStep_;
+    }
+    termSteps_[8] = diffStep_;
     weightExponent_ = -PortableMath::log(0.6) / PortableMath::log(2.0);
     std::fill(std::begin(scoreSpan_), std::end(scoreSpan_), -1);
     confirmPeriods_ = 2;
@@ -239,10 +246,6 @@ void PitchDetector::writeAhead(const double* y, int n, bool standing) {
 inline __attribute__((always_inline)) double PitchDetector::historyBound(std::int64_t far) {
     const std::int64_t current = now_ >> kBlockShift;
     const int back = static_cast<int>(current - ((now_ - far) >> kBlockShift));
-    if (boundsDone_ == 0) {
-        bounds_[0] = blockStore_[static_cast<std::size_t>(current & blockMask_)];
-        boundsDone_ = 1;
-    }
     for (; boundsDone_ <= back; ++boundsDone_)
         bounds_[boundsDone_] =
             std::max(bounds_[boundsDone_ - 1],
@@ -252,9 +255,16 @@ inline __attribute__((always_inline)) double PitchDetector::historyBound(std::in
 
 namespace {
 
+// Eight at a time first: a piece with no event fills all its 128 samples.
 void fill(double* to, int n, double v) {
     int i = 0;
     const Base::D2 pair = {v, v};
+    for (; i + 8 <= n; i += 8) {
+        std::memcpy(to + i, &pair, sizeof pair);
+        std::memcpy(to + i + 2, &pair, sizeof pair);
+        std::memcpy(to + i + 4, &pair, sizeof pair);
+        std::memcpy(to + i + 6, &pair, sizeof pair);
+    }
     for (; i + 2 <= n; i += 2)
         std::memcpy(to + i, &pair, sizeof pair);
     for (; i < n; ++i)
@@ -263,22 +273,27 @@ void fill(double* to, int n, double v) {
 
 // The lowest set bit at or after i, or n.
 int nextBit(const std::uint64_t* bits, int i, int n) {
-    for (int word = i >> 6; word < 2 && (word << 6) < n; ++word) {
-        std::uint64_t w = bits[word];
-        if (word == i >> 6) w &= ~std::uint64_t{0} << (i & 63);
-        if (w) return std::min(n, (word << 6) + __builtin_ctzll(w));
+    if (i < 64) {
+        const std::uint64_t w = bits[0] & ~std::uint64_t{0} << i;
+        if (w) return std::min(n, __builtin_ctzll(w));
+        i = 64;
+    }
+    if (i < n) {
+        const std::uint64_t w = bits[1] & ~std::uint64_t{0} << (i & 63);
+        if (w) return std::min(n, 64 + __builtin_ctzll(w));
     }
     return n;
 }
 
 // The highest set bit at or before i, or -1.
 int lastBit(const std::uint64_t* bits, int i) {
-    for (int word = i >> 6; word >= 0; --word) {
-        std::uint64_t w = bits[word];
-        if (word == i >> 6 && (i & 63) != 63) w &= (std::uint64_t{2} << (i & 63)) - 1;
-        if (w) return (word << 6) + 63 - __builtin_clzll(w);
+    if (i >= 64) {
+        const std::uint64_t w = bits[1] & ~std::uint64_t{0} >> (63 - (i & 63));
+        if (w) return 127 - __builtin_clzll(w);
+        i = 63;
     }
-    return -1;
+    const std::uint64_t w = bits[0] & ~std::uint64_t{0} >> (63 - i);
+    return w ? 63 - __builtin_clzll(w) : -1;
 }
 
 } // namespace
@@ -330,7 +345,9 @@ bool PitchDetector::processPiece(const double* samples, int n, double* confirmed
 
     const std::int64_t base = now_ + 1; // the time of sample 0
     const int firstPos = ringPos_;
-    int from = 0; // samples before this one are reported
+    // Samples before from are reported; those after it report confirmed_ until an expiry or a
+    // confirmation may change it: only then are they written, up to the event's sample.
+    int from = 0;
     for (int i = 0;;) {
         // The next sample where something happens.
         int e = nextBit(crossings, i, n);
@@ -339,12 +356,16 @@ bool PitchDetector::processPiece(const double* samples, int n, double* confirmed
         if (confirmAt_ - base < e)
             e = static_cast<int>(std::max<std::int64_t>(confirmAt_ - base, i));
         if (e >= n) break;
-        fill(confirmed + from, e - from, confirmed_);
-        steady &= e == from || confirmed_ == reported;
-        from = e;
         const std::int64_t now = base + e;
         now_ = now;
-        if (now >= nextExpiry_) expire();
+        if (now >= nextExpiry_) {
+            if (confirmed_ != 0) {
+                fill(confirmed + from, e - from, confirmed_);
+                steady &= e == from || confirmed_ == reported;
+                from = e;
+            }
+            expire();
+        }
         const double before = e > 0 ? y[e - 1] : previous_;
         const double v = y[e];
         if (!(before * v > 0)) {
@@ -359,11 +380,15 @@ bool PitchDetector::processPiece(const double* samples, int n, double* confirmed
                 analyse(rising ? rising_ : falling_);
             }
         }
-        if (now >= confirmAt_) confirm();
+        if (now >= confirmAt_) {
+            fill(confirmed + from, e - from, confirmed_);
+            steady &= e == from || confirmed_ == reported;
+            from = e;
+            confirm();
+        }
         i = e + 1;
     }
-    // The samples reported so far (up to the last event) and those after it.
-    // Every sample reported what was reported before the piece.
+    // The last run, to the piece's end. Every sample reported what was reported before the piece.
     steady &= confirmed_ == reported;
     fill(confirmed + from, n - from, confirmed_);
     now_ = base + n - 1;
@@ -410,19 +435,27 @@ double PitchDetector::slowDifference(int span) const {
 // are summed again in order.
 inline __attribute__((always_inline)) double PitchDetector::difference(int span) {
     const int h = span / 2;
-    const int n = std::max(diffWindow_, h) / diffStep_;
     const int step = diffStep_;
     const bool odd = span % 2 != 0;
-    const std::int64_t far = h + static_cast<std::int64_t>(n - 1) * step + (odd ? 1 : 0);
+    int n;
+    std::int64_t far;
+    if (h <= diffWindow_) {
+        // The usual case: the window's terms, within kMaxTerms at any rate.
+        n = windowTerms_;
+        far = h + windowReach_ + (odd ? 1 : 0);
+    } else {
+        n = h / step;
+        far = h + static_cast<std::int64_t>(n - 1) * step + (odd ? 1 : 0);
+        if (n > kMaxTerms) return slowDifference(span);
+    }
     // A read of the history's whole length finds the sample written now, as the ring wraps.
-    if (n <= 0 || n > kMaxTerms || far >= ringLength_) return slowDifference(span);
+    if (far >= ringLength_) return slowDifference(span);
 
     // Every |v| lies below the peaks of the blocks it is read from.
     const double bound = historyBound(far);
     if (!(bound >= gate_)) return kNotAdmissible; // pv could not reach the gate
-    double sums[3];
-    if (!kernels_->differenceSums(newest_, h, n, step, odd, kMaxAdmissible * bound * n, sums,
-                                  terms_))
+    double* sums = sums_;
+    if (!kernels_->differenceSums[odd](newest_, h, n, termSteps_, kMaxAdmissible * bound * n, sums))
         return kNotAdmissible;
     const double pu = sums[1], pv = sums[2];
     if (!(pu >= gate_ && pv >= gate_)) return kNotAdmissible;
@@ -430,12 +463,13 @@ inline __attribute__((always_inline)) double PitchDetector::difference(int span)
     if (sums[0] * (1 - 1e-9) > kMaxAdmissible * scale) return kNotAdmissible;
 
     // The terms the pre-test kept, summed in order.
+    const double* terms = sums + 4;
     double s = 0;
     int t = 0;
     for (; t + 4 <= n; t += 4)
-        s = s + terms_[t] + terms_[t + 1] + terms_[t + 2] + terms_[t + 3];
+        s = s + terms[t] + terms[t + 1] + terms[t + 2] + terms[t + 3];
     for (; t < n; ++t)
-        s += terms_[t];
+        s += terms[t];
     return s / scale;
 }
 
@@ -482,13 +516,15 @@ void PitchDetector::analyse(CrossingList& list) {
     // analysis of the piece that starts from the same block.
     const std::int64_t block = now_ >> kBlockShift;
     if (block != boundsBlock_) {
-        boundsDone_ = 0;
+        bounds_[0] = blockStore_[static_cast<std::size_t>(block & blockMask_)];
+        boundsDone_ = 1;
         boundsBlock_ = block;
     }
 
     Candidate best;
     // The entries' ages up to the first beyond the longest span; they never decrease along the
     // list, so the spans begin at the first entry long enough and older than the quiet.
+    static_assert((kMaxCount + 3) / 4 * 4 <= kListSize, "the kernel reads m rounded up to four");
     int ages[kListSize];
     const int count = kernels_->crossingAges(times, m, now_, maxSpan_, ages);
     int i = 2;
@@ -497,12 +533,15 @@ void PitchDetector::analyse(CrossingList& list) {
     // A crossing of the same direction near the midpoint: within a quarter semitone.
     int low[kListSize], high[kListSize];
     kernels_->spanWindows(ages, i, count, low, high);
-    int j = 1; // first entry that may lie near the midpoint: moves on as the spans grow
-    for (; i < count; ++i) {
-        // The window's low end lies below the span itself, so j stops at i at the latest.
-        while (ages[j] < low[i])
-            ++j;
-        if (j < i && ages[j] <= high[i]) consider(ages[i], best);
+    if (i < count) {
+        // The first entry that may lie near the midpoint, and its age: it moves on as the spans
+        // grow. The window's low end lies below the span itself, so j stops at i at the latest.
+        int j = 1, near = ages[1];
+        do {
+            while (near < low[i])
+                near = ages[++j];
+            if (j < i && near <= high[i]) consider(ages[i], best);
+        } while (++i < count);
     }
     if (!best.inWindow && silence < lastSpan_) {
         int to = std::min(lastSpan_ + 3, windowHi_);

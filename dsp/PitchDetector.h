@@ -133,6 +133,11 @@ private:
     int burstAge_ = 0;
     int diffStep_ = 0;
     int diffWindow_ = 0;
+    // Terms of the difference measure for spans up to twice the window (25 or more at any rate),
+    // and their reach.
+    int windowTerms_ = 0;
+    int windowReach_ = 0;
+    int termSteps_[9] = {}; // the step as the difference measure's kernel takes it
     // The samples written last that all held uniformValue_ (bit for bit): once they cover the
     // whole history and every block, writing more of the same changes nothing.
     std::int64_t uniformRun_ = 0;
@@ -149,7 +154,8 @@ private:
     std::int64_t boundsBlock_ = -1; // the newest block of those maxima; -1: none
     int blockMask_ = 0;
 
-    double terms_[kMaxTerms + 4]; // the difference measure's, for its sum in order
+    // The difference measure's pre-test results, then its terms for the sum in order.
+    double sums_[4 + kMaxTerms + 4];
 
     int scoreSpan_[kScoreCacheSize];
     double scorePower_[kScoreCacheSize];
