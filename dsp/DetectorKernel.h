@@ -5,6 +5,7 @@
 // of |u| and |v|, which no order changes. Included once per instruction set (see dsp/Lanes.h).
 #pragma once
 
+#include "dsp/EngineKernels.h"
 #include "dsp/Lanes.h"
 
 namespace Korvel {
@@ -290,10 +291,9 @@ KORVEL_LANE_INLINE double laneSum(Wide v) {
 #endif
 }
 
-// The terms differenceSums sums before its first test: fewer than any of the detector's measures
-// has (25 at 10 kHz the fewest, 44 at 44.1 kHz). In noise a first test at 24 costs fewest
-// instructions; at 16 it finds too few to end, at 32 most could have ended earlier.
-constexpr int kFirstTerms = 24;
+// The terms differenceSums sums before its first test (kDifferenceFirstTerms, in
+// dsp/EngineKernels.h, where its callers see it).
+constexpr int kFirstTerms = kDifferenceFirstTerms;
 
 // The rest of differenceSums, from the sum it left in out[0 .. 3]. Out of line: the registers it
 // needs would otherwise be saved and restored for every candidate.

@@ -80,6 +80,8 @@ void PitchDetector::setSampleRate(double sampleRate) {
     diffWindow_ = round32(sampleRate * 0.005);
     windowTerms_ = diffWindow_ / diffStep_;
     windowReach_ = (windowTerms_ - 1) * diffStep_;
+    // Every rate gives the kernel terms enough; were it not so, the plain measure would serve.
+    differenceReach_ = windowTerms_ >= kDifferenceFirstTerms ? ringLength_ : 0;
     for (int k = 0; k < 4; ++k) {
         termSteps_[k] = -k * diffStep_;
         termSteps_[4 + k] = 4 * diffStep_;
@@ -449,7 +451,7 @@ inline __attribute__((always_inline)) double PitchDetector::difference(int span)
         if (n > kMaxTerms) return slowDifference(span);
     }
     // A read of the history's whole length finds the sample written now, as the ring wraps.
-    if (far >= ringLength_) return slowDifference(span);
+    if (far >= differenceReach_) return slowDifference(span);
 
     // Every |v| lies below the peaks of the blocks it is read from.
     const double bound = historyBound(far);

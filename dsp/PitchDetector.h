@@ -137,7 +137,8 @@ private:
     // and their reach.
     int windowTerms_ = 0;
     int windowReach_ = 0;
-    int termSteps_[9] = {}; // the step as the difference measure's kernel takes it
+    int differenceReach_ = 0; // spans reading this far or farther take the plain measure
+    int termSteps_[9] = {};   // the step as the difference measure's kernel takes it
     // The samples written last that all held uniformValue_ (bit for bit): once they cover the
     // whole history and every block, writing more of the same changes nothing.
     std::int64_t uniformRun_ = 0;
