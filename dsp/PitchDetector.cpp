@@ -82,6 +82,11 @@ void PitchDetector::setSampleRate(double sampleRate) {
     windowReach_ = (windowTerms_ - 1) * diffStep_;
     // Every rate gives the kernel terms enough; were it not so, the plain measure would serve.
     differenceReach_ = windowTerms_ >= kDifferenceFirstTerms ? ringLength_ : 0;
+    // The spans that take the window's terms and read within the reach: one test for most.
+    windowSpans_ = 0;
+    for (int span = 2 * diffWindow_ + 1; span > 0 && windowSpans_ == 0; --span)
+        if (span / 2 + windowReach_ + span % 2 < differenceReach_) windowSpans_ = span;
+    windowLimit_ = kMaxAdmissible * windowTerms_;
     for (int k = 0; k < 4; ++k) {
         termSteps_[k] = -k * diffStep_;
         termSteps_[4 + k] = 4 * diffStep_;
@@ -436,28 +441,37 @@ double PitchDetector::slowDifference(int span) const {
 // the exact peaks, and its sum tests them the same way. Only the candidates that may still pass
 // are summed again in order.
 inline __attribute__((always_inline)) double PitchDetector::difference(int span) {
-    const int h = span / 2;
-    const int step = diffStep_;
-    const bool odd = span % 2 != 0;
+    const int h = span >> 1; // spans are positive
+    const int odd = span & 1;
     int n;
     std::int64_t far;
-    if (h <= diffWindow_) {
+    double perBound; // the pre-test's limit over the bound, rounded apart from 0.15 n by less
+                     // than its margin
+    if (span <= windowSpans_) {
         // The usual case: the window's terms, within kMaxTerms at any rate.
         n = windowTerms_;
-        far = h + windowReach_ + (odd ? 1 : 0);
+        far = h + windowReach_ + odd;
+        perBound = windowLimit_;
     } else {
-        n = h / step;
-        far = h + static_cast<std::int64_t>(n - 1) * step + (odd ? 1 : 0);
-        if (n > kMaxTerms) return slowDifference(span);
+        const int step = diffStep_;
+        if (h <= diffWindow_) {
+            n = windowTerms_;
+            far = h + windowReach_ + odd;
+        } else {
+            n = h / step;
+            far = h + static_cast<std::int64_t>(n - 1) * step + odd;
+            if (n > kMaxTerms) return slowDifference(span);
+        }
+        // A read of the history's whole length finds the sample written now, as the ring wraps.
+        if (far >= differenceReach_) return slowDifference(span);
+        perBound = kMaxAdmissible * n;
     }
-    // A read of the history's whole length finds the sample written now, as the ring wraps.
-    if (far >= differenceReach_) return slowDifference(span);
 
     // Every |v| lies below the peaks of the blocks it is read from.
     const double bound = historyBound(far);
     if (!(bound >= gate_)) return kNotAdmissible; // pv could not reach the gate
     double* sums = sums_;
-    if (!kernels_->differenceSums[odd](newest_, h, n, termSteps_, kMaxAdmissible * bound * n, sums))
+    if (!kernels_->differenceSums[odd](newest_, h, n, termSteps_, bound * perBound, sums))
         return kNotAdmissible;
     const double pu = sums[1], pv = sums[2];
     if (!(pu >= gate_ && pv >= gate_)) return kNotAdmissible;
