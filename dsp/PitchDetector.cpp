@@ -441,19 +441,22 @@ double PitchDetector::slowDifference(int span) const {
 // the exact peaks, and its sum tests them the same way. Only the candidates that may still pass
 // are summed again in order.
 inline __attribute__((always_inline)) double PitchDetector::difference(int span) {
-    const int h = span >> 1; // spans are positive
-    const int odd = span & 1;
-    int n;
-    std::int64_t far;
-    double perBound; // the pre-test's limit over the bound, rounded apart from 0.15 n by less
-                     // than its margin
+    // Spans are positive. Only span stays in hand across the kernel: the rest is set again after
+    // it, for the few candidates that pass.
+    bool passed;
     if (span <= windowSpans_) {
         // The usual case: the window's terms, within kMaxTerms at any rate.
-        n = windowTerms_;
-        far = h + windowReach_ + odd;
-        perBound = windowLimit_;
+        // Every |v| lies below the peaks of the blocks it is read from.
+        const double bound = historyBound(((span + 1) >> 1) + windowReach_);
+        if (!(bound >= gate_)) return kNotAdmissible; // pv could not reach the gate
+        passed = kernels_->differenceSums[span & 1](newest_, span >> 1, windowTerms_, termSteps_,
+                                                    bound * windowLimit_, sums_);
     } else {
+        const int h = span >> 1;
+        const int odd = span & 1;
         const int step = diffStep_;
+        int n;
+        std::int64_t far;
         if (h <= diffWindow_) {
             n = windowTerms_;
             far = h + windowReach_ + odd;
@@ -464,17 +467,18 @@ inline __attribute__((always_inline)) double PitchDetector::difference(int span)
         }
         // A read of the history's whole length finds the sample written now, as the ring wraps.
         if (far >= differenceReach_) return slowDifference(span);
-        perBound = kMaxAdmissible * n;
+        const double bound = historyBound(far);
+        if (!(bound >= gate_)) return kNotAdmissible;
+        // The limit rounds apart from 0.15 n times the bound by far less than the margin.
+        passed = kernels_->differenceSums[odd](newest_, h, n, termSteps_,
+                                               bound * (kMaxAdmissible * n), sums_);
     }
-
-    // Every |v| lies below the peaks of the blocks it is read from.
-    const double bound = historyBound(far);
-    if (!(bound >= gate_)) return kNotAdmissible; // pv could not reach the gate
-    double* sums = sums_;
-    if (!kernels_->differenceSums[odd](newest_, h, n, termSteps_, bound * perBound, sums))
-        return kNotAdmissible;
+    if (!passed) return kNotAdmissible;
+    const double* sums = sums_;
     const double pu = sums[1], pv = sums[2];
     if (!(pu >= gate_ && pv >= gate_)) return kNotAdmissible;
+    const int h = span >> 1;
+    const int n = h <= diffWindow_ ? windowTerms_ : h / diffStep_;
     const double scale = std::max(pu, pv) * n;
     if (sums[0] * (1 - 1e-9) > kMaxAdmissible * scale) return kNotAdmissible;
 
