@@ -251,8 +251,12 @@ void PitchDetector::writeAhead(const double* y, int n, bool standing) {
 // historyBound, difference and consider are inlined into analyse: in noise thousands of
 // candidates a second end after a few terms, and the calls' own work was a fifth of theirs.
 inline __attribute__((always_inline)) double PitchDetector::historyBound(std::int64_t far) {
-    const std::int64_t current = now_ >> kBlockShift;
-    const int back = static_cast<int>(current - ((now_ - far) >> kBlockShift));
+    return boundBack(static_cast<int>((far + boundsBase_) >> kBlockShift));
+}
+
+// The same for the blocks up to back behind the newest.
+inline __attribute__((always_inline)) double PitchDetector::boundBack(int back) {
+    const std::int64_t current = boundsBlock_;
     for (; boundsDone_ <= back; ++boundsDone_)
         bounds_[boundsDone_] =
             std::max(bounds_[boundsDone_ - 1],
@@ -447,7 +451,7 @@ inline __attribute__((always_inline)) double PitchDetector::difference(int span)
     if (span <= windowSpans_) {
         // The usual case: the window's terms, within kMaxTerms at any rate.
         // Every |v| lies below the peaks of the blocks it is read from.
-        const double bound = historyBound(((span + 1) >> 1) + windowReach_);
+        const double bound = boundBack((((span + 1) >> 1) + windowBase_) >> kBlockShift);
         if (!(bound >= gate_)) return kNotAdmissible; // pv could not reach the gate
         passed = kernels_->differenceSums[span & 1](newest_, span >> 1, windowTerms_, termSteps_,
                                                     bound * windowLimit_, sums_);
@@ -540,6 +544,9 @@ void PitchDetector::analyse(CrossingList& list) {
         boundsDone_ = 1;
         boundsBlock_ = block;
     }
+    // The samples back to far lie in the blocks back to (far + boundsBase_) / 32.
+    boundsBase_ = kBlockSize - 1 - static_cast<int>(now_ & (kBlockSize - 1));
+    windowBase_ = boundsBase_ + windowReach_;
 
     Candidate best;
     // The entries' ages up to the first beyond the longest span; they never decrease along the

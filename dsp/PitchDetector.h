@@ -81,6 +81,7 @@ private:
     double x(std::int64_t k) const;
     double difference(int span);
     double historyBound(std::int64_t far);
+    double boundBack(int back);
     double slowDifference(int span) const;
     double scoreWeight(int span);
     void consider(int span, Candidate& best);
@@ -156,6 +157,8 @@ private:
     int boundsDone_ = 0;
     std::int64_t boundsBlock_ = -1; // the newest block of those maxima; -1: none
     int blockMask_ = 0;
+    int boundsBase_ = 0; // 31 less the newest sample's place in its block
+    int windowBase_ = 0; // that and the window's reach
 
     // The difference measure's pre-test results, then its terms for the sum in order.
     double sums_[4 + kMaxTerms + 4];
