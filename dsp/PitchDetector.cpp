@@ -82,10 +82,18 @@ void PitchDetector::setSampleRate(double sampleRate) {
     windowReach_ = (windowTerms_ - 1) * diffStep_;
     // Every rate gives the kernel terms enough; were it not so, the plain measure would serve.
     differenceReach_ = windowTerms_ >= kDifferenceFirstTerms ? ringLength_ : 0;
-    // The spans that take the window's terms and read within the reach: one test for most.
-    windowSpans_ = 0;
-    for (int span = 2 * diffWindow_ + 1; span > 0 && windowSpans_ == 0; --span)
-        if (span / 2 + windowReach_ + span % 2 < differenceReach_) windowSpans_ = span;
+    // The spans the kernel measures: their terms and reach grow with the span. Of those, the ones
+    // that take the window's terms: one test for each.
+    measuredSpans_ = 0;
+    for (int span = 1; differenceReach_ > 0; ++span) {
+        const int h = span / 2;
+        const int n = h <= diffWindow_ ? windowTerms_ : h / diffStep_;
+        const std::int64_t far =
+            h + (h <= diffWindow_ ? windowReach_ : std::int64_t{n - 1} * diffStep_) + span % 2;
+        if (n > kMaxTerms || far >= differenceReach_) break;
+        measuredSpans_ = span;
+    }
+    windowSpans_ = std::min(2 * diffWindow_ + 1, measuredSpans_);
     windowLimit_ = kMaxAdmissible * windowTerms_;
     for (int k = 0; k < 4; ++k) {
         termSteps_[k] = -k * diffStep_;
@@ -456,22 +464,15 @@ inline __attribute__((always_inline)) double PitchDetector::difference(int span)
         passed = kernels_->differenceSums[span & 1](newest_, span >> 1, windowTerms_, termSteps_,
                                                     bound * windowLimit_, sums_);
     } else {
+        // Beyond them the terms would not fit, or a read of the history's whole length would
+        // find the sample written now, as the ring wraps.
+        if (span > measuredSpans_) return slowDifference(span);
+        // Longer than the window's.
         const int h = span >> 1;
         const int odd = span & 1;
         const int step = diffStep_;
-        int n;
-        std::int64_t far;
-        if (h <= diffWindow_) {
-            n = windowTerms_;
-            far = h + windowReach_ + odd;
-        } else {
-            n = h / step;
-            far = h + static_cast<std::int64_t>(n - 1) * step + odd;
-            if (n > kMaxTerms) return slowDifference(span);
-        }
-        // A read of the history's whole length finds the sample written now, as the ring wraps.
-        if (far >= differenceReach_) return slowDifference(span);
-        const double bound = historyBound(far);
+        const int n = h / step;
+        const double bound = historyBound(h + static_cast<std::int64_t>(n - 1) * step + odd);
         if (!(bound >= gate_)) return kNotAdmissible;
         // The limit rounds apart from 0.15 n times the bound by far less than the margin.
         passed = kernels_->differenceSums[odd](newest_, h, n, termSteps_,

@@ -139,7 +139,8 @@ private:
     int windowTerms_ = 0;
     int windowReach_ = 0;
     int differenceReach_ = 0; // spans reading this far or farther take the plain measure
-    int windowSpans_ = 0;     // spans up to this take the window's terms within the reach
+    int measuredSpans_ = 0;   // spans up to this are measured by the kernel
+    int windowSpans_ = 0;     // and up to this with the window's terms
     double windowLimit_ = 0;  // 0.15 times the window's terms
     int termSteps_[9] = {};   // the step as the difference measure's kernel takes it
     // The samples written last that all held uniformValue_ (bit for bit): once they cover the
