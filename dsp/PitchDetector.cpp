@@ -563,13 +563,15 @@ void PitchDetector::analyse(CrossingList& list) {
     kernels_->spanWindows(ages, i, count, low, high);
     if (i < count) {
         // The first entry that may lie near the midpoint, and its age: it moves on as the spans
-        // grow. The window's low end lies below the span itself, so j stops at i at the latest.
-        int j = 1, near = ages[1];
+        // grow. The window's low end lies below the span itself, so j stops at i at the latest,
+        // and its high end too (a span is 7 or more), so that the span is never its own midpoint.
+        std::ptrdiff_t j = 1, k = i;
+        int near = ages[1];
         do {
-            while (near < low[i])
+            while (near < low[k])
                 near = ages[++j];
-            if (j < i && near <= high[i]) consider(ages[i], best);
-        } while (++i < count);
+            if (near <= high[k]) consider(ages[k], best);
+        } while (++k < count);
     }
     if (!best.inWindow && silence < lastSpan_) {
         int to = std::min(lastSpan_ + 3, windowHi_);
