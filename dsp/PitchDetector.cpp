@@ -573,14 +573,16 @@ void PitchDetector::analyse(CrossingList& list) {
             if (near <= high[k]) consider(ages[k], best);
         } while (++k < count);
     }
-    if (!best.inWindow && silence < lastSpan_) {
+    // The quiet found again rather than kept in a register across the scan's kernel calls.
+    const std::int64_t quiet = now_ - lastLoud_;
+    if (!best.inWindow && quiet < lastSpan_) {
         int to = std::min(lastSpan_ + 3, windowHi_);
         for (int a = std::max(lastSpan_ - 3, windowLo_); a <= to; ++a)
             consider(a, best);
     }
     if (!best.inWindow) {
         int h = best.span / 2;
-        if (silence < h && minSpan_ <= h) {
+        if (quiet < h && minSpan_ <= h) {
             for (int a = std::max(h - 2, minSpan_); a <= h + 2; ++a)
                 consider(a, best);
         }
