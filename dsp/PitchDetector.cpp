@@ -482,8 +482,7 @@ inline __attribute__((always_inline)) double PitchDetector::difference(int span)
     const double* sums = sums_;
     const double pu = sums[1], pv = sums[2];
     if (!(pu >= gate_ && pv >= gate_)) return kNotAdmissible;
-    const int h = span >> 1;
-    const int n = h <= diffWindow_ ? windowTerms_ : h / diffStep_;
+    const int n = span <= windowSpans_ ? windowTerms_ : span / 2 / diffStep_;
     const double scale = std::max(pu, pv) * n;
     if (sums[0] * (1 - 1e-9) > kMaxAdmissible * scale) return kNotAdmissible;
 
