@@ -82,17 +82,22 @@ void PitchDetector::setSampleRate(double sampleRate) {
     windowReach_ = (windowTerms_ - 1) * diffStep_;
     // Every rate gives the kernel terms enough; were it not so, the plain measure would serve.
     differenceReach_ = windowTerms_ >= kDifferenceFirstTerms ? ringLength_ : 0;
-    // The spans the kernel measures: their terms and reach grow with the span. Of those, the ones
-    // that take the window's terms: one test for each.
-    measuredSpans_ = 0;
-    for (int span = 1; differenceReach_ > 0; ++span) {
+    // The spans the kernel measures: their terms and reach never shrink as the span grows, so
+    // the longest is found by halving. Of those, the ones that take the window's terms: one test
+    // for each.
+    auto measured = [this](int span) {
         const int h = span / 2;
         const int n = h <= diffWindow_ ? windowTerms_ : h / diffStep_;
         const std::int64_t far =
             h + (h <= diffWindow_ ? windowReach_ : std::int64_t{n - 1} * diffStep_) + span % 2;
-        if (n > kMaxTerms || far >= differenceReach_) break;
-        measuredSpans_ = span;
+        return n <= kMaxTerms && far < differenceReach_;
+    };
+    int fits = 0, fails = 2 * ringLength_ + 2; // a span that long reads past the ring
+    while (fails - fits > 1) {
+        const int mid = fits + (fails - fits) / 2;
+        (measured(mid) ? fits : fails) = mid;
     }
+    measuredSpans_ = fits;
     windowSpans_ = std::min(2 * diffWindow_ + 1, measuredSpans_);
     windowLimit_ = kMaxAdmissible * windowTerms_;
     for (int k = 0; k < 4; ++k) {
