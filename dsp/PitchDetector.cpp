@@ -81,16 +81,16 @@ void PitchDetector::setSampleRate(double sampleRate) {
     windowTerms_ = diffWindow_ / diffStep_;
     windowReach_ = (windowTerms_ - 1) * diffStep_;
     // Every rate gives the kernel terms enough; were it not so, the plain measure would serve.
-    differenceReach_ = windowTerms_ >= kDifferenceFirstTerms ? ringLength_ : 0;
+    const int reach = windowTerms_ >= kDifferenceFirstTerms ? ringLength_ : 0;
     // The spans the kernel measures: their terms and reach never shrink as the span grows, so
     // the longest is found by halving. Of those, the ones that take the window's terms: one test
     // for each.
-    auto measured = [this](int span) {
+    auto measured = [this, reach](int span) {
         const int h = span / 2;
         const int n = h <= diffWindow_ ? windowTerms_ : h / diffStep_;
         const std::int64_t far =
             h + (h <= diffWindow_ ? windowReach_ : std::int64_t{n - 1} * diffStep_) + span % 2;
-        return n <= kMaxTerms && far < differenceReach_;
+        return n <= kMaxTerms && far < reach;
     };
     int fits = 0, fails = 2 * ringLength_ + 2; // a span that long reads past the ring
     while (fails - fits > 1) {

@@ -138,11 +138,10 @@ private:
     // and their reach.
     int windowTerms_ = 0;
     int windowReach_ = 0;
-    int differenceReach_ = 0; // spans reading this far or farther take the plain measure
-    int measuredSpans_ = 0;   // spans up to this are measured by the kernel
-    int windowSpans_ = 0;     // and up to this with the window's terms
-    double windowLimit_ = 0;  // 0.15 times the window's terms
-    int termSteps_[9] = {};   // the step as the difference measure's kernel takes it
+    int measuredSpans_ = 0;  // spans up to this are measured by the kernel
+    int windowSpans_ = 0;    // and up to this with the window's terms
+    double windowLimit_ = 0; // 0.15 times the window's terms
+    int termSteps_[9] = {};  // the step as the difference measure's kernel takes it
     // The samples written last that all held uniformValue_ (bit for bit): once they cover the
     // whole history and every block, writing more of the same changes nothing.
     std::int64_t uniformRun_ = 0;
