@@ -1,8 +1,8 @@
 // The pitch detector's kernels: what a piece of input holds (digital silence, samples it must
-// tame), the marks of a filtered piece (where it may cross zero, where it is
-// loud), and its difference measure, four terms at a time, as a pre-test: the sum of |u - v| in
-// another order than the measure's (which it bounds to a few parts in 10^14), and the exact peaks
-// of |u| and |v|, which no order changes. Included once per instruction set (see dsp/Lanes.h).
+// tame), the marks of a filtered piece (where it may cross zero, where it is loud), and its
+// difference measure: screens that rule candidates out from partial sums of |u - v| in another
+// order than the measure's, then for the rest the terms and the exact peaks of |u| and |v|, which
+// no order changes. Included once per instruction set (see dsp/Lanes.h).
 #pragma once
 
 #include "dsp/EngineKernels.h"
@@ -80,16 +80,34 @@ inline void lowpassBlock(const double* x, int n, double* y, const double* c, dou
     state[3] = y2;
 }
 
-// The history written ahead: n samples into a and b both (the ring holds each sample twice).
-inline void copyTwice(const double* from, int n, double* a, double* b) {
+KORVEL_LANE_INLINE float narrowed(double x) {
+    const float f = static_cast<float>(x);
+    return (f - f) + f; // infinities become NaN
+}
+
+// The history written ahead: n samples into a and b both (the ring holds each sample twice), and
+// rounded to float into fa and fb, for the difference measure's screen. A sample beyond float's
+// range is NaN there, which keeps any sum it meets from ruling a candidate out.
+inline void copyTwice(const double* from, int n, double* a, double* b, float* fa, float* fb) {
     int k = 0;
     for (; k + 4 <= n; k += 4) {
         const Wide v = loadWide(from + k);
         storeWide(a + k, v);
         storeWide(b + k, v);
+#if defined(__AVX__)
+        __m128 f = _mm256_cvtpd_ps((__m256d)v);
+        f = _mm_add_ps(_mm_sub_ps(f, f), f);
+        _mm_storeu_ps(fa + k, f);
+        _mm_storeu_ps(fb + k, f);
+#else
+        for (int q = 0; q < 4; ++q)
+            fa[k + q] = fb[k + q] = narrowed(lane(v, q));
+#endif
     }
-    for (; k < n; ++k)
+    for (; k < n; ++k) {
         a[k] = b[k] = from[k];
+        fa[k] = fb[k] = narrowed(from[k]);
+    }
 }
 
 // The largest |x[k]| of n samples (0 for none). The detector's filtered samples are finite, so
@@ -229,19 +247,12 @@ inline void crossingMarks(const double* y, int n, double previous, double gate,
     loud[1] = l[1];
 }
 
-// The indices of four terms of the difference measure, -t step, -(t + 1) step, -(t + 2) step and
-// -(t + 3) step to begin with: in AVX2 four 32-bit lanes (cheaper to set up than 64-bit ones,
-// for the many candidates whose pre-test ends after a few terms).
+// The indices of four terms of the difference measure, 0, -step, -2 step and -3 step to begin
+// with: in AVX2 four 32-bit lanes (cheaper to set up than 64-bit ones, for the many candidates
+// whose screen ends after a few terms), the first four and the stride loaded from the table of
+// steps (see DifferenceReads): two loads for what took seven instructions per candidate.
 #if defined(__AVX2__)
 typedef __m128i TermIndex;
-KORVEL_LANE_INLINE TermIndex termsFrom(int t, int step) {
-    return _mm_mullo_epi32(_mm_set1_epi32(-step), _mm_setr_epi32(t, t + 1, t + 2, t + 3));
-}
-KORVEL_LANE_INLINE TermIndex termStride(int step) {
-    return _mm_set1_epi32(4 * step);
-}
-// The first four and the stride from the table of steps (see EngineKernels::differenceSums): two
-// loads for what took seven instructions per candidate.
 KORVEL_LANE_INLINE TermIndex firstTerms(const int* steps) {
     return _mm_loadu_si128(reinterpret_cast<const __m128i*>(steps));
 }
@@ -257,19 +268,13 @@ KORVEL_LANE_INLINE Wide gatherTerms(const double* base, TermIndex index) {
 }
 #else
 typedef WideMask TermIndex;
-KORVEL_LANE_INLINE TermIndex termsFrom(int t, int step) {
-    const std::uint64_t s = static_cast<std::uint64_t>(step), at = static_cast<std::uint64_t>(t);
-    return splatBits<WideMask>(0) - wideBits(at * s, (at + 1) * s, (at + 2) * s, (at + 3) * s);
-}
-KORVEL_LANE_INLINE TermIndex termStride(int step) {
-    return splatBits<WideMask>(4 * static_cast<std::uint64_t>(step));
-}
 // 64-bit lanes: built from the step itself.
 KORVEL_LANE_INLINE TermIndex firstTerms(const int* steps) {
-    return termsFrom(0, steps[8]);
+    const std::uint64_t s = static_cast<std::uint64_t>(steps[8]);
+    return splatBits<WideMask>(0) - wideBits(0, s, 2 * s, 3 * s);
 }
 KORVEL_LANE_INLINE TermIndex termStride(const int* steps) {
-    return termStride(steps[8]);
+    return splatBits<WideMask>(4 * static_cast<std::uint64_t>(steps[8]));
 }
 KORVEL_LANE_INLINE TermIndex nextTerms(TermIndex index, TermIndex stride) {
     return index - stride;
@@ -291,115 +296,139 @@ KORVEL_LANE_INLINE double laneSum(Wide v) {
 #endif
 }
 
-// The terms differenceSums sums before its first test (kDifferenceFirstTerms, in
+// The terms the screens sum before their first test (kDifferenceFirstTerms, in
 // dsp/EngineKernels.h, where its callers see it).
 constexpr int kFirstTerms = kDifferenceFirstTerms;
 
-// The rest of differenceSums, from the sum it left in out[0 .. 3]. Out of line: the registers it
-// needs would otherwise be saved and restored for every candidate.
+// u_t = newest[-t*step], v_t = newest[-h - t*step] or, for an odd span, the mean of that and the
+// sample before it; t = 0 .. n-1. The screen's partial sums of |u - v|, in another order than the
+// measure's (which they bound to a few parts in 10^14), tested after kFirstTerms terms and then
+// every sixteen: returns false once one passes limit by a margin of 2e-9, true when none does.
 template <bool odd>
-__attribute__((noinline)) bool differenceRest(const double* newest, int h, int n, const int* steps,
-                                              double limit, double* out) {
-    typedef Wide V;
-    const int step = steps[8];
-    double* terms = out + 4;
-    const TermIndex stride = termStride(step);
-    const double* v0 = newest - h;
-    const V half = splat<V>(0.5);
-    const int whole = n & ~3;
-    int done = kFirstTerms + ((n - kFirstTerms) & ~15);
-    TermIndex index = termsFrom(done, step);
-    V sum = loadWide(out);
-    for (; done < whole; done += 4) {
-        V u = gatherTerms(newest, index);
-        V v = gatherTerms(v0, index);
-        if (odd) v = (v + gatherTerms(v0 - 1, index)) * half;
-        sum = sum + absOf(u - v);
-        index = nextTerms(index, stride);
-    }
-    double total = laneSum(sum);
-    for (int t = whole; t < n; ++t) {
-        double u = newest[-static_cast<long>(t) * step];
-        double v = v0[-static_cast<long>(t) * step];
-        if (odd) v = (v + v0[-static_cast<long>(t) * step - 1]) / 2;
-        total += __builtin_fabs(u - v);
-    }
-    if (total * (1 - 1e-9) > limit) return false;
-    // Then the peaks, which no order changes.
-    index = termsFrom(0, step);
-    V pu = splat<V>(0.0), pv = pu;
-    for (int t = 0; t < whole; t += 4) {
-        V u = gatherTerms(newest, index);
-        V au = absOf(u);
-        V v = gatherTerms(v0, index);
-        if (odd) v = (v + gatherTerms(v0 - 1, index)) * half;
-        storeWide(terms + t, absOf(u - v));
-        V av = absOf(v);
-        pu = select(less(pu, au), au, pu);
-        pv = select(less(pv, av), av, pv);
-        index = nextTerms(index, stride);
-    }
-    double peakU = 0, peakV = 0;
-    for (int k = 0; k < 4; ++k) {
-        peakU = peakU < lane(pu, k) ? lane(pu, k) : peakU;
-        peakV = peakV < lane(pv, k) ? lane(pv, k) : peakV;
-    }
-    for (int t = whole; t < n; ++t) {
-        double u = newest[-static_cast<long>(t) * step];
-        double v = v0[-static_cast<long>(t) * step];
-        if (odd) v = (v + v0[-static_cast<long>(t) * step - 1]) / 2;
-        terms[t] = __builtin_fabs(u - v);
-        u = __builtin_fabs(u);
-        v = __builtin_fabs(v);
-        peakU = peakU < u ? u : peakU;
-        peakV = peakV < v ? v : peakV;
-    }
-    out[0] = total;
-    out[1] = peakU;
-    out[2] = peakV;
-    return true;
-}
-
-// u_t = newest[-t*step], v_t = newest[-h - t*step] or, for an odd span, the mean of that and
-// the sample before it; t = 0 .. n-1; steps holds the step as EngineKernels says. out: the sum, the
-// peak of |u|, the peak of |v|, and from out + 4 each |u_t - v_t| (n rounded up to four), for the
-// caller's sum in order (one buffer, so that every argument has a register). Returns false, early
-// and without the peaks and terms, once a partial sum passes limit by a margin of 2e-9, or the
-// whole sum less a margin of 1e-9 does; n >= kFirstTerms. One function for each parity of the span:
-// with one argument less, the part most candidates end in needs no register saved.
-template <bool odd>
-bool differenceSums(const double* newest, int h, int n, const int* steps, double limit,
-                    double* out) {
+bool screenWide(const double* newest, int h, int n, const int* steps, double limit) {
     typedef Wide V;
     const TermIndex stride = termStride(steps);
     const double* v0 = newest - h;
     const V half = splat<V>(0.5);
-    // The sum alone first, its partial tested after kFirstTerms terms, then every sixteen: in
-    // noise most candidates fail early. The test's margin, set once, is wider than the one on
-    // the whole sum.
     const double stop = limit * (1 + 2e-9);
     TermIndex index = firstTerms(steps);
     V sum = splat<V>(0.0);
-    for (int k = 0; k < kFirstTerms / 4; ++k) {
+    auto add4 = [&] {
         V u = gatherTerms(newest, index);
         V v = gatherTerms(v0, index);
         if (odd) v = (v + gatherTerms(v0 - 1, index)) * half; // exact, as the division by 2
         sum = sum + absOf(u - v);
         index = nextTerms(index, stride);
-    }
+    };
+    for (int k = 0; k < kFirstTerms / 4; ++k)
+        add4();
     if (laneSum(sum) > stop) return false;
     for (int blocks = (n - kFirstTerms) >> 4; blocks > 0; --blocks) {
-        for (int k = 0; k < 4; ++k) {
-            V u = gatherTerms(newest, index);
-            V v = gatherTerms(v0, index);
-            if (odd) v = (v + gatherTerms(v0 - 1, index)) * half;
-            sum = sum + absOf(u - v);
-            index = nextTerms(index, stride);
-        }
+        for (int k = 0; k < 4; ++k)
+            add4();
         if (laneSum(sum) > stop) return false;
     }
-    storeWide(out, sum);
-    return differenceRest<odd>(newest, h, n, steps, limit, out);
+    return true;
+}
+
+#if defined(__AVX2__)
+// The same partial sums over the history rounded to float, eight terms a gather, tested after
+// kFirstTerms terms and then every eight, which in noise ends most candidates at half the cost.
+//
+// The margin, for a bound B on every |u| and |v| within float's normal range (the limit is 0.15 n
+// B): rounding u and v (or the mean of two) to float moves each |u - v| by at most 5 B 2^-24, 2e-6
+// of the limit's share 0.15 B; each lane sums at most 88 terms and the lanes three more times,
+// each addition within 2^-24 of its exact value, 6e-6 in all. Hence 1e-4, wide enough that
+// rounding the limit to float does not matter either. The caller keeps to bounds of 1e-30 or
+// more; samples beyond float's range are NaN in the copy (see copyTwice), and a sum that meets
+// one never ends the candidate.
+constexpr double kNarrowMargin = 1e-4;
+
+template <bool odd> bool narrowScreen(const DifferenceReads& reads, int h, int n, double limit) {
+    const float* newest = reads.narrow;
+    const __m256i stride =
+        _mm256_loadu_si256(reinterpret_cast<const __m256i*>(reads.narrowSteps + 8));
+    __m256i index = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(reads.narrowSteps));
+    const float* v0 = newest - h;
+    const __m256 magnitude = _mm256_castsi256_ps(_mm256_set1_epi32(0x7fffffff));
+    const float stop = static_cast<float>(limit * (1 + kNarrowMargin));
+    __m256 sum = _mm256_setzero_ps();
+    auto add8 = [&] {
+        const __m256 u = _mm256_i32gather_ps(newest, index, 4);
+        __m256 v = _mm256_i32gather_ps(v0, index, 4);
+        if (odd)
+            v = _mm256_mul_ps(_mm256_add_ps(v, _mm256_i32gather_ps(v0 - 1, index, 4)),
+                              _mm256_set1_ps(0.5f));
+        sum = _mm256_add_ps(sum, _mm256_and_ps(_mm256_sub_ps(u, v), magnitude));
+        index = _mm256_sub_epi32(index, stride);
+    };
+    auto passes = [&] {
+        __m128 s = _mm_add_ps(_mm256_castps256_ps128(sum), _mm256_extractf128_ps(sum, 1));
+        s = _mm_add_ps(s, _mm_movehl_ps(s, s));
+        return _mm_cvtss_f32(_mm_add_ss(s, _mm_movehdup_ps(s))) > stop;
+    };
+    static_assert(kFirstTerms % 8 == 0, "the first test falls after whole gathers");
+    for (int k = 0; k < kFirstTerms / 8; ++k)
+        add8();
+    if (passes()) return false;
+    for (int blocks = (n - kFirstTerms) >> 3; blocks > 0; --blocks) {
+        add8();
+        if (passes()) return false;
+    }
+    return true;
+}
+#endif
+
+// The screen over the history itself, for every instruction set.
+template <bool odd>
+bool differenceScreen(const DifferenceReads& reads, int h, int n, double limit) {
+    return screenWide<odd>(reads.newest, h, n, reads.steps, limit);
+}
+
+// For the candidates a screen keeps, in one pass: out[0] the sum of |u - v| in the screen's order,
+// out[1] and out[2] the peaks of |u| and |v|, which no order changes, and from out + 4 each
+// |u_t - v_t| (n rounded up to four), for the caller's sum in order (one buffer, so that every
+// argument has a register).
+template <bool odd>
+void differenceTerms(const double* newest, int h, int n, const int* steps, double* out) {
+    typedef Wide V;
+    const TermIndex stride = termStride(steps);
+    const double* v0 = newest - h;
+    const V half = splat<V>(0.5);
+    double* terms = out + 4;
+    const int whole = n & ~3;
+    TermIndex index = firstTerms(steps);
+    V sum = splat<V>(0.0), pu = sum, pv = sum;
+    for (int t = 0; t < whole; t += 4) {
+        const V u = gatherTerms(newest, index);
+        V v = gatherTerms(v0, index);
+        if (odd) v = (v + gatherTerms(v0 - 1, index)) * half;
+        const V d = absOf(u - v);
+        storeWide(terms + t, d);
+        sum = sum + d;
+        const V au = absOf(u), av = absOf(v);
+        pu = select(less(pu, au), au, pu);
+        pv = select(less(pv, av), av, pv);
+        index = nextTerms(index, stride);
+    }
+    double total = laneSum(sum), peakU = 0, peakV = 0;
+    for (int k = 0; k < 4; ++k) {
+        peakU = peakU < lane(pu, k) ? lane(pu, k) : peakU;
+        peakV = peakV < lane(pv, k) ? lane(pv, k) : peakV;
+    }
+    const int step = steps[8];
+    for (int t = whole; t < n; ++t) {
+        const double u = newest[-static_cast<long>(t) * step];
+        double v = v0[-static_cast<long>(t) * step];
+        if (odd) v = (v + v0[-static_cast<long>(t) * step - 1]) / 2;
+        terms[t] = __builtin_fabs(u - v);
+        total += terms[t];
+        peakU = peakU < __builtin_fabs(u) ? __builtin_fabs(u) : peakU;
+        peakV = peakV < __builtin_fabs(v) ? __builtin_fabs(v) : peakV;
+    }
+    out[0] = total;
+    out[1] = peakU;
+    out[2] = peakV;
 }
 
 } // namespace KORVEL_LANES_NS

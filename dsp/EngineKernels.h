@@ -7,11 +7,21 @@
 
 namespace Korvel {
 
-// The terms differenceSums sums before its first test, so the fewest it may be given: fewer than
+// The terms differenceScreen sums before its first test, so the fewest it may be given: fewer than
 // any of the detector's measures has (25 at 10 kHz the fewest, 44 at 44.1 kHz). In noise a first
 // test at 24 costs fewest instructions; at 16 it finds too few to end, at 32 most could have ended
 // earlier.
 constexpr int kDifferenceFirstTerms = 24;
+
+// Where the difference measure reads: the history's newest sample and the same in its copy rounded
+// to float, with the steps between terms as the kernels take them: 0, -step, -2 step, -3 step,
+// 4 step four times, step; and for the float copy 0, -step .. -7 step, 8 step eight times.
+struct DifferenceReads {
+    const double* newest;
+    const float* narrow;
+    const int* steps;
+    const int* narrowSteps;
+};
 
 // See dsp/OscillatorBankKernel.h, dsp/EngineGlueKernel.h, dsp/DetectorKernel.h and
 // dsp/GeneratorKernel.h.
@@ -36,13 +46,16 @@ struct EngineKernels {
     void (*outputsDouble)(const double* value, double previous, const double* dryLeft,
                           const double* dryRight, int frames, bool stereoIn, bool stereoOut,
                           double* outLeft, double* outRight);
-    // For even spans, then odd ones. steps: 0, -step, -2 step, -3 step, 4 step four times, step.
-    bool (*differenceSums[2])(const double* newest, int h, int n, const int* steps, double limit,
-                              double* out);
+    // The difference measure: a screen that rules out most candidates, then the terms of those it
+    // keeps; for even spans, then odd ones. The narrow screen reads the float copy and is null in
+    // sets without gathers, where it would save nothing.
+    bool (*differenceScreen[2])(const DifferenceReads& reads, int h, int n, double limit);
+    bool (*narrowScreen[2])(const DifferenceReads& reads, int h, int n, double limit);
+    void (*differenceTerms[2])(const double* newest, int h, int n, const int* steps, double* out);
     void (*lowpassBlock)(const double* x, int n, double* y, const double* coefficients,
                          double* state);
     int (*inputMarks)(const double* x, int n);
-    void (*copyTwice)(const double* from, int n, double* a, double* b);
+    void (*copyTwice)(const double* from, int n, double* a, double* b, float* fa, float* fb);
     double (*peakOf)(const double* x, int n);
     int (*crossingAges)(const std::int64_t* times, int m, std::int64_t now, int limit, int* ages);
     void (*spanWindows)(const int* ages, int from, int count, int* low, int* high);

@@ -52,16 +52,20 @@ void PitchDetector::setSampleRate(double sampleRate) {
     int length = trunc32(2 * maxPeriod + 1.5);
     if (length > ringLength_) {
         try {
-            std::vector<double> ring(2 * static_cast<std::size_t>(length + kPiece), 0.0);
+            const std::size_t entries = 2 * static_cast<std::size_t>(length + kPiece);
+            std::vector<double> ring(entries, 0.0);
+            std::vector<float> narrow(entries, 0.0f);
             std::size_t blocks = 1;
             while (blocks < static_cast<std::size_t>((length + kPiece) / kBlockSize) + 4)
                 blocks *= 2;
             std::vector<double> peaks(blocks, 0.0), bounds(blocks, 0.0);
             ringStore_.swap(ring);
+            narrowStore_.swap(narrow);
             blockStore_.swap(peaks);
             bounds_.swap(bounds);
             blockMask_ = static_cast<int>(blocks) - 1;
             ring_ = ringStore_.data();
+            narrow_ = narrowStore_.data();
             ringLength_ = length;
             ringSpan_ = length + kPiece;
             ringPos_ = 0;
@@ -75,6 +79,7 @@ void PitchDetector::setSampleRate(double sampleRate) {
     lowpass_.setSampleRate(sampleRate);
     lowpass_.designLowPass(3300, kFilterQ);
     gate_ = 0.001;
+    chooseScreen();
     burstAge_ = trunc32(7 * sampleRate / 2400);
     diffStep_ = trunc32(sampleRate * 0.0001) + 1;
     diffWindow_ = round32(sampleRate * 0.005);
@@ -105,6 +110,12 @@ void PitchDetector::setSampleRate(double sampleRate) {
         termSteps_[4 + k] = 4 * diffStep_;
     }
     termSteps_[8] = diffStep_;
+    for (int k = 0; k < 8; ++k) {
+        narrowSteps_[k] = -k * diffStep_;
+        narrowSteps_[8 + k] = 8 * diffStep_;
+    }
+    reads_.steps = termSteps_;
+    reads_.narrowSteps = narrowSteps_;
     weightExponent_ = -PortableMath::log(0.6) / PortableMath::log(2.0);
     std::fill(std::begin(scoreSpan_), std::end(scoreSpan_), -1);
     confirmPeriods_ = 2;
@@ -125,6 +136,19 @@ void PitchDetector::setMaxFreq(double hz) {
 
 void PitchDetector::setGate(double dB) {
     gate_ = PortableMath::exp10(0.05 * dB);
+    chooseScreen();
+}
+
+void PitchDetector::useKernels(const EngineKernels& kernels) {
+    kernels_ = &kernels;
+    chooseScreen();
+}
+
+// Every bound a screen is given is at least the gate: the float screen's margin holds for bounds
+// of 1e-30 or more (the parameter's lowest is 1e-4).
+void PitchDetector::chooseScreen() {
+    const bool narrow = kernels_->narrowScreen[0] != nullptr && gate_ >= 1e-30;
+    screen_ = narrow ? kernels_->narrowScreen : kernels_->differenceScreen;
 }
 
 void PitchDetector::setSpeed(int periods) {
@@ -145,6 +169,7 @@ void PitchDetector::resetList(CrossingList& list) {
 
 void PitchDetector::reset() {
     std::fill(ringStore_.begin(), ringStore_.end(), 0.0);
+    std::fill(narrowStore_.begin(), narrowStore_.end(), 0.0f);
     std::fill(blockStore_.begin(), blockStore_.end(), 0.0);
     boundsBlock_ = -1;
     lowpass_.clear();
@@ -171,7 +196,8 @@ void PitchDetector::resetConfirmation() {
 
 std::size_t PitchDetector::memoryBytes() const {
     return sizeof(*this) +
-           (ringStore_.capacity() + blockStore_.capacity() + bounds_.capacity()) * sizeof(double);
+           (ringStore_.capacity() + blockStore_.capacity() + bounds_.capacity()) * sizeof(double) +
+           narrowStore_.capacity() * sizeof(float);
 }
 
 // The pending period's hold has run out, or the tracking window's.
@@ -236,11 +262,13 @@ void PitchDetector::writeAhead(const double* y, int n, bool standing) {
     }
     const int span = ringSpan_;
     double* ring = ring_;
+    float* narrow = narrow_;
     int pos = ringPos_ + 1;
     for (int i = 0; i < n;) {
         if (pos == span) pos = 0;
         int run = std::min(n - i, span - pos);
-        kernels_->copyTwice(y + i, run, ring + pos, ring + pos + span);
+        kernels_->copyTwice(y + i, run, ring + pos, ring + pos + span, narrow + pos,
+                            narrow + pos + span);
         pos += run;
         i += run;
     }
@@ -452,46 +480,42 @@ double PitchDetector::slowDifference(int span) const {
 }
 
 // The sum runs in the stated order so the result is exact; what makes it cheap is knowing early
-// that a candidate cannot be admissible. A vector pass sums in another order, within a few parts
-// in 10^14 of the ordered sum, and stops once its partial sum, less a margin far wider, passes
-// 0.15 times n times a bound on every |v| (the measure must then exceed 0.15); at its end it has
-// the exact peaks, and its sum tests them the same way. Only the candidates that may still pass
-// are summed again in order.
+// that a candidate cannot be admissible. A screen sums in another order, within a few parts in
+// 10^14 of the ordered sum (or in float, with a margin far wider), and stops once its partial sum,
+// less the margin, passes 0.15 times n times a bound on every |v|: the measure must then exceed
+// 0.15. The few candidates it keeps have their terms and exact peaks taken, are tested with those,
+// and are summed again in order.
 inline __attribute__((always_inline)) double PitchDetector::difference(int span) {
-    // Spans are positive. Only span stays in hand across the kernel: the rest is set again after
+    // Spans are positive. Only span stays in hand across the screen: the rest is set again after
     // it, for the few candidates that pass.
-    bool passed;
+    const int h = span >> 1, odd = span & 1;
     if (span <= windowSpans_) {
         // The usual case: the window's terms, within kMaxTerms at any rate.
         // Every |v| lies below the peaks of the blocks it is read from.
-        const double bound = boundBack((((span + 1) >> 1) + windowBase_) >> kBlockShift);
+        const double bound = boundBack(((h + odd) + windowBase_) >> kBlockShift);
         if (!(bound >= gate_)) return kNotAdmissible; // pv could not reach the gate
-        passed = kernels_->differenceSums[span & 1](newest_, span >> 1, windowTerms_, termSteps_,
-                                                    bound * windowLimit_, sums_);
+        if (!screen_[odd](reads_, h, windowTerms_, bound * windowLimit_)) return kNotAdmissible;
     } else {
         // Beyond them the terms would not fit, or a read of the history's whole length would
         // find the sample written now, as the ring wraps.
         if (span > measuredSpans_) return slowDifference(span);
         // Longer than the window's.
-        const int h = span >> 1;
-        const int odd = span & 1;
         const int step = diffStep_;
         const int n = h / step;
         const double bound = historyBound(h + static_cast<std::int64_t>(n - 1) * step + odd);
         if (!(bound >= gate_)) return kNotAdmissible;
         // The limit rounds apart from 0.15 n times the bound by far less than the margin.
-        passed = kernels_->differenceSums[odd](newest_, h, n, termSteps_,
-                                               bound * (kMaxAdmissible * n), sums_);
+        if (!screen_[odd](reads_, h, n, bound * (kMaxAdmissible * n))) return kNotAdmissible;
     }
-    if (!passed) return kNotAdmissible;
-    const double* sums = sums_;
+    const int n = span <= windowSpans_ ? windowTerms_ : span / 2 / diffStep_;
+    double* sums = sums_;
+    kernels_->differenceTerms[span & 1](reads_.newest, span >> 1, n, termSteps_, sums);
     const double pu = sums[1], pv = sums[2];
     if (!(pu >= gate_ && pv >= gate_)) return kNotAdmissible;
-    const int n = span <= windowSpans_ ? windowTerms_ : span / 2 / diffStep_;
     const double scale = std::max(pu, pv) * n;
     if (sums[0] * (1 - 1e-9) > kMaxAdmissible * scale) return kNotAdmissible;
 
-    // The terms the pre-test kept, summed in order.
+    // The terms, summed in order.
     const double* terms = sums + 4;
     double s = 0;
     int t = 0;
@@ -540,7 +564,8 @@ void PitchDetector::analyse(CrossingList& list) {
     const std::int64_t* times = list.entries();
     const int m = list.count;
     const std::int64_t silence = now_ - lastLoud_;
-    newest_ = ring_ + ringPos_ + ringSpan_;
+    reads_.newest = ring_ + ringPos_ + ringSpan_;
+    reads_.narrow = narrow_ + ringPos_ + ringSpan_;
     // The block peaks change only as a piece is written ahead: the running maxima serve every
     // analysis of the piece that starts from the same block.
     const std::int64_t block = now_ >> kBlockShift;

@@ -45,8 +45,8 @@ public:
     double period() const { return publishedAt_ == now_ ? period_ : 0; }
     int evidence() const { return publishedAt_ == now_ ? evidence_ : 0; }
     std::size_t memoryBytes() const;
-    // The kernels of the difference measure's pre-test (engineKernels() to begin with).
-    void useKernels(const EngineKernels& kernels) { kernels_ = &kernels; }
+    // The kernels of the difference measure and the piece (engineKernels() to begin with).
+    void useKernels(const EngineKernels& kernels);
 
 private:
     static constexpr int kListSize = 24;
@@ -92,6 +92,7 @@ private:
     void updateConfirmation();
     void updateExpiry() { nextExpiry_ = std::min(pendingExpiry_, windowExpiry_); }
     void resetList(CrossingList& list);
+    void chooseScreen();
 
     // Touched every sample.
     Biquad lowpass_;
@@ -100,8 +101,9 @@ private:
     double* ring_ = nullptr;
     int ringLength_ = 0;
     int ringSpan_ = 0;
-    int ringPos_ = 0;      // the current sample's entry
-    std::int64_t now_ = 0; // samples processed since construction
+    int ringPos_ = 0;         // the current sample's entry
+    float* narrow_ = nullptr; // the same history rounded to float, for the screen
+    std::int64_t now_ = 0;    // samples processed since construction
     std::int64_t nextExpiry_ = kNever;
     std::int64_t confirmAt_ = kNever;
     std::int64_t lastLoud_ = 0; // last sample at or above the gate
@@ -138,10 +140,11 @@ private:
     // and their reach.
     int windowTerms_ = 0;
     int windowReach_ = 0;
-    int measuredSpans_ = 0;  // spans up to this are measured by the kernel
-    int windowSpans_ = 0;    // and up to this with the window's terms
-    double windowLimit_ = 0; // 0.15 times the window's terms
-    int termSteps_[9] = {};  // the step as the difference measure's kernel takes it
+    int measuredSpans_ = 0;    // spans up to this are measured by the kernel
+    int windowSpans_ = 0;      // and up to this with the window's terms
+    double windowLimit_ = 0;   // 0.15 times the window's terms
+    int termSteps_[9] = {};    // the step as the difference measure's kernel takes it
+    int narrowSteps_[16] = {}; // and as its screen over the float copy does
     // The samples written last that all held uniformValue_ (bit for bit): once they cover the
     // whole history and every block, writing more of the same changes nothing.
     std::int64_t uniformRun_ = 0;
@@ -153,14 +156,16 @@ private:
 
     // Per analysis: the newest sample, and prefix peaks of the difference's first operand and of
     // the history by blocks, each filled only as far as a candidate needs.
-    const double* newest_ = nullptr;
+    DifferenceReads reads_{};
+    // The difference measure's screen: the narrow one where the kernels have it and it serves.
+    bool (*const* screen_)(const DifferenceReads&, int, int, double) = nullptr;
     int boundsDone_ = 0;
     std::int64_t boundsBlock_ = -1; // the newest block of those maxima; -1: none
     int blockMask_ = 0;
     int boundsBase_ = 0; // 31 less the newest sample's place in its block
     int windowBase_ = 0; // that and the window's reach
 
-    // The difference measure's pre-test results, then its terms for the sum in order.
+    // The difference measure's sum and peaks, then its terms for the sum in order.
     double sums_[4 + kMaxTerms + 4];
 
     int scoreSpan_[kScoreCacheSize];
@@ -171,6 +176,7 @@ private:
     double filtered_[kPiece + 4];
 
     std::vector<double> ringStore_;
+    std::vector<float> narrowStore_;
     std::vector<double> blockStore_; // block peaks by time
     std::vector<double> bounds_;     // this analysis' running maxima of them
     const EngineKernels* kernels_;

@@ -169,6 +169,9 @@ TEST(PitchDetectorReference, NoiseSilenceAndBadSamples) {
         .silence(2)
         .noise(2, 0.001)
         .tone(1, 441, 0.02)
+        // Near and beyond float's range, where the narrow screen must not rule a candidate out.
+        .tone(0.5, 330, 3.42e38)
+        .tone(0.5, 330, 1e40)
         .constant(100, 1e308)
         .melody(2)
         .constant(3, -1e300);
