@@ -161,53 +161,6 @@ inline int crossingAges(const std::int64_t* times, int m, std::int64_t now, int 
 #endif
 }
 
-// The midpoint window's ends as ratios: 2^(-1/24) and 2^(1/24).
-constexpr double kSpanWindowBelow = 0.9715319411536059;
-constexpr double kSpanWindowAbove = 1.029302236643492;
-
-// The window around the midpoint of each span ages[i], i = from .. count - 1, in which a crossing
-// of the same direction must lie: low[i] = (int)(kSpanWindowBelow * a / 2 + 0.5) and high[i]
-// the same with kSpanWindowAbove, four at a time. With AVX2 in whole groups of four from the one
-// that holds from: the arrays hold count rounded up to four entries, as crossingAges leaves them.
-inline void spanWindows(const int* ages, int from, int count, int* low, int* high) {
-    int i = from;
-#if defined(__AVX__)
-    const __m256d below = _mm256_set1_pd(kSpanWindowBelow);
-    const __m256d above = _mm256_set1_pd(kSpanWindowAbove), half = _mm256_set1_pd(0.5);
-#if defined(__AVX2__)
-    i &= ~3;
-    const int last = count;
-#else
-    const int last = count - 3;
-#endif
-    for (; i < last; i += 4) {
-        const __m256d a =
-            _mm256_cvtepi32_pd(_mm_loadu_si128(reinterpret_cast<const __m128i*>(ages + i)));
-        // Halving is exact, as the division by 2.
-        const __m256d l = _mm256_add_pd(_mm256_mul_pd(_mm256_mul_pd(below, a), half), half);
-        const __m256d h = _mm256_add_pd(_mm256_mul_pd(_mm256_mul_pd(above, a), half), half);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(low + i), _mm256_cvttpd_epi32(l));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(high + i), _mm256_cvttpd_epi32(h));
-    }
-#elif defined(__SSE2__)
-    const __m128d below = _mm_set1_pd(kSpanWindowBelow);
-    const __m128d above = _mm_set1_pd(kSpanWindowAbove), half = _mm_set1_pd(0.5);
-    for (; i + 2 <= count; i += 2) {
-        const __m128d a =
-            _mm_cvtepi32_pd(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(ages + i)));
-        const __m128d l = _mm_add_pd(_mm_mul_pd(_mm_mul_pd(below, a), half), half);
-        const __m128d h = _mm_add_pd(_mm_mul_pd(_mm_mul_pd(above, a), half), half);
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(low + i), _mm_cvttpd_epi32(l));
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(high + i), _mm_cvttpd_epi32(h));
-    }
-#endif
-    for (; i < count; ++i) {
-        const double span = ages[i];
-        low[i] = static_cast<int>(kSpanWindowBelow * span / 2 + 0.5);
-        high[i] = static_cast<int>(kSpanWindowAbove * span / 2 + 0.5);
-    }
-}
-
 // Bit i of the masks (n <= 128 samples): sample i may cross zero (its product with the one before,
 // previous for the first, is not positive); sample i is at or above the gate.
 inline void crossingMarks(const double* y, int n, double previous, double gate,

@@ -35,7 +35,6 @@ const EngineKernels kBaseline = {"baseline",
                                  &Base::copyTwice,
                                  &Base::peakOf,
                                  &Base::crossingAges,
-                                 &Base::spanWindows,
                                  &Base::crossingMarks,
                                  &Base::floorDraws,
                                  &Base::voiceDraws};

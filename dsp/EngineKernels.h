@@ -58,7 +58,6 @@ struct EngineKernels {
     void (*copyTwice)(const double* from, int n, double* a, double* b, float* fa, float* fb);
     double (*peakOf)(const double* x, int n);
     int (*crossingAges)(const std::int64_t* times, int m, std::int64_t now, int limit, int* ages);
-    void (*spanWindows)(const int* ages, int from, int count, int* low, int* high);
     void (*crossingMarks)(const double* y, int n, double previous, double gate,
                           std::uint64_t* crossings, std::uint64_t* loud);
     void (*floorDraws)(std::uint32_t* z, std::uint32_t* w, int frames, double* floor);

@@ -31,7 +31,6 @@ const EngineKernels& avx2Kernels() {
         &Avx2::copyTwice,
         &Avx2::peakOf,
         &Avx2::crossingAges,
-        &Avx2::spanWindows,
         &Avx2::crossingMarks,
         &Avx2::floorDraws,
         &Avx2::voiceDraws};

@@ -25,6 +25,11 @@ int round32(double v) {
     return trunc32(v + 0.5);
 }
 
+// A crossing of the same direction must lie within a quarter semitone of a span's midpoint: at
+// 2^(-1/24) to 2^(1/24) times half the span, rounded.
+constexpr double kSpanWindowBelow = 0.9715319411536059;
+constexpr double kSpanWindowAbove = 1.029302236643492;
+
 double clampFrequency(double hz) {
     if (!(hz >= 15)) hz = 15; // also catches NaN
     if (hz > 2200) hz = 2200;
@@ -59,10 +64,20 @@ void PitchDetector::setSampleRate(double sampleRate) {
             while (blocks < static_cast<std::size_t>((length + kPiece) / kBlockSize) + 4)
                 blocks *= 2;
             std::vector<double> peaks(blocks, 0.0), bounds(blocks, 0.0);
+            // The windows of every span up to the ring's length, which no rate's longest exceeds
+            // (at 768 kHz their ends stay below 2^16).
+            std::vector<std::uint16_t> low(static_cast<std::size_t>(length) + 1), high(low.size());
+            for (int a = 0; a <= length; ++a) {
+                const double span = a;
+                low[a] = static_cast<std::uint16_t>(trunc32(kSpanWindowBelow * span / 2 + 0.5));
+                high[a] = static_cast<std::uint16_t>(trunc32(kSpanWindowAbove * span / 2 + 0.5));
+            }
             ringStore_.swap(ring);
             narrowStore_.swap(narrow);
             blockStore_.swap(peaks);
             bounds_.swap(bounds);
+            windowLow_.swap(low);
+            windowHigh_.swap(high);
             blockMask_ = static_cast<int>(blocks) - 1;
             ring_ = ringStore_.data();
             narrow_ = narrowStore_.data();
@@ -75,7 +90,7 @@ void PitchDetector::setSampleRate(double sampleRate) {
         }
     }
     minSpan_ = round32(2 * sampleRate / 2200);
-    maxSpan_ = round32(2 * sampleRate / 15);
+    setSpanLimits(round32(2 * sampleRate / 15));
     lowpass_.setSampleRate(sampleRate);
     lowpass_.designLowPass(3300, kFilterQ);
     gate_ = 0.001;
@@ -125,7 +140,14 @@ void PitchDetector::setSampleRate(double sampleRate) {
 }
 
 void PitchDetector::setMinFreq(double hz) {
-    maxSpan_ = round32(2 * sampleRate_ / clampFrequency(hz));
+    setSpanLimits(round32(2 * sampleRate_ / clampFrequency(hz)));
+}
+
+// The longest span, and the longest the analyses take: the same unless the ring could not grow
+// for this rate, when the windows end with it too.
+void PitchDetector::setSpanLimits(int longest) {
+    maxSpan_ = longest;
+    spansTaken_ = std::min(longest, ringLength_);
 }
 
 void PitchDetector::setMaxFreq(double hz) {
@@ -197,7 +219,8 @@ void PitchDetector::resetConfirmation() {
 std::size_t PitchDetector::memoryBytes() const {
     return sizeof(*this) +
            (ringStore_.capacity() + blockStore_.capacity() + bounds_.capacity()) * sizeof(double) +
-           narrowStore_.capacity() * sizeof(float);
+           narrowStore_.capacity() * sizeof(float) +
+           (windowLow_.capacity() + windowHigh_.capacity()) * sizeof(std::uint16_t);
 }
 
 // The pending period's hold has run out, or the tracking window's.
@@ -583,23 +606,23 @@ void PitchDetector::analyse(CrossingList& list) {
     // list, so the spans begin at the first entry long enough and older than the quiet.
     static_assert((kMaxCount + 3) / 4 * 4 <= kListSize, "the kernel reads m rounded up to four");
     int ages[kListSize];
-    const int count = kernels_->crossingAges(times, m, now_, maxSpan_, ages);
+    const int count = kernels_->crossingAges(times, m, now_, spansTaken_, ages);
     int i = 2;
     while (i < count && !(ages[i] >= minSpan_ && ages[i] > silence))
         ++i;
-    // A crossing of the same direction near the midpoint: within a quarter semitone.
-    int low[kListSize], high[kListSize];
-    kernels_->spanWindows(ages, i, count, low, high);
+    // A crossing of the same direction near the midpoint.
     if (i < count) {
+        const std::uint16_t *low = windowLow_.data(), *high = windowHigh_.data();
         // The first entry that may lie near the midpoint, and its age: it moves on as the spans
         // grow. The window's low end lies below the span itself, so j stops at i at the latest,
         // and its high end too (a span is 7 or more), so that the span is never its own midpoint.
         std::ptrdiff_t j = 1, k = i;
         int near = ages[1];
         do {
-            while (near < low[k])
+            const int span = ages[k];
+            while (near < low[span])
                 near = ages[++j];
-            if (near <= high[k]) consider(ages[k], best);
+            if (near <= high[span]) consider(span, best);
         } while (++k < count);
     }
     // The quiet found again rather than kept in a register across the scan's kernel calls.

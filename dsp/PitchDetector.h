@@ -93,6 +93,7 @@ private:
     void updateExpiry() { nextExpiry_ = std::min(pendingExpiry_, windowExpiry_); }
     void resetList(CrossingList& list);
     void chooseScreen();
+    void setSpanLimits(int longest);
 
     // Touched every sample.
     Biquad lowpass_;
@@ -129,6 +130,7 @@ private:
     double weightExponent_ = 0;
     int minSpan_ = 0;
     int maxSpan_ = 0;
+    int spansTaken_ = 0;
     int lastSpan_ = 0;
     int windowLo_ = 0;
     int windowHi_ = 0;
@@ -179,6 +181,8 @@ private:
     std::vector<float> narrowStore_;
     std::vector<double> blockStore_; // block peaks by time
     std::vector<double> bounds_;     // this analysis' running maxima of them
+    // By span, the ends of the window near its midpoint where a crossing must lie.
+    std::vector<std::uint16_t> windowLow_, windowHigh_;
     const EngineKernels* kernels_;
 };
 
