@@ -114,26 +114,20 @@ inline bool glideFollows(const double* period, int frames, double coef, double r
     return true;
 }
 
-// The LFO's phase over the samples before its next cycle begins, as Lfo::advance steps it, four
-// samples a turn: returns how many it kept in phases (a multiple of four), phase moved on by as
-// many increments.
-inline int lfoRamp(double& phase, double increment, int frames, double* phases) {
-    double p = phase;
-    int i = 0;
-    for (; i + 4 <= frames; i += 4) {
-        const double a = p + increment;
-        const double b = a + increment;
-        const double c = b + increment;
-        const double d = c + increment;
-        if (d >= 1) break;
-        phases[i] = a;
-        phases[i + 1] = b;
-        phases[i + 2] = c;
-        phases[i + 3] = d;
-        p = d;
+// phases[k] = phase + (k + 1) d for k < m, exact as the phase stays in one binade (see
+// Lfo::binadeSteps): four at a time, each group the last plus 4 d.
+inline void lfoRun(double phase, double d, int m, double* phases) {
+    using namespace Glue;
+    static constexpr double kCounts[4] = {1, 2, 3, 4};
+    V p = splat<V>(phase) + splat<V>(d) * loadWide(kCounts);
+    const V step = splat<V>(4 * d);
+    int k = 0;
+    for (; k + 4 <= m; k += 4) {
+        storeWide(phases + k, p);
+        p = p + step;
     }
-    phase = p;
-    return i;
+    for (; k < m; ++k)
+        phases[k] = phase + (k + 1) * d;
 }
 
 // The LFO's shapes (Lfo::shape) at the given phases.

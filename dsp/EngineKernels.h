@@ -35,7 +35,7 @@ struct EngineKernels {
                        double* dryLeft, double* dryRight);
     bool (*glideFollows)(const double* period, int frames, double coef, double rate,
                          double& smoothed, double* frequency);
-    int (*lfoRamp)(double& phase, double increment, int frames, double* phases);
+    void (*lfoRun)(double phase, double d, int m, double* phases);
     void (*lfoShapes)(int waveform, const double* phase, int frames, double* out);
     bool (*slewFollows)(const double* target, int frames, double current, double step);
     void (*mixSynth)(const double* voices, const double* floorNoise, const double* tremolo,

@@ -17,7 +17,7 @@ const EngineKernels& avx2Kernels() {
         &Avx2::monoSum<float>,
         &Avx2::monoSum<double>,
         &Avx2::glideFollows,
-        &Avx2::lfoRamp,
+        &Avx2::lfoRun,
         &Avx2::lfoShapes,
         &Avx2::slewFollows,
         &Avx2::mixSynth,

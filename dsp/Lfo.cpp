@@ -51,40 +51,45 @@ void stepPhase(double& phase, double increment, int& cycles) {
 // Within one binade of the phase, [2^e, 2^(e+1)), every double is a multiple of u = 2^(e-52), and
 // phase + increment rounds to phase + d, d the nearest multiple of u to the increment, unless the
 // increment lies halfway between two (a tie, rounded by the phase's parity): so as long as the sum
-// stays in the binade, m steps add m d exactly. A step that leaves the binade (or wraps) is taken
-// as it is.
-void Lfo::skipSteps(double& phase, double increment, int n, int& cycles) {
+// stays in the binade, m steps add m d exactly. Returns how many of the next n steps stay in the
+// binade (and cycle), with d; 0 where the closed form does not apply (a phase outside (0, 1),
+// whose unit is not normal), -1 for a tie.
+int Lfo::binadeSteps(double phase, double increment, int n, double& d) {
     constexpr std::uint64_t kTop = (std::uint64_t{1} << 53) - 1; // the binade's last multiple
+    std::uint64_t bits;
+    std::memcpy(&bits, &phase, sizeof bits);
+    const int biased = static_cast<int>(bits >> 52);
+    if (!(biased > 52 && biased < 1023 && increment > 0)) return 0;
+    const std::uint64_t multiples = (bits & ((std::uint64_t{1} << 52) - 1)) | (kTop + 1) >> 1;
+    const std::uint64_t unitBits = static_cast<std::uint64_t>(biased - 52) << 52;
+    double u;
+    std::memcpy(&u, &unitBits, sizeof u);
+    const double q = increment / u; // exact: a power of two, far from both ends
+    if (!(q < 4503599627370496.0)) return 0;
+    const double whole = std::floor(q);
+    const double fraction = q - whole;
+    if (fraction == 0.5) return -1;
+    const std::uint64_t units = static_cast<std::uint64_t>(whole) + (fraction > 0.5 ? 1 : 0);
+    d = static_cast<double>(units) * u;
+    if (units == 0) return n; // below half a multiple: no step moves the phase
+    const std::uint64_t room = (kTop - multiples) / units;
+    return room < static_cast<std::uint64_t>(n) ? static_cast<int>(room) : n;
+}
+
+void Lfo::skipSteps(double& phase, double increment, int n, int& cycles) {
     while (n > 0) {
-        std::uint64_t bits;
-        std::memcpy(&bits, &phase, sizeof bits);
-        const int biased = static_cast<int>(bits >> 52);
-        // A phase in (0, 1) whose u is a normal number.
-        if (biased > 52 && biased < 1023 && increment > 0) {
-            const std::uint64_t multiples =
-                (bits & ((std::uint64_t{1} << 52) - 1)) | (kTop + 1) >> 1;
-            const std::uint64_t unitBits = static_cast<std::uint64_t>(biased - 52) << 52;
-            double u;
-            std::memcpy(&u, &unitBits, sizeof u);
-            const double q = increment / u; // exact: a power of two, far from both ends
-            if (q < 4503599627370496.0) {
-                const double whole = std::floor(q);
-                const double fraction = q - whole;
-                if (fraction == 0.5) {
-                    // A tie: one step at a time from here.
-                    for (; n > 0; --n)
-                        stepPhase(phase, increment, cycles);
-                    return;
-                }
-                const std::uint64_t d =
-                    static_cast<std::uint64_t>(whole) + (fraction > 0.5 ? 1 : 0);
-                if (d == 0) return; // below half a multiple: no step moves the phase
-                const std::uint64_t room = (kTop - multiples) / d;
-                const int m = room < static_cast<std::uint64_t>(n) ? static_cast<int>(room) : n;
-                phase = static_cast<double>(multiples + static_cast<std::uint64_t>(m) * d) * u;
-                n -= m;
-                if (n == 0) return;
-            }
+        double d = 0;
+        const int m = binadeSteps(phase, increment, n, d);
+        if (m < 0) {
+            // A tie: one step at a time from here.
+            for (; n > 0; --n)
+                stepPhase(phase, increment, cycles);
+            return;
+        }
+        if (m > 0) {
+            phase += m * d; // exact within the binade
+            n -= m;
+            if (n == 0) return;
         }
         stepPhase(phase, increment, cycles);
         --n;
@@ -117,16 +122,27 @@ int Lfo::advance(const EngineKernels& kernels, int frames, double* phases, int* 
         }
         cycles = 0;
     }
-    // Four at a time while no new cycle begins: the phase only grows, so the last tells.
-    int i = kernels.lfoRamp(phase, increment, frames, phases);
-    for (; i < frames; ++i) {
-        phase += increment;
-        if (phase >= 1) {
-            phase -= 1;
-            if (phase >= 1) phase -= std::floor(phase);
-            cycleStarts[cycles++] = i;
+    // The runs within one binade in closed form, as skipSteps takes them, where they are long
+    // enough to pay; single steps across binades and cycles.
+    for (int i = 0; i < frames;) {
+        double d = 0;
+        int m = binadeSteps(phase, increment, frames - i, d);
+        if (m >= 8) {
+            kernels.lfoRun(phase, d, m, phases + i);
+            i += m;
+            phase = phases[i - 1];
+            continue;
         }
-        phases[i] = phase;
+        // A tie takes the rest one by one, a short run as many.
+        for (int end = m < 0 ? frames : i + std::max(m, 1); i < end; ++i) {
+            phase += increment;
+            if (phase >= 1) {
+                phase -= 1;
+                if (phase >= 1) phase -= std::floor(phase);
+                cycleStarts[cycles++] = i;
+            }
+            phases[i] = phase;
+        }
     }
     for (int k = frames; k % 4 != 0; ++k)
         phases[k] = phase;

@@ -79,6 +79,7 @@ public:
     // n steps of the phase as process() takes them (cycles counts the new ones), the same bits,
     // without taking most of them one by one.
     static void skipSteps(double& phase, double increment, int n, int& cycles);
+    static int binadeSteps(double phase, double increment, int n, double& d);
 
     double output() const { return valueSlew_.current; }
     double phase() const { return phase_; }
