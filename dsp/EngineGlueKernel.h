@@ -130,39 +130,42 @@ inline void lfoRun(double phase, double d, int m, double* phases) {
         phases[k] = phase + (k + 1) * d;
 }
 
-// The LFO's shapes (Lfo::shape) at the given phases.
+// The LFO's shapes (Lfo::shape) at the given phases, one loop for each.
 inline void lfoShapes(int waveform, const double* phase, int frames, double* out) {
     using namespace Glue;
     const V one = splat<V>(1.0), two = splat<V>(2.0), four = splat<V>(4.0);
-    for (int i = 0; i < frames; i += 4) {
-        V p = loadWide(phase + i), v;
-        switch (waveform) {
-        case 0: {
+    auto each = [&](auto shape) {
+        for (int i = 0; i < frames; i += 4)
+            storeWide(out + i, shape(loadWide(phase + i)));
+    };
+    switch (waveform) {
+    case 0:
+        each([](V p) {
             V m = splat<V>(6.283185307179586) * p - splat<V>(3.141592653589793);
             V m2 = m * m;
-            v = m *
-                (m2 * (splat<V>(0.16562123457123723) - m2 * (splat<V>(0.007956574006381783) -
-                                                             m2 * splat<V>(0.000145039006054745))) -
-                 splat<V>(0.9990123569996505));
-            break;
-        }
-        case 1:
-            v = select(less(p, splat<V>(0.25)), four * p,
-                       select(less(p, splat<V>(0.75)), two - four * p, four * p - four));
-            break;
-        case 2:
-            v = select(less(p, splat<V>(0.5)), one, -one);
-            break;
-        case 3:
-            v = two * p - one;
-            break;
-        case 4:
-            v = one - two * p;
-            break;
-        default:
-            v = splat<V>(0.0);
-        }
-        storeWide(out + i, v);
+            return m * (m2 * (splat<V>(0.16562123457123723) -
+                              m2 * (splat<V>(0.007956574006381783) -
+                                    m2 * splat<V>(0.000145039006054745))) -
+                        splat<V>(0.9990123569996505));
+        });
+        break;
+    case 1:
+        each([&](V p) {
+            return select(less(p, splat<V>(0.25)), four * p,
+                          select(less(p, splat<V>(0.75)), two - four * p, four * p - four));
+        });
+        break;
+    case 2:
+        each([&](V p) { return select(less(p, splat<V>(0.5)), one, -one); });
+        break;
+    case 3:
+        each([&](V p) { return two * p - one; });
+        break;
+    case 4:
+        each([&](V p) { return one - two * p; });
+        break;
+    default:
+        each([](V) { return splat<V>(0.0); });
     }
 }
 
