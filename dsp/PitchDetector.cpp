@@ -295,7 +295,7 @@ void PitchDetector::writeAhead(const double* y, int n, bool standing) {
         pos += run;
         i += run;
     }
-    // The peak of every 32-sample block of the history, by time: a block's entry covers what is
+    // The peak of every block of the history, by time: a block's entry covers what is
     // written of it so far, written-ahead samples included (a bound need only be high enough).
     const std::int64_t base = now_ + 1;
     for (int i = 0; i < n;) {
@@ -597,7 +597,7 @@ void PitchDetector::analyse(CrossingList& list) {
         boundsDone_ = 1;
         boundsBlock_ = block;
     }
-    // The samples back to far lie in the blocks back to (far + boundsBase_) / 32.
+    // The samples back to far lie in the blocks back to (far + boundsBase_) / kBlockSize.
     boundsBase_ = kBlockSize - 1 - static_cast<int>(now_ & (kBlockSize - 1));
     windowBase_ = boundsBase_ + windowReach_;
 
