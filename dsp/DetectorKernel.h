@@ -87,13 +87,19 @@ KORVEL_LANE_INLINE float narrowed(double x) {
 
 // The history written ahead: n samples into a and b both (the ring holds each sample twice), and
 // rounded to float into fa and fb, for the difference measure's screen. A sample beyond float's
-// range is NaN there, which keeps any sum it meets from ruling a candidate out.
-inline void copyTwice(const double* from, int n, double* a, double* b, float* fa, float* fb) {
+// range is NaN there, which keeps any sum it meets from ruling a candidate out. Returns the
+// largest |from[k]| (0 for none): the detector's filtered samples are finite, so the order of
+// the comparisons does not matter.
+inline double copyTwice(const double* from, int n, double* a, double* b, float* fa, float* fb) {
+    typedef Wide V;
+    V m = splat<V>(0.0);
     int k = 0;
     for (; k + 4 <= n; k += 4) {
-        const Wide v = loadWide(from + k);
+        const V v = loadWide(from + k);
         storeWide(a + k, v);
         storeWide(b + k, v);
+        const V magnitude = absOf(v);
+        m = select(less(m, magnitude), magnitude, m);
 #if defined(__AVX__)
         __m128 f = _mm256_cvtpd_ps((__m256d)v);
         f = _mm_add_ps(_mm_sub_ps(f, f), f);
@@ -104,28 +110,14 @@ inline void copyTwice(const double* from, int n, double* a, double* b, float* fa
             fa[k + q] = fb[k + q] = narrowed(lane(v, q));
 #endif
     }
-    for (; k < n; ++k) {
-        a[k] = b[k] = from[k];
-        fa[k] = fb[k] = narrowed(from[k]);
-    }
-}
-
-// The largest |x[k]| of n samples (0 for none). The detector's filtered samples are finite, so
-// the order of the comparisons does not matter.
-inline double peakOf(const double* x, int n) {
-    typedef Wide V;
-    V m = splat<V>(0.0);
-    int k = 0;
-    for (; k + 4 <= n; k += 4) {
-        const V a = absOf(loadWide(x + k));
-        m = select(less(m, a), a, m);
-    }
     double peak = 0;
     for (int q = 0; q < 4; ++q)
         peak = peak < lane(m, q) ? lane(m, q) : peak;
     for (; k < n; ++k) {
-        const double a = __builtin_fabs(x[k]);
-        peak = peak < a ? a : peak;
+        a[k] = b[k] = from[k];
+        fa[k] = fb[k] = narrowed(from[k]);
+        const double magnitude = __builtin_fabs(from[k]);
+        peak = peak < magnitude ? magnitude : peak;
     }
     return peak;
 }

@@ -55,8 +55,7 @@ struct EngineKernels {
     void (*lowpassBlock)(const double* x, int n, double* y, const double* coefficients,
                          double* state);
     int (*inputMarks)(const double* x, int n);
-    void (*copyTwice)(const double* from, int n, double* a, double* b, float* fa, float* fb);
-    double (*peakOf)(const double* x, int n);
+    double (*copyTwice)(const double* from, int n, double* a, double* b, float* fa, float* fb);
     int (*crossingAges)(const std::int64_t* times, int m, std::int64_t now, int limit, int* ages);
     void (*crossingMarks)(const double* y, int n, double previous, double gate,
                           std::uint64_t* crossings, std::uint64_t* loud);

@@ -29,7 +29,6 @@ const EngineKernels& avx2Kernels() {
         &Avx2::lowpassBlock,
         &Avx2::inputMarks,
         &Avx2::copyTwice,
-        &Avx2::peakOf,
         &Avx2::crossingAges,
         &Avx2::crossingMarks,
         &Avx2::floorDraws,

@@ -283,29 +283,24 @@ void PitchDetector::writeAhead(const double* y, int n, bool standing) {
         uniformValue_ = y[0];
         uniformRun_ = n;
     }
+    // Each run ends where the ring wraps or a block does. The peak of every block of the history,
+    // by time: a block's entry covers what is written of it so far, written-ahead samples included
+    // (a bound need only be high enough).
     const int span = ringSpan_;
     double* ring = ring_;
     float* narrow = narrow_;
     int pos = ringPos_ + 1;
-    for (int i = 0; i < n;) {
-        if (pos == span) pos = 0;
-        int run = std::min(n - i, span - pos);
-        kernels_->copyTwice(y + i, run, ring + pos, ring + pos + span, narrow + pos,
-                            narrow + pos + span);
-        pos += run;
-        i += run;
-    }
-    // The peak of every block of the history, by time: a block's entry covers what is
-    // written of it so far, written-ahead samples included (a bound need only be high enough).
     const std::int64_t base = now_ + 1;
     for (int i = 0; i < n;) {
+        if (pos == span) pos = 0;
         const std::int64_t t = base + i;
         const int inBlock = static_cast<int>(t & (kBlockSize - 1));
-        const int run = std::min(n - i, kBlockSize - inBlock);
-        // One value throughout: its own peak.
-        const double peak = standing ? std::fabs(y[i]) : kernels_->peakOf(y + i, run);
+        const int run = std::min({n - i, span - pos, kBlockSize - inBlock});
+        const double peak = kernels_->copyTwice(y + i, run, ring + pos, ring + pos + span,
+                                                narrow + pos, narrow + pos + span);
         double& entry = blockStore_[static_cast<std::size_t>((t >> kBlockShift) & blockMask_)];
         entry = inBlock == 0 ? peak : std::max(entry, peak);
+        pos += run;
         i += run;
     }
 }
