@@ -24,6 +24,9 @@ namespace Korvel {
 class PitchDetector {
 public:
     PitchDetector();
+    // Its pointers lead into its own storage.
+    PitchDetector(const PitchDetector&) = delete;
+    PitchDetector& operator=(const PitchDetector&) = delete;
 
     void setSampleRate(double sampleRate);
     void setMinFreq(double hz);
