@@ -332,8 +332,7 @@ bool differenceScreen(const DifferenceReads& reads, int h, int n, double limit) 
 
 // For the candidates a screen keeps, in one pass: out[0] the sum of |u - v| in the screen's order,
 // out[1] and out[2] the peaks of |u| and |v|, which no order changes, and from out + 4 each
-// |u_t - v_t| (n rounded up to four), for the caller's sum in order (one buffer, so that every
-// argument has a register).
+// |u_t - v_t|, for the caller's sum in order (one buffer, so that every argument has a register).
 template <bool odd>
 void differenceTerms(const double* newest, int h, int n, const int* steps, double* out) {
     typedef Wide V;

@@ -7,7 +7,7 @@
 
 namespace Korvel {
 
-// The terms differenceScreen sums before its first test, so the fewest it may be given: fewer than
+// The terms the screens sum before their first test, so the fewest they may be given: fewer than
 // any of the detector's measures has (25 at 10 kHz the fewest, 44 at 44.1 kHz). In noise a first
 // test at 24 costs fewest instructions; at 16 it finds too few to end, at 32 most could have ended
 // earlier.

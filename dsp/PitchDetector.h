@@ -135,7 +135,7 @@ private:
     double weightExponent_ = 0;
     int minSpan_ = 0;
     int maxSpan_ = 0;
-    int spansTaken_ = 0;
+    int spansTaken_ = 0; // the longest the analyses take: less only if the ring could not grow
     int lastSpan_ = 0;
     int windowLo_ = 0;
     int windowHi_ = 0;
