@@ -33,19 +33,8 @@ inline void floorDraws(std::uint32_t* zState, std::uint32_t* wState, int frames,
     int i = 0;
 #if defined(__AVX2__)
     if (frames >= 16) {
-        // Lanes j = 0..3 hold the state after samples i + j: stepped to begin with.
-        alignas(32) std::uint64_t zs[4], ws[4];
-        for (int j = 0; j < 4; ++j) {
-            for (int k = 0; k < 3; ++k)
-                step(z, w);
-            std::uint32_t r = step(z, w);
-            floor[j] = floorOf(r);
-            zs[j] = z;
-            ws[j] = w;
-        }
-        i = 4;
-        __m256i Z = _mm256_load_si256(reinterpret_cast<const __m256i*>(zs));
-        __m256i W = _mm256_load_si256(reinterpret_cast<const __m256i*>(ws));
+        // Lanes j = 0..3 hold the state after samples i + j, from the state itself to begin with.
+        __m256i Z = _mm256_set1_epi64x(z), W = _mm256_set1_epi64x(w);
         const __m256i low16 = _mm256_set1_epi64x(65535);
         const __m256i az = _mm256_set1_epi64x(36969), aw = _mm256_set1_epi64x(18000);
         const __m256i jz = _mm256_set1_epi64x(1623930902), jw = _mm256_set1_epi64x(976331327);
@@ -61,21 +50,32 @@ inline void floorDraws(std::uint32_t* zState, std::uint32_t* wState, int frames,
             return _mm256_add_epi64(_mm256_mul_epu32(_mm256_and_si256(y, low16), a),
                                     _mm256_srli_epi64(y, 16));
         };
-        for (; i + 4 <= frames; i += 4) {
-            __m256i yz = fold(fold(fold(_mm256_mul_epu32(Z, jz), az), az), az);
-            __m256i yw = fold(fold(fold(_mm256_mul_epu32(W, jw), aw), aw), aw);
+        // The next four samples: each lane multiplied by byZ and byW (jz and jw for sixteen steps)
+        // and folded three times; false, leaving Z and W as they were, where a lane's state is not
+        // certain.
+        auto group = [&](__m256i byZ, __m256i byW) {
+            __m256i yz = fold(fold(fold(_mm256_mul_epu32(Z, byZ), az), az), az);
+            __m256i yw = fold(fold(fold(_mm256_mul_epu32(W, byW), aw), aw), aw);
             yz = _mm256_sub_epi64(yz, _mm256_and_si256(_mm256_cmpgt_epi64(yz, mz1), mz));
             yw = _mm256_sub_epi64(yw, _mm256_and_si256(_mm256_cmpgt_epi64(yw, mw1), mw));
             __m256i unsure =
                 _mm256_or_si256(_mm256_cmpgt_epi64(unsureZ, yz), _mm256_cmpgt_epi64(unsureW, yw));
-            if (!_mm256_testz_si256(unsure, unsure)) break; // lane 3 of Z, W is still exact
+            if (!_mm256_testz_si256(unsure, unsure)) return false;
             Z = yz;
             W = yw;
             __m256i r = _mm256_and_si256(
                 _mm256_add_epi64(_mm256_slli_epi64(Z, 16), _mm256_and_si256(W, low16)), low32);
             __m256d d = _mm256_sub_pd(_mm256_castsi256_pd(_mm256_or_si256(r, exponent)), two52);
             _mm256_storeu_pd(floor + i, _mm256_mul_pd(_mm256_mul_pd(d, scale), floorGain));
+            return true;
+        };
+        // The first four: lane j takes 4 (j + 1) steps, a^(4 j + 1) mod m and the three folds.
+        if (group(_mm256_setr_epi64x(36969, 2222859819, 775514752, 1623930902),
+                  _mm256_setr_epi64x(18000, 1024305982, 557826686, 976331327))) {
+            for (i = 4; i + 4 <= frames; i += 4)
+                if (!group(jz, jw)) break; // lane 3 of Z, W is still exact
         }
+        alignas(32) std::uint64_t zs[4], ws[4];
         _mm256_store_si256(reinterpret_cast<__m256i*>(zs), Z);
         _mm256_store_si256(reinterpret_cast<__m256i*>(ws), W);
         z = static_cast<std::uint32_t>(zs[3]);
