@@ -102,6 +102,10 @@ inline double copyTwice(const double* from, int n, double* a, double* b, float* 
         m = select(less(m, magnitude), magnitude, m);
 #if defined(__AVX__)
         __m128 f = _mm256_cvtpd_ps((__m256d)v);
+#elif defined(__SSE2__)
+        __m128 f = _mm_movelh_ps(_mm_cvtpd_ps(v.lo), _mm_cvtpd_ps(v.hi));
+#endif
+#if defined(__SSE2__)
         f = _mm_add_ps(_mm_sub_ps(f, f), f);
         _mm_storeu_ps(fa + k, f);
         _mm_storeu_ps(fb + k, f);
