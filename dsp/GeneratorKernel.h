@@ -41,7 +41,6 @@ inline void floorDraws(std::uint32_t* zState, std::uint32_t* wState, int frames,
         const __m256i mz = _mm256_set1_epi64x(2422800383), mw = _mm256_set1_epi64x(1179647999);
         const __m256i mz1 = _mm256_set1_epi64x(2422800382), mw1 = _mm256_set1_epi64x(1179647998);
         const __m256i unsureZ = _mm256_set1_epi64x(28568), unsureW = _mm256_set1_epi64x(47537);
-        const __m256i low32 = _mm256_set1_epi64x(0xffffffff);
         const __m256i exponent = _mm256_set1_epi64x(0x4330000000000000);
         const __m256d two52 = _mm256_set1_pd(4503599627370496.0);
         const __m256d scale = _mm256_set1_pd(2.3283064370807974e-10),
@@ -63,8 +62,8 @@ inline void floorDraws(std::uint32_t* zState, std::uint32_t* wState, int frames,
             if (!_mm256_testz_si256(unsure, unsure)) return false;
             Z = yz;
             W = yw;
-            __m256i r = _mm256_and_si256(
-                _mm256_add_epi64(_mm256_slli_epi64(Z, 16), _mm256_and_si256(W, low16)), low32);
+            // The draw in 32-bit halves, which wrap as the word does; the upper half stays 0.
+            __m256i r = _mm256_add_epi32(_mm256_slli_epi32(Z, 16), _mm256_and_si256(W, low16));
             __m256d d = _mm256_sub_pd(_mm256_castsi256_pd(_mm256_or_si256(r, exponent)), two52);
             _mm256_storeu_pd(floor + i, _mm256_mul_pd(_mm256_mul_pd(d, scale), floorGain));
             return true;
