@@ -40,7 +40,9 @@ inline void floorDraws(std::uint32_t* zState, std::uint32_t* wState, int frames,
         const __m256i jz = _mm256_set1_epi64x(1623930902), jw = _mm256_set1_epi64x(976331327);
         const __m256i mz = _mm256_set1_epi64x(2422800383), mw = _mm256_set1_epi64x(1179647999);
         const __m256i mz1 = _mm256_set1_epi64x(2422800382), mw1 = _mm256_set1_epi64x(1179647998);
-        const __m256i unsureZ = _mm256_set1_epi64x(28568), unsureW = _mm256_set1_epi64x(47537);
+        // A residue above 2^16 - a fixes the state.
+        const __m256i sureZ = _mm256_set1_epi64x(28567), sureW = _mm256_set1_epi64x(47536);
+        const __m256i all = _mm256_set1_epi64x(-1);
         const __m256i exponent = _mm256_set1_epi64x(0x4330000000000000);
         const __m256d two52 = _mm256_set1_pd(4503599627370496.0);
         const __m256d scale = _mm256_set1_pd(2.3283064370807974e-10),
@@ -57,9 +59,9 @@ inline void floorDraws(std::uint32_t* zState, std::uint32_t* wState, int frames,
             __m256i yw = fold(fold(fold(_mm256_mul_epu32(W, byW), aw), aw), aw);
             yz = _mm256_sub_epi64(yz, _mm256_and_si256(_mm256_cmpgt_epi64(yz, mz1), mz));
             yw = _mm256_sub_epi64(yw, _mm256_and_si256(_mm256_cmpgt_epi64(yw, mw1), mw));
-            __m256i unsure =
-                _mm256_or_si256(_mm256_cmpgt_epi64(unsureZ, yz), _mm256_cmpgt_epi64(unsureW, yw));
-            if (!_mm256_testz_si256(unsure, unsure)) return false;
+            const __m256i sure =
+                _mm256_and_si256(_mm256_cmpgt_epi64(yz, sureZ), _mm256_cmpgt_epi64(yw, sureW));
+            if (!_mm256_testc_si256(sure, all)) return false;
             Z = yz;
             W = yw;
             // The draw in 32-bit halves, which wrap as the word does; the upper half stays 0.
