@@ -293,36 +293,55 @@ bool screenWide(const double* newest, int h, int n, const int* steps, double lim
 // one never ends the candidate.
 constexpr double kNarrowMargin = 1e-4;
 
-template <bool odd> bool narrowScreen(const DifferenceReads& reads, int h, int n, double limit) {
+// kStep, when not 0, is the step the caller's reads take (narrowSteps): the first terms' reads
+// are then fixed offsets from the newest sample, and the index stays as it is until the rest.
+template <bool odd, int kStep = 0>
+bool narrowScreen(const DifferenceReads& reads, int h, int n, double limit) {
     const float* newest = reads.narrow;
-    const __m256i stride =
-        _mm256_loadu_si256(reinterpret_cast<const __m256i*>(reads.narrowSteps + 8));
-    __m256i index = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(reads.narrowSteps));
+    __m256i stride, index;
+    if (kStep > 0) {
+        stride = _mm256_set1_epi32(8 * kStep);
+        index = _mm256_setr_epi32(0, -kStep, -2 * kStep, -3 * kStep, -4 * kStep, -5 * kStep,
+                                  -6 * kStep, -7 * kStep);
+    } else {
+        stride = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(reads.narrowSteps + 8));
+        index = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(reads.narrowSteps));
+    }
     const float* v0 = newest - h;
     const __m256 magnitude = _mm256_castsi256_ps(_mm256_set1_epi32(0x7fffffff));
     const float stop = static_cast<float>(limit * (1 + kNarrowMargin));
-    __m256 sum = _mm256_setzero_ps();
-    auto add8 = [&] {
-        const __m256 u = _mm256_i32gather_ps(newest, index, 4);
-        __m256 v = _mm256_i32gather_ps(v0, index, 4);
+    __m256 sum;
+    // Eight terms from back samples further back than the index says.
+    auto add8 = [&](int back, bool first = false) {
+        const __m256 u = _mm256_i32gather_ps(newest - back, index, 4);
+        __m256 v = _mm256_i32gather_ps(v0 - back, index, 4);
         if (odd)
-            v = _mm256_mul_ps(_mm256_add_ps(v, _mm256_i32gather_ps(v0 - 1, index, 4)),
+            v = _mm256_mul_ps(_mm256_add_ps(v, _mm256_i32gather_ps(v0 - back - 1, index, 4)),
                               _mm256_set1_ps(0.5f));
-        sum = _mm256_add_ps(sum, _mm256_and_ps(_mm256_sub_ps(u, v), magnitude));
-        index = _mm256_sub_epi32(index, stride);
+        const __m256 d = _mm256_and_ps(_mm256_sub_ps(u, v), magnitude);
+        sum = first ? d : _mm256_add_ps(sum, d);
     };
     auto passes = [&] {
-        __m128 s = _mm_add_ps(_mm256_castps256_ps128(sum), _mm256_extractf128_ps(sum, 1));
-        s = _mm_add_ps(s, _mm_movehl_ps(s, s));
-        return _mm_cvtss_f32(_mm_add_ss(s, _mm_movehdup_ps(s))) > stop;
+        // Each half's sum in its lowest lane, then the two.
+        const __m256 halves = _mm256_dp_ps(sum, _mm256_set1_ps(1.0f), 0xf1);
+        return _mm_cvtss_f32(_mm_add_ss(_mm256_castps256_ps128(halves),
+                                        _mm256_extractf128_ps(halves, 1))) > stop;
     };
     static_assert(kFirstTerms % 8 == 0, "the first test falls after whole gathers");
-    for (int k = 0; k < kFirstTerms / 8; ++k)
-        add8();
+    for (int k = 0; k < kFirstTerms / 8; ++k) {
+        if (kStep > 0) {
+            add8(8 * kStep * k, k == 0);
+        } else {
+            add8(0, k == 0);
+            index = _mm256_sub_epi32(index, stride);
+        }
+    }
     if (passes()) return false;
+    if (kStep > 0) index = _mm256_sub_epi32(index, _mm256_set1_epi32(kFirstTerms * kStep));
     for (int blocks = (n - kFirstTerms) >> 3; blocks > 0; --blocks) {
-        add8();
+        add8(0);
         if (passes()) return false;
+        index = _mm256_sub_epi32(index, stride);
     }
     return true;
 }

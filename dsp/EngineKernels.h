@@ -51,6 +51,8 @@ struct EngineKernels {
     // sets without gathers, where it would save nothing.
     bool (*differenceScreen[2])(const DifferenceReads& reads, int h, int n, double limit);
     bool (*narrowScreen[2])(const DifferenceReads& reads, int h, int n, double limit);
+    // The same for a step of 5 (44.1 and 48 kHz), its reads at fixed offsets.
+    bool (*narrowScreenStep5[2])(const DifferenceReads& reads, int h, int n, double limit);
     void (*differenceTerms[2])(const double* newest, int h, int n, const int* steps, double* out);
     void (*lowpassBlock)(const double* x, int n, double* y, const double* coefficients,
                          double* state);

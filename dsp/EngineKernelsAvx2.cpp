@@ -25,6 +25,7 @@ const EngineKernels& avx2Kernels() {
         &Avx2::writeOutputs<double>,
         {&Avx2::differenceScreen<false>, &Avx2::differenceScreen<true>},
         {&Avx2::narrowScreen<false>, &Avx2::narrowScreen<true>},
+        {&Avx2::narrowScreen<false, 5>, &Avx2::narrowScreen<true, 5>},
         {&Avx2::differenceTerms<false>, &Avx2::differenceTerms<true>},
         &Avx2::lowpassBlock,
         &Avx2::inputMarks,

@@ -94,9 +94,9 @@ void PitchDetector::setSampleRate(double sampleRate) {
     lowpass_.setSampleRate(sampleRate);
     lowpass_.designLowPass(3300, kFilterQ);
     gate_ = 0.001;
-    chooseScreen();
     burstAge_ = trunc32(7 * sampleRate / 2400);
     diffStep_ = trunc32(sampleRate * 0.0001) + 1;
+    chooseScreen(); // by the gate and the step
     diffWindow_ = round32(sampleRate * 0.005);
     windowTerms_ = diffWindow_ / diffStep_;
     windowReach_ = (windowTerms_ - 1) * diffStep_;
@@ -170,7 +170,10 @@ void PitchDetector::useKernels(const EngineKernels& kernels) {
 // of 1e-30 or more (the parameter's lowest is 1e-4).
 void PitchDetector::chooseScreen() {
     const bool narrow = kernels_->narrowScreen[0] != nullptr && gate_ >= 1e-30;
-    screen_ = narrow ? kernels_->narrowScreen : kernels_->differenceScreen;
+    if (!narrow)
+        screen_ = kernels_->differenceScreen;
+    else
+        screen_ = diffStep_ == 5 ? kernels_->narrowScreenStep5 : kernels_->narrowScreen;
 }
 
 void PitchDetector::setSpeed(int periods) {
