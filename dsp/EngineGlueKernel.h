@@ -130,30 +130,38 @@ inline void lfoRun(double phase, double d, int m, double* phases) {
         phases[k] = phase + (k + 1) * d;
 }
 
+namespace Glue {
+
+// Lfo::shape's sine and triangle.
+KORVEL_LANE_INLINE V sineShape(V p) {
+    V m = splat<V>(6.283185307179586) * p - splat<V>(3.141592653589793);
+    V m2 = m * m;
+    return m * (m2 * (splat<V>(0.16562123457123723) -
+                      m2 * (splat<V>(0.007956574006381783) - m2 * splat<V>(0.000145039006054745))) -
+                splat<V>(0.9990123569996505));
+}
+KORVEL_LANE_INLINE V triangleShape(V p) {
+    const V four = splat<V>(4.0);
+    return select(less(p, splat<V>(0.25)), four * p,
+                  select(less(p, splat<V>(0.75)), splat<V>(2.0) - four * p, four * p - four));
+}
+
+} // namespace Glue
+
 // The LFO's shapes (Lfo::shape) at the given phases, one loop for each.
 inline void lfoShapes(int waveform, const double* phase, int frames, double* out) {
     using namespace Glue;
-    const V one = splat<V>(1.0), two = splat<V>(2.0), four = splat<V>(4.0);
+    const V one = splat<V>(1.0), two = splat<V>(2.0);
     auto each = [&](auto shape) {
         for (int i = 0; i < frames; i += 4)
             storeWide(out + i, shape(loadWide(phase + i)));
     };
     switch (waveform) {
     case 0:
-        each([](V p) {
-            V m = splat<V>(6.283185307179586) * p - splat<V>(3.141592653589793);
-            V m2 = m * m;
-            return m * (m2 * (splat<V>(0.16562123457123723) -
-                              m2 * (splat<V>(0.007956574006381783) -
-                                    m2 * splat<V>(0.000145039006054745))) -
-                        splat<V>(0.9990123569996505));
-        });
+        each([](V p) { return sineShape(p); });
         break;
     case 1:
-        each([&](V p) {
-            return select(less(p, splat<V>(0.25)), four * p,
-                          select(less(p, splat<V>(0.75)), two - four * p, four * p - four));
-        });
+        each([](V p) { return triangleShape(p); });
         break;
     case 2:
         each([&](V p) { return select(less(p, splat<V>(0.5)), one, -one); });
@@ -167,6 +175,29 @@ inline void lfoShapes(int waveform, const double* phase, int frames, double* out
     default:
         each([](V) { return splat<V>(0.0); });
     }
+}
+
+// mixSynth with the tremolo the sine (waveform 0) or the triangle (1) at phase + (i + 1) d, the
+// phases lfoRun gives: the LFO's outputs where its slew follows the shape exactly.
+inline void mixTremolo(const double* voices, const double* floorNoise, int waveform, double phase,
+                       double d, double mainGain, double depth, int frames, double* value) {
+    using namespace Glue;
+    static constexpr double kCounts[4] = {1, 2, 3, 4};
+    const V gain = splat<V>(mainGain), halfDepth = splat<V>(depth * 0.5), one = splat<V>(1.0);
+    const V step = splat<V>(4 * d);
+    V p = splat<V>(phase) + splat<V>(d) * loadWide(kCounts);
+    auto each = [&](auto shape) {
+        for (int i = 0; i < frames; i += 4) {
+            V synth =
+                voices ? loadWide(voices + i) + loadWide(floorNoise + i) : loadWide(floorNoise + i);
+            storeWide(value + i, synth * gain * (halfDepth * (shape(p) - one) + one));
+            p = p + step;
+        }
+    };
+    if (waveform == 0)
+        each([](V at) { return sineShape(at); });
+    else
+        each([](V at) { return triangleShape(at); });
 }
 
 // Whether a slew at current with the given step lands on every target in turn: no distance,

@@ -40,6 +40,8 @@ struct EngineKernels {
     bool (*slewFollows)(const double* target, int frames, double current, double step);
     void (*mixSynth)(const double* voices, const double* floorNoise, const double* tremolo,
                      double still, double mainGain, double depth, int frames, double* value);
+    void (*mixTremolo)(const double* voices, const double* floorNoise, int waveform, double phase,
+                       double d, double mainGain, double depth, int frames, double* value);
     void (*outputsFloat)(const double* value, double previous, const double* dryLeft,
                          const double* dryRight, int frames, bool stereoIn, bool stereoOut,
                          float* outLeft, float* outRight);

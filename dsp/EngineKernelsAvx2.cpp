@@ -21,6 +21,7 @@ const EngineKernels& avx2Kernels() {
         &Avx2::lfoShapes,
         &Avx2::slewFollows,
         &Avx2::mixSynth,
+        &Avx2::mixTremolo,
         &Avx2::writeOutputs<float>,
         &Avx2::writeOutputs<double>,
         {&Avx2::differenceScreen<false>, &Avx2::differenceScreen<true>},

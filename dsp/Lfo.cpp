@@ -106,6 +106,20 @@ bool Lfo::followsUnread(double firstPhase) const {
            !(std::fabs(shapeAt(firstPhase) - valueSlew_.current) > valueSlew_.step);
 }
 
+bool Lfo::wholeRun(int frames, double& d) const {
+    // followsUnread rules out the other shapes and a standing phase.
+    return frames > 0 && binadeSteps(phase_, increment_, frames, d) == frames &&
+           followsUnread(phase_ + d);
+}
+
+void Lfo::takeRun(int frames, double d) {
+    phase_ += frames * d; // exact within the binade
+    value_ = shapeAt(phase_);
+    stale_ = false;
+    valueSlew_.target = valueSlew_.current = value_;
+    valueSlew_.reached = true;
+}
+
 int Lfo::advance(const EngineKernels& kernels, int frames, double* phases, int* cycleStarts,
                  bool outputsRead) {
     int cycles = 0;

@@ -66,6 +66,12 @@ public:
     int advance(const EngineKernels& kernels, int frames, double* phases, int* cycleStarts,
                 bool outputsRead = true);
     bool drawsAtCycles() const { return waveform_ == Random; }
+    // Instead of advance() and finish(), where the next frames outputs are the shape (sine or
+    // triangle) at phase() + (i + 1) d, one run within a binade (see binadeSteps) that the slew
+    // follows exactly: wholeRun gives d, the caller takes the outputs from there (mixTremolo),
+    // and takeRun moves the state on as the two would.
+    bool wholeRun(int frames, double& d) const;
+    void takeRun(int frames, double d);
     // outputsRead false: the outputs are not wanted (out is then left as it is), the state is.
     void finish(const EngineKernels& kernels, const double* phases, const int* cycleStarts,
                 int cycles, const double* draws, int frames, double* out, bool outputsRead);

@@ -227,8 +227,11 @@ void OmbrelEngine::Impl::synthesise(int frames) {
     const bool lfoRuns = !lfo.stationary();
     // Without depth the tremolo's factor is 1 whatever the LFO gives.
     const bool tremoloHeard = lfoDepth != 0;
+    // A chunk of the usual heard sine or triangle: the mix takes its shape from the phase.
+    double runStep = 0;
+    const bool lfoRun = lfoRuns && tremoloHeard && lfo.wholeRun(frames, runStep);
     const int cycles =
-        lfoRuns ? lfo.advance(*kernels, frames, lfoPhase, lfoCycles, tremoloHeard) : 0;
+        lfoRuns && !lfoRun ? lfo.advance(*kernels, frames, lfoPhase, lfoCycles, tremoloHeard) : 0;
     const int lfoDrawCount = lfo.drawsAtCycles() ? cycles : 0;
     {
         RandomGenerator::Stream random(RandomGenerator::shared());
@@ -254,11 +257,17 @@ void OmbrelEngine::Impl::synthesise(int frames) {
             }
         }
     }
-    if (lfoRuns)
+    if (lfoRuns && !lfoRun)
         lfo.finish(*kernels, lfoPhase, lfoCycles, cycles, lfoDraws, frames, tremolo, tremoloHeard);
     const double* voiceDraws[3] = {draws[0], draws[1], draws[2]};
     bool sounding = oscillators.process(*kernels, frequency, runEnds, runs, constantFrequency,
                                         voiceDraws, drawn, voices, frames);
+    if (lfoRun) {
+        kernels->mixTremolo(sounding ? voices : nullptr, floorNoise, lfo.waveform(), lfo.phase(),
+                            runStep, mainGain, lfoDepth, frames, value);
+        lfo.takeRun(frames, runStep);
+        return;
+    }
     kernels->mixSynth(sounding ? voices : nullptr, floorNoise,
                       lfoRuns && tremoloHeard ? tremolo : nullptr, lfo.output(), mainGain, lfoDepth,
                       frames, value);
