@@ -602,7 +602,7 @@ void PitchDetector::analyse(CrossingList& list) {
     Candidate best;
     // The entries' ages up to the first beyond the longest span; they never decrease along the
     // list, so the spans begin at the first entry long enough and older than the quiet.
-    static_assert((kMaxCount + 3) / 4 * 4 <= kListSize, "the kernel reads m rounded up to four");
+    static_assert((kMaxCount + 7) / 8 * 8 <= kListSize, "the kernel reads m rounded up to eight");
     int ages[kListSize];
     const int count = kernels_->crossingAges(times, m, now_, spansTaken_, ages);
     int i = 2;
