@@ -39,29 +39,45 @@ KORVEL_LANE_INLINE void narrow(double* p, V v) {
 
 } // namespace Glue
 
-// mono[i] = (right + left) * 0.5 of the input as doubles; the dry input kept for bypass.
+// mono[i] = (right + left) * 0.5 of the input as doubles; the dry input kept for bypass. Returns
+// the detector's marks of mono (see inputMarks), taken on the way.
 template <class T>
-inline void monoSum(const T* left, const T* right, int frames, double* mono, double* dryLeft,
-                    double* dryRight) {
+inline int monoSum(const T* left, const T* right, int frames, double* mono, double* dryLeft,
+                   double* dryRight) {
     using namespace Glue;
-    const V half = splat<V>(0.5);
+    const V half = splat<V>(0.5), limit = splat<V>(1e300);
+    WideMask bits = splatBits<WideMask>(0), unusual = bits;
     int i = 0;
     for (; i + 4 <= frames; i += 4) {
         V l = widen(left + i), r = widen(right + i);
-        storeWide(mono + i, (r + l) * half);
+        const V m = (r + l) * half;
+        storeWide(mono + i, m);
+        bits = bits | (bitsOf(m) << 1); // signs shifted out
+        unusual = unusual | notLessEqual(absOf(m), limit);
         if (dryLeft) {
             storeWide(dryLeft + i, l);
             storeWide(dryRight + i, r);
         }
     }
+    std::uint64_t words[8];
+    std::memcpy(words, &bits, sizeof bits);
+    std::memcpy(words + 4, &unusual, sizeof unusual);
+    std::uint64_t any = words[0] | words[1] | words[2] | words[3];
+    bool odd = (words[4] | words[5] | words[6] | words[7]) != 0;
     for (; i < frames; ++i) {
         double l = left[i], r = right[i];
-        mono[i] = (r + l) * 0.5;
+        const double m = (r + l) * 0.5;
+        mono[i] = m;
+        std::uint64_t b;
+        std::memcpy(&b, &m, sizeof b);
+        any |= b << 1;
+        odd |= !(__builtin_fabs(m) <= 1e300);
         if (dryLeft) {
             dryLeft[i] = l;
             dryRight[i] = r;
         }
     }
+    return (any == 0 ? 1 : 0) | (odd ? 2 : 0);
 }
 
 // The period glide over a chunk in which every confirmed period is positive, as a note holds it:

@@ -29,10 +29,10 @@ struct EngineKernels {
     const char* name;
     bool (*oscillatorBank)(OscillatorBankState& state, const OscillatorBankInput& input,
                            double* out);
-    void (*monoFloat)(const float* left, const float* right, int frames, double* mono,
+    int (*monoFloat)(const float* left, const float* right, int frames, double* mono,
+                     double* dryLeft, double* dryRight);
+    int (*monoDouble)(const double* left, const double* right, int frames, double* mono,
                       double* dryLeft, double* dryRight);
-    void (*monoDouble)(const double* left, const double* right, int frames, double* mono,
-                       double* dryLeft, double* dryRight);
     bool (*glideFollows)(const double* period, int frames, double coef, double rate,
                          double& smoothed, double* frequency);
     void (*lfoRun)(double phase, double d, int m, double* phases);
@@ -58,6 +58,7 @@ struct EngineKernels {
     void (*differenceTerms[2])(const double* newest, int h, int n, const int* steps, double* out);
     void (*lowpassBlock)(const double* x, int n, double* y, const double* coefficients,
                          double* state);
+    // Bit 0: every sample is 0 (of either sign); bit 1: some sample is beyond 1e300 or NaN.
     int (*inputMarks)(const double* x, int n);
     double (*copyTwice)(const double* from, int n, double* a, double* b, float* fa, float* fb);
     int (*crossingAges)(const std::int64_t* times, int m, std::int64_t now, int limit, int* ages);

@@ -103,7 +103,7 @@ struct OmbrelEngine::Impl {
     void processChunk(const T* left, const T* right, T* outLeft, T* outRight, int frames,
                       bool stereoIn, bool stereoOut, bool bypass);
     // The detector and the glide: frequency and its runs.
-    void track(int frames);
+    void track(int frames, int marks);
     // value: the synth sample of each frame.
     void synthesise(int frames);
     void apply(const EngineSettings& s);
@@ -149,10 +149,10 @@ void OmbrelEngine::Impl::processChunk(const T* left, const T* right, T* outLeft,
     double* dryR = bypass ? dryRight : nullptr;
     const double previous = lastOutput;
     if constexpr (std::is_same<T, float>::value) {
-        kernels->monoFloat(left, right, frames, mono, dryL, dryR);
+        const int marks = kernels->monoFloat(left, right, frames, mono, dryL, dryR);
         {
             FloatingPointGuard guard;
-            track(frames);
+            track(frames, marks);
             synthesise(frames);
         }
         if (noteEvents) notes.process(confirmed, mono, frames, *noteEvents);
@@ -160,8 +160,8 @@ void OmbrelEngine::Impl::processChunk(const T* left, const T* right, T* outLeft,
                               outRight);
     } else {
         FloatingPointGuard guard;
-        kernels->monoDouble(left, right, frames, mono, dryL, dryR);
-        track(frames);
+        const int marks = kernels->monoDouble(left, right, frames, mono, dryL, dryR);
+        track(frames, marks);
         synthesise(frames);
         if (noteEvents) notes.process(confirmed, mono, frames, *noteEvents);
         kernels->outputsDouble(value, previous, dryL, dryR, frames, stereoIn, stereoOut, outLeft,
@@ -171,9 +171,9 @@ void OmbrelEngine::Impl::processChunk(const T* left, const T* right, T* outLeft,
 }
 
 // The detector and the period glide: the tracked frequency per sample and its runs.
-void OmbrelEngine::Impl::track(int frames) {
+void OmbrelEngine::Impl::track(int frames, int marks) {
     const double before = detector.confirmedPeriod();
-    const bool steady = detector.processBlock(mono, frames, confirmed);
+    const bool steady = detector.processBlock(mono, frames, confirmed, marks);
     double smoothed = smoothedPeriod;
     double tracked = engineFrequency;
     // A period that stands, and a glide that has arrived (or none): every sample the same.

@@ -257,14 +257,14 @@ void PitchDetector::confirm() {
 
 void PitchDetector::process(double sample) {
     double confirmed;
-    processPiece(&sample, 1, &confirmed);
+    processPiece(&sample, 1, &confirmed, -1);
 }
 
-bool PitchDetector::processBlock(const double* samples, int n, double* confirmed) {
+bool PitchDetector::processBlock(const double* samples, int n, double* confirmed, int marks) {
     bool steady = true;
     for (int done = 0; done < n;) {
         int piece = n - done < kPiece ? n - done : kPiece;
-        steady &= processPiece(samples + done, piece, confirmed + done);
+        steady &= processPiece(samples + done, piece, confirmed + done, marks);
         done += piece;
     }
     return steady;
@@ -373,9 +373,11 @@ int lastBit(const std::uint64_t* bits, int i) {
 
 // The piece's input, made safe: a non-finite sample would stay in the filter and the history for
 // good, so it counts as silence, and beyond 1e300 the filter's sums could overflow (no audio
-// comes near). zeros tells digital silence, the usual input of a quiet track.
-const double* PitchDetector::safeInput(const double* x, int n, bool& zeros) {
-    const int marks = kernels_->inputMarks(x, n);
+// comes near). zeros tells digital silence, the usual input of a quiet track. A whole block's
+// marks serve each of its pieces: all its samples 0 means all the piece's are, and where the block
+// has a sample to tame, the piece's others pass through as they are.
+const double* PitchDetector::safeInput(const double* x, int n, int marks, bool& zeros) {
+    if (marks < 0) marks = kernels_->inputMarks(x, n);
     zeros = (marks & 1) != 0;
     if ((marks & 2) == 0) return x;
     for (int i = 0; i < n; ++i)
@@ -404,11 +406,11 @@ void PitchDetector::markPiece(const double* y, int n, bool standing, std::uint64
 
 // One piece: the filter over all of it, then sample by sample only where something happens: a
 // zero crossing, the end of a hold, a confirmation. Between those every sample reports the same.
-bool PitchDetector::processPiece(const double* samples, int n, double* confirmed) {
+bool PitchDetector::processPiece(const double* samples, int n, double* confirmed, int marks) {
     const double reported = confirmed_;
     bool steady = true;
     bool zeros = false;
-    const double* x = safeInput(samples, n, zeros);
+    const double* x = safeInput(samples, n, marks, zeros);
     double* y = filtered_;
     const bool standing = lowpass_.processBlock(*kernels_, x, n, y, zeros);
     writeAhead(y, n, standing);

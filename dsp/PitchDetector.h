@@ -40,7 +40,8 @@ public:
     void process(double sample);
     // n samples, as n calls of process(); confirmed[i] is confirmedPeriod() after sample i.
     // Returns whether that stayed what it was before the block throughout.
-    bool processBlock(const double* samples, int n, double* confirmed);
+    // marks, when not -1, are the kernels' inputMarks of the whole block, taken with the samples.
+    bool processBlock(const double* samples, int n, double* confirmed, int marks = -1);
 
     // In samples; 0 when no pitch is confirmed.
     double confirmedPeriod() const { return confirmed_; }
@@ -78,8 +79,8 @@ private:
     struct Candidate;
 
     static double tameSample(double sample);
-    bool processPiece(const double* samples, int n, double* confirmed);
-    const double* safeInput(const double* x, int n, bool& zeros);
+    bool processPiece(const double* samples, int n, double* confirmed, int marks);
+    const double* safeInput(const double* x, int n, int marks, bool& zeros);
     void markPiece(const double* y, int n, bool standing, std::uint64_t* crossings,
                    std::uint64_t* loud) const;
     void writeAhead(const double* y, int n, bool standing);
