@@ -210,8 +210,20 @@ inline void mixTremolo(const double* voices, const double* floorNoise, int wavef
             p = p + step;
         }
     };
-    if (waveform == 0)
+    if (waveform == 0) {
         each([](V at) { return sineShape(at); });
+        return;
+    }
+    // The phases rise: where the first and the last lie on one of the triangle's three lines, so
+    // do all, and that line is the shape.
+    const double first = phase + d, last = phase + frames * d;
+    const V four = splat<V>(4.0);
+    if (last < 0.25)
+        each([&](V at) { return four * at; });
+    else if (first >= 0.25 && last < 0.75)
+        each([&](V at) { return splat<V>(2.0) - four * at; });
+    else if (first >= 0.75)
+        each([&](V at) { return four * at - four; });
     else
         each([](V at) { return triangleShape(at); });
 }
