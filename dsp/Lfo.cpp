@@ -54,13 +54,20 @@ void stepPhase(double& phase, double increment, int& cycles) {
 // stays in the binade, m steps add m d exactly. Returns how many of the next n steps stay in the
 // binade (and cycle), with d; 0 where the closed form does not apply (a phase outside (0, 1),
 // whose unit is not normal), -1 for a tie.
-int Lfo::binadeSteps(double phase, double increment, int n, double& d) {
-    constexpr std::uint64_t kTop = (std::uint64_t{1} << 53) - 1; // the binade's last multiple
-    std::uint64_t bits;
-    std::memcpy(&bits, &phase, sizeof bits);
+namespace {
+
+constexpr std::uint64_t kTop = (std::uint64_t{1} << 53) - 1; // a binade's last multiple
+
+// The phase's multiples of its binade's unit.
+std::uint64_t multiplesOf(std::uint64_t bits) {
+    return (bits & ((std::uint64_t{1} << 52) - 1)) | (kTop + 1) >> 1;
+}
+
+} // namespace
+
+int Lfo::binadeStep(std::uint64_t bits, double increment, std::uint64_t& units, double& d) {
     const int biased = static_cast<int>(bits >> 52);
     if (!(biased > 52 && biased < 1023 && increment > 0)) return 0;
-    const std::uint64_t multiples = (bits & ((std::uint64_t{1} << 52) - 1)) | (kTop + 1) >> 1;
     const std::uint64_t unitBits = static_cast<std::uint64_t>(biased - 52) << 52;
     double u;
     std::memcpy(&u, &unitBits, sizeof u);
@@ -69,10 +76,19 @@ int Lfo::binadeSteps(double phase, double increment, int n, double& d) {
     const double whole = std::floor(q);
     const double fraction = q - whole;
     if (fraction == 0.5) return -1;
-    const std::uint64_t units = static_cast<std::uint64_t>(whole) + (fraction > 0.5 ? 1 : 0);
+    units = static_cast<std::uint64_t>(whole) + (fraction > 0.5 ? 1 : 0);
     d = static_cast<double>(units) * u;
+    return 1;
+}
+
+int Lfo::binadeSteps(double phase, double increment, int n, double& d) {
+    std::uint64_t bits;
+    std::memcpy(&bits, &phase, sizeof bits);
+    std::uint64_t units = 0;
+    const int step = binadeStep(bits, increment, units, d);
+    if (step <= 0) return step;
     if (units == 0) return n; // below half a multiple: no step moves the phase
-    const std::uint64_t room = (kTop - multiples) / units;
+    const std::uint64_t room = (kTop - multiplesOf(bits)) / units;
     return room < static_cast<std::uint64_t>(n) ? static_cast<int>(room) : n;
 }
 
@@ -106,10 +122,22 @@ bool Lfo::followsUnread(double firstPhase) const {
            !(std::fabs(shapeAt(firstPhase) - valueSlew_.current) > valueSlew_.step);
 }
 
-bool Lfo::wholeRun(int frames, double& d) const {
+bool Lfo::wholeRun(int frames, double& d) {
+    if (frames <= 0) return false;
+    std::uint64_t bits;
+    std::memcpy(&bits, &phase_, sizeof bits);
+    // The step holds for the binade: found again only as the phase leaves it or the tempo moves.
+    const int biased = static_cast<int>(bits >> 52);
+    if (biased != runBinade_ || !(increment_ == runIncrement_)) {
+        runBinade_ = biased;
+        runIncrement_ = increment_;
+        runApplies_ = binadeStep(bits, increment_, runUnits_, runStep_) > 0;
+    }
+    // As binadeSteps(phase_, increment_, frames, d) == frames: frames steps fit in the binade.
     // followsUnread rules out the other shapes and a standing phase.
-    return frames > 0 && binadeSteps(phase_, increment_, frames, d) == frames &&
-           followsUnread(phase_ + d);
+    if (!runApplies_ || multiplesOf(bits) + frames * runUnits_ > kTop) return false;
+    d = runStep_;
+    return followsUnread(phase_ + d);
 }
 
 void Lfo::takeRun(int frames, double d) {

@@ -70,7 +70,7 @@ public:
     // triangle) at phase() + (i + 1) d, one run within a binade (see binadeSteps) that the slew
     // follows exactly: wholeRun gives d, the caller takes the outputs from there (mixTremolo),
     // and takeRun moves the state on as the two would.
-    bool wholeRun(int frames, double& d) const;
+    bool wholeRun(int frames, double& d);
     void takeRun(int frames, double d);
     // outputsRead false: the outputs are not wanted (out is then left as it is), the state is.
     void finish(const EngineKernels& kernels, const double* phases, const int* cycleStarts,
@@ -86,6 +86,9 @@ public:
     // without taking most of them one by one.
     static void skipSteps(double& phase, double increment, int n, int& cycles);
     static int binadeSteps(double phase, double increment, int n, double& d);
+    // One step's units of the binade of the phase with these bits, and d: 1; 0 where the closed
+    // form does not apply, -1 for a tie.
+    static int binadeStep(std::uint64_t bits, double increment, std::uint64_t& units, double& d);
 
     double output() const { return valueSlew_.current; }
     double phase() const { return phase_; }
@@ -133,6 +136,13 @@ private:
     double increment_ = 0;
     double held_ = 0;
     double sampleRate_ = 44100;
+
+    // wholeRun's step for a binade of the phase (its biased exponent) and an increment.
+    int runBinade_ = -1;
+    double runIncrement_ = 0;
+    bool runApplies_ = false;
+    std::uint64_t runUnits_ = 0;
+    double runStep_ = 0;
 
     // The shape's value at the current phase, unless stale.
     double value_ = 0;

@@ -130,11 +130,6 @@ void OscillatorBank::release() {
     }
 }
 
-bool OscillatorBank::drawsMatter(int k, bool noteInChunk) const {
-    if (state_.noise[k] == 0 || state_.level[k] == 0) return false;
-    return noteInChunk || state_.state[k] != OscillatorBankState::Idle;
-}
-
 bool OscillatorBank::process(const EngineKernels& kernels, const double* frequency,
                              const int* runEnds, int runs, bool constant,
                              const double* const draws[kVoices], const bool drawn[kVoices],

@@ -33,7 +33,10 @@ public:
 
     // Whether voice k's noise draws can reach its output in a chunk where noteInChunk tells if
     // any sample tracks a pitch: not without noise or level, nor while it is silent throughout.
-    bool drawsMatter(int k, bool noteInChunk) const;
+    bool drawsMatter(int k, bool noteInChunk) const {
+        if (state_.noise[k] == 0 || state_.level[k] == 0) return false;
+        return noteInChunk || state_.state[k] != OscillatorBankState::Idle;
+    }
 
     // A chunk of at most kMaxFrames samples: frequency[i] > 0 retunes to it (starting an attack
     // where none runs), anything else releases; runEnds ends the runs of samples with and
