@@ -33,7 +33,7 @@ for program in default rich; do
     row=()
     for kind in "${kinds[@]}"; do
         net=$(($(perSecond --program "$program" --kind "$kind") - ${host[$kind]}))
-        row+=("$(awk -v n="$net" 'BEGIN { printf "%.1f", n / 1e6 }')")
+        row+=("$(awk -v n="$net" 'BEGIN { printf "%.2f", n / 1e6 }')")
     done
     printf '%-8s %8s %8s %8s\n' "$program" "${row[@]}"
 done
