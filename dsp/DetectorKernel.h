@@ -11,31 +11,43 @@
 namespace Korvel {
 namespace KORVEL_LANES_NS {
 
-// Bit 0: every sample is a zero (of either sign); bit 1: some sample is not within 1e300 of 0
-// (NaN included).
-inline int inputMarks(const double* x, int n) {
-    typedef Wide V;
-    typedef WideMask M;
-    const V limit = splat<V>(1e300);
-    M bits = splatBits<M>(0), unusual = bits;
-    int i = 0;
-    for (; i + 4 <= n; i += 4) {
-        const V v = loadWide(x + i);
-        bits = bits | (bitsOf(v) << 1); // signs shifted out
-        unusual = unusual | notLessEqual(absOf(v), limit);
+// The marks of samples taken four at a time, then one by one: bit 0, every sample is a zero (of
+// either sign); bit 1, some sample is not within 1e300 of 0 (NaN included).
+class InputMarks {
+public:
+    KORVEL_LANE_INLINE void add(Wide v) {
+        bits_ = bits_ | (bitsOf(v) << 1); // signs shifted out
+        unusual_ = unusual_ | notLessEqual(absOf(v), splat<Wide>(1e300));
     }
-    std::uint64_t words[8];
-    std::memcpy(words, &bits, sizeof bits);
-    std::memcpy(words + 4, &unusual, sizeof unusual);
-    std::uint64_t any = words[0] | words[1] | words[2] | words[3];
-    bool odd = (words[4] | words[5] | words[6] | words[7]) != 0;
-    for (; i < n; ++i) {
+    KORVEL_LANE_INLINE void add(double v) {
         std::uint64_t b;
-        std::memcpy(&b, x + i, sizeof b);
-        any |= b << 1;
-        odd |= !(__builtin_fabs(x[i]) <= 1e300);
+        std::memcpy(&b, &v, sizeof b);
+        any_ |= b << 1;
+        odd_ |= !(__builtin_fabs(v) <= 1e300);
     }
-    return (any == 0 ? 1 : 0) | (odd ? 2 : 0);
+    KORVEL_LANE_INLINE int marks() const {
+        std::uint64_t words[8];
+        std::memcpy(words, &bits_, sizeof bits_);
+        std::memcpy(words + 4, &unusual_, sizeof unusual_);
+        const std::uint64_t any = any_ | words[0] | words[1] | words[2] | words[3];
+        const bool odd = odd_ || (words[4] | words[5] | words[6] | words[7]) != 0;
+        return (any == 0 ? 1 : 0) | (odd ? 2 : 0);
+    }
+
+private:
+    WideMask bits_ = splatBits<WideMask>(0), unusual_ = splatBits<WideMask>(0);
+    std::uint64_t any_ = 0;
+    bool odd_ = false;
+};
+
+inline int inputMarks(const double* x, int n) {
+    InputMarks marks;
+    int i = 0;
+    for (; i + 4 <= n; i += 4)
+        marks.add(loadWide(x + i));
+    for (; i < n; ++i)
+        marks.add(x[i]);
+    return marks.marks();
 }
 
 // The detector's low-pass over n >= 1 samples, as that many steps of Biquad::process: the

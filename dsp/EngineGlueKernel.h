@@ -5,6 +5,7 @@
 // are written with values nobody reads. Included once per instruction set (see dsp/Lanes.h).
 #pragma once
 
+#include "dsp/DetectorKernel.h"
 #include "dsp/Lanes.h"
 
 namespace Korvel {
@@ -45,39 +46,30 @@ template <class T>
 inline int monoSum(const T* left, const T* right, int frames, double* mono, double* dryLeft,
                    double* dryRight) {
     using namespace Glue;
-    const V half = splat<V>(0.5), limit = splat<V>(1e300);
-    WideMask bits = splatBits<WideMask>(0), unusual = bits;
+    const V half = splat<V>(0.5);
+    InputMarks marks;
     int i = 0;
     for (; i + 4 <= frames; i += 4) {
         V l = widen(left + i), r = widen(right + i);
         const V m = (r + l) * half;
         storeWide(mono + i, m);
-        bits = bits | (bitsOf(m) << 1); // signs shifted out
-        unusual = unusual | notLessEqual(absOf(m), limit);
+        marks.add(m);
         if (dryLeft) {
             storeWide(dryLeft + i, l);
             storeWide(dryRight + i, r);
         }
     }
-    std::uint64_t words[8];
-    std::memcpy(words, &bits, sizeof bits);
-    std::memcpy(words + 4, &unusual, sizeof unusual);
-    std::uint64_t any = words[0] | words[1] | words[2] | words[3];
-    bool odd = (words[4] | words[5] | words[6] | words[7]) != 0;
     for (; i < frames; ++i) {
         double l = left[i], r = right[i];
         const double m = (r + l) * 0.5;
         mono[i] = m;
-        std::uint64_t b;
-        std::memcpy(&b, &m, sizeof b);
-        any |= b << 1;
-        odd |= !(__builtin_fabs(m) <= 1e300);
+        marks.add(m);
         if (dryLeft) {
             dryLeft[i] = l;
             dryRight[i] = r;
         }
     }
-    return (any == 0 ? 1 : 0) | (odd ? 2 : 0);
+    return marks.marks();
 }
 
 // The period glide over a chunk in which every confirmed period is positive, as a note holds it:
