@@ -85,10 +85,6 @@ public:
     // n steps of the phase as process() takes them (cycles counts the new ones), the same bits,
     // without taking most of them one by one.
     static void skipSteps(double& phase, double increment, int n, int& cycles);
-    static int binadeSteps(double phase, double increment, int n, double& d);
-    // One step's units of the binade of the phase with these bits, and d: 1; 0 where the closed
-    // form does not apply, -1 for a tie.
-    static int binadeStep(std::uint64_t bits, double increment, std::uint64_t& units, double& d);
 
     double output() const { return valueSlew_.current; }
     double phase() const { return phase_; }
@@ -97,6 +93,11 @@ public:
     double held() const { return held_; }
 
 private:
+    // Within one binade of the phase, the steps of the closed form (see Lfo.cpp).
+    static int binadeSteps(double phase, double increment, int n, double& d);
+    // One step's units of the binade of the phase with these bits, and d: 1; 0 where the closed
+    // form does not apply, -1 for a tie.
+    static int binadeStep(std::uint64_t bits, double increment, std::uint64_t& units, double& d);
     double shape() const { return shapeAt(phase_); }
     // Whether the slew follows the shape exactly from this chunk's first phase on: its outputs are
     // then the shape's, and its state depends only on the first and the last phase.
