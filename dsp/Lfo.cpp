@@ -46,16 +46,6 @@ void stepPhase(double& phase, double increment, int& cycles) {
     }
 }
 
-} // namespace
-
-// Within one binade of the phase, [2^e, 2^(e+1)), every double is a multiple of u = 2^(e-52), and
-// phase + increment rounds to phase + d, d the nearest multiple of u to the increment, unless the
-// increment lies halfway between two (a tie, rounded by the phase's parity): so as long as the sum
-// stays in the binade, m steps add m d exactly. Returns how many of the next n steps stay in the
-// binade (and cycle), with d; 0 where the closed form does not apply (a phase outside (0, 1),
-// whose unit is not normal), -1 for a tie.
-namespace {
-
 constexpr std::uint64_t kTop = (std::uint64_t{1} << 53) - 1; // a binade's last multiple
 
 // The phase's multiples of its binade's unit.
@@ -65,6 +55,11 @@ std::uint64_t multiplesOf(std::uint64_t bits) {
 
 } // namespace
 
+// Within one binade of the phase, [2^e, 2^(e+1)), every double is a multiple of u = 2^(e-52), and
+// phase + increment rounds to phase + d, d the nearest multiple of u to the increment, unless the
+// increment lies halfway between two (a tie, rounded by the phase's parity): so as long as the sum
+// stays in the binade, m steps add m d exactly. The closed form does not apply to a phase outside
+// (0, 1), whose unit is not normal.
 int Lfo::binadeStep(std::uint64_t bits, double increment, std::uint64_t& units, double& d) {
     const int biased = static_cast<int>(bits >> 52);
     if (!(biased > 52 && biased < 1023 && increment > 0)) return 0;
@@ -81,6 +76,8 @@ int Lfo::binadeStep(std::uint64_t bits, double increment, std::uint64_t& units, 
     return 1;
 }
 
+// How many of the next n steps stay in the binade (and cycle), with d; 0 where the closed form
+// does not apply, -1 for a tie.
 int Lfo::binadeSteps(double phase, double increment, int n, double& d) {
     std::uint64_t bits;
     std::memcpy(&bits, &phase, sizeof bits);
